@@ -59,6 +59,13 @@ public:
         return *this;
     }
 
+    // Core classes that stay registered across objc_resetRuntimeForTesting.
+    ClassBuilder& permanent()
+    {
+        m_class->permanent = true;
+        return *this;
+    }
+
     Class get() const { return m_class; }
     operator Class() const { return m_class; }
 

@@ -269,14 +269,12 @@ std::vector<InstalledMethod> runtime_installedMethods()
 
 void objc_resetRuntimeForTesting()
 {
-    Class root = NSObjectClass();
-    Class block = blockClass();
+    NSObjectClass();
+    blockClass();
     auto& table = registry();
     std::unique_lock lock(table.mutex);
-    table.classes.clear();
+    std::erase_if(table.classes, [](const auto& entry) { return !entry.second->permanent; });
     table.installed.clear();
-    table.classes.emplace(root->name, root);
-    table.classes.emplace(block->name, block);
 }
 
 void runtime_detail::addPlatformMethod(Class cls, SEL selector, IMP imp, const std::string& types)
@@ -397,6 +395,7 @@ namespace {
 Class makeRootClass()
 {
     Class root = objc_allocateClassPair(nullptr, "NSObject");
+    root->permanent = true;
     objc_registerClassPair(root);
     ClassBuilder::extend(root)
         .classMethod("alloc", [](id self, SEL) -> id { return class_createInstance(static_cast<Class>(self.get())); })
@@ -426,6 +425,7 @@ Class blockClass()
 {
     static Class cls = [] {
         Class c = objc_allocateClassPair(NSObjectClass(), "NSBlock");
+        c->permanent = true;
         objc_registerClassPair(c);
         return c;
     }();

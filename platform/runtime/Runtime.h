@@ -35,6 +35,7 @@ struct objc_class : objc_object {
     std::string name;
     Class superclass { nullptr };
     bool isMetaclass { false };
+    bool permanent { false }; // kept by objc_resetRuntimeForTesting (the core value classes)
     Allocator allocator { nullptr }; // inherited from the nearest superclass that has one
     std::unordered_map<SEL, std::unique_ptr<objc_method>> methods;
 };
@@ -106,8 +107,9 @@ struct InstalledMethod {
 };
 std::vector<InstalledMethod> runtime_installedMethods();
 
-// Tests: forget every class so that a fresh simulated platform can be registered.
-// Classes are never freed (objects made earlier keep working); their names are dropped.
+// Tests: forget every class but the permanent ones (root and value classes) so that a
+// fresh simulated platform can be registered. Classes are never freed (objects made
+// earlier keep working); their names are dropped.
 void objc_resetRuntimeForTesting();
 
 [[noreturn]] void objc_raiseUnrecognizedSelector(const id& receiver, SEL);

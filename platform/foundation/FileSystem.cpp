@@ -1,0 +1,92 @@
+#include "FileSystem.h"
+
+#include "DeviceRoot.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FileSystem {
+
+std::optional<std::vector<uint8_t>> readFile(std::string_view path)
+{
+    int fd = ::open(devicePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<size_t>(info.st_size));
+    uint8_t buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+static bool writeAll(int fd, const std::vector<uint8_t>& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote <= 0)
+            return false;
+        done += static_cast<size_t>(wrote);
+    }
+    return true;
+}
+
+bool writeFile(std::string_view path, const std::vector<uint8_t>& bytes, bool atomically)
+{
+    std::string target = devicePath(path);
+    if (!atomically) {
+        int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return false;
+        bool ok = writeAll(fd, bytes);
+        return ::close(fd) == 0 && ok;
+    }
+    std::string temporary = target + ".XXXXXX";
+    int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0)
+        return true;
+    ::unlink(temporary.c_str());
+    return false;
+}
+
+bool fileExists(std::string_view path)
+{
+    struct stat info {};
+    return ::stat(devicePath(path).c_str(), &info) == 0;
+}
+
+bool removeFile(std::string_view path)
+{
+    return ::unlink(devicePath(path).c_str()) == 0;
+}
+
+bool createDirectories(std::string_view path)
+{
+    std::error_code error;
+    std::filesystem::create_directories(devicePath(path), error);
+    return !error;
+}
+
+} // namespace FileSystem

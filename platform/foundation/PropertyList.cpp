@@ -1,0 +1,195 @@
+#include "PropertyList.h"
+
+#include "FileSystem.h"
+
+#include <memory>
+#include <plist/plist.h>
+
+namespace PropertyList {
+
+namespace {
+
+struct PlistDeleter {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+id toObject(plist_t node, int depth);
+
+id dictionaryFrom(plist_t node, int depth)
+{
+    auto dictionary = NSDictionary::dictionary();
+    plist_dict_iter iterator = nullptr;
+    plist_dict_new_iter(node, &iterator);
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(node, iterator, &key, &value);
+        if (!value) {
+            free(key);
+            break;
+        }
+        id object = toObject(value, depth + 1);
+        if (key && object)
+            dictionary->setObject(object, key);
+        free(key);
+    }
+    free(iterator);
+    return dictionary;
+}
+
+id arrayFrom(plist_t node, int depth)
+{
+    std::vector<id> items;
+    uint32_t count = plist_array_get_size(node);
+    items.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (id item = toObject(plist_array_get_item(node, i), depth + 1))
+            items.push_back(item);
+    }
+    return NSArray::array(std::move(items));
+}
+
+// Nesting is bounded so that a hostile file cannot exhaust the stack.
+constexpr int maximumDepth = 256;
+
+id toObject(plist_t node, int depth)
+{
+    if (!node || depth > maximumDepth)
+        return nil;
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return NSNumber::numberWithBool(value);
+    }
+    case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return NSNumber::numberWithInteger(static_cast<NSInteger>(value));
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return NSNumber::numberWithDouble(value);
+    }
+    case PLIST_STRING: {
+        char* value = nullptr;
+        plist_get_string_val(node, &value);
+        id result = NSString::string(value ? value : "");
+        free(value);
+        return result;
+    }
+    case PLIST_DATA: {
+        char* value = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &value, &length);
+        auto* bytes = reinterpret_cast<uint8_t*>(value);
+        id result = NSData::data(std::vector<uint8_t>(bytes, bytes + length));
+        free(value);
+        return result;
+    }
+    case PLIST_DATE: {
+        int32_t seconds = 0, microseconds = 0;
+        plist_get_date_val(node, &seconds, &microseconds);
+        return NSDate::dateWithTimeIntervalSinceReferenceDate(seconds + microseconds / 1e6);
+    }
+    case PLIST_ARRAY:
+        return arrayFrom(node, depth);
+    case PLIST_DICT:
+        return dictionaryFrom(node, depth);
+    default:
+        return nil;
+    }
+}
+
+plist_t toNode(const id& value)
+{
+    if (auto text = value.as<NSString>())
+        return plist_new_string(text->UTF8String());
+    if (auto number = value.as<NSNumber>()) {
+        switch (number->kind()) {
+        case NSNumber::Kind::Boolean:
+            return plist_new_bool(number->boolValue());
+        case NSNumber::Kind::Integer:
+            return plist_new_uint(static_cast<uint64_t>(number->integerValue()));
+        case NSNumber::Kind::Real:
+            return plist_new_real(number->doubleValue());
+        }
+    }
+    if (auto data = value.as<NSData>())
+        return plist_new_data(reinterpret_cast<const char*>(data->bytes().data()), data->length());
+    if (auto date = value.as<NSDate>()) {
+        double seconds = date->timeIntervalSinceReferenceDate();
+        auto whole = static_cast<int32_t>(seconds);
+        return plist_new_date(whole, static_cast<int32_t>((seconds - whole) * 1e6));
+    }
+    if (auto array = value.as<NSArray>()) {
+        PlistPtr node(plist_new_array());
+        for (const auto& item : *array) {
+            plist_t child = toNode(item);
+            if (!child)
+                return nullptr;
+            plist_array_append_item(node.get(), child);
+        }
+        return node.release();
+    }
+    if (auto dictionary = value.as<NSDictionary>()) {
+        PlistPtr node(plist_new_dict());
+        for (const auto& [key, item] : dictionary->entries()) {
+            plist_t child = toNode(item);
+            if (!child)
+                return nullptr;
+            plist_dict_set_item(node.get(), key->UTF8String(), child);
+        }
+        return node.release();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+id read(std::span<const uint8_t> bytes)
+{
+    if (bytes.empty() || bytes.size() > UINT32_MAX)
+        return nil;
+    plist_t root = nullptr;
+    plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), &root);
+    PlistPtr owner(root);
+    return toObject(root, 0);
+}
+
+id readFile(std::string_view path)
+{
+    auto bytes = FileSystem::readFile(path);
+    return bytes ? read(*bytes) : nil;
+}
+
+Id<NSDictionary> readDictionaryFile(std::string_view path)
+{
+    return readFile(path).as<NSDictionary>();
+}
+
+std::vector<uint8_t> serialize(const id& value, Format format)
+{
+    PlistPtr node(toNode(value));
+    if (!node)
+        return {};
+    char* text = nullptr;
+    uint32_t length = 0;
+    if (format == Format::XML)
+        plist_to_xml(node.get(), &text, &length);
+    else
+        plist_to_bin(node.get(), &text, &length);
+    std::vector<uint8_t> bytes(text, text + length);
+    free(text);
+    return bytes;
+}
+
+bool writeFile(std::string_view path, const id& value, Format format, bool atomically)
+{
+    auto bytes = serialize(value, format);
+    return !bytes.empty() && FileSystem::writeFile(path, bytes, atomically);
+}
+
+} // namespace PropertyList

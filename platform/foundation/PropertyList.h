@@ -1,0 +1,25 @@
+#pragma once
+// The one property-list reader and writer of the product (XML and binary, through
+// libplist). Every settings, user-data, app-list and icon-state file is read here, so how
+// such files are read is decided in one place. Bytes that are not a property list read
+// as nil; nothing here throws.
+
+#include "NSObjectValues.h"
+
+#include <span>
+
+namespace PropertyList {
+
+enum class Format { XML, Binary };
+
+id read(std::span<const uint8_t> bytes);
+// The file's root object, or nil when it is missing or not a property list (device path).
+id readFile(std::string_view path);
+// The root object when it is a dictionary, else nil.
+Id<NSDictionary> readDictionaryFile(std::string_view path);
+
+// Empty when the value holds something a property list cannot (an object of another class).
+std::vector<uint8_t> serialize(const id& value, Format = Format::XML);
+bool writeFile(std::string_view path, const id& value, Format = Format::XML, bool atomically = true);
+
+} // namespace PropertyList
