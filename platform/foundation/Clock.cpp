@@ -1,0 +1,30 @@
+#include "Clock.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+double RealClock::now() const
+{
+    auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(sinceEpoch).count();
+}
+
+void VirtualClock::advance(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds < 0) {
+        std::fprintf(stderr, "VirtualClock: refusing to advance by %g seconds (must be finite and >= 0)\n", seconds);
+        return;
+    }
+    double current = m_now.load(std::memory_order_acquire);
+    while (!m_now.compare_exchange_weak(current, current + seconds, std::memory_order_acq_rel)) { }
+}
+
+void VirtualClock::set(double seconds)
+{
+    if (!std::isfinite(seconds)) {
+        std::fprintf(stderr, "VirtualClock: refusing to set the time to %g\n", seconds);
+        return;
+    }
+    m_now.store(seconds, std::memory_order_release);
+}

@@ -1,0 +1,309 @@
+#include "RunLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A loop on a virtual clock, and a log of (label, time of firing).
+struct VirtualLoop : ::testing::Test {
+    RunLoop loop;
+    std::shared_ptr<VirtualClock> clock = loop.useVirtualClock(100.0);
+    std::vector<std::pair<std::string, double>> fired;
+
+    RunLoop::Callback record(std::string label)
+    {
+        return [this, label] { fired.emplace_back(label, loop.now()); };
+    }
+    std::vector<std::string> labels() const
+    {
+        std::vector<std::string> out;
+        for (const auto& entry : fired)
+            out.push_back(entry.first);
+        return out;
+    }
+};
+
+using Labels = std::vector<std::string>;
+
+}
+
+TEST(VirtualClockTest, MovesOnlyWhenToldAndRefusesToGoBackByAdvance)
+{
+    VirtualClock clock(5);
+    EXPECT_EQ(clock.now(), 5);
+    clock.advance(2.5);
+    EXPECT_EQ(clock.now(), 7.5);
+    clock.advance(-1);
+    EXPECT_EQ(clock.now(), 7.5);
+    clock.set(1);
+    EXPECT_EQ(clock.now(), 1);
+}
+
+TEST(RealClockTest, IsMonotonic)
+{
+    RealClock clock;
+    double first = clock.now();
+    EXPECT_GE(clock.now(), first);
+}
+
+TEST_F(VirtualLoop, TimersFireInTimeOrderAtTheirOwnTimeAndTiesInCreationOrder)
+{
+    loop.addTimer(3, record("c"));
+    loop.addTimer(1, record("a1"));
+    loop.addTimer(2, record("b"));
+    loop.addTimer(1, record("a2"));
+    loop.addTimer(10, record("late"));
+
+    loop.advanceBy(5);
+
+    std::vector<std::pair<std::string, double>> expected{{"a1", 101}, {"a2", 101}, {"b", 102}, {"c", 103}};
+    EXPECT_EQ(fired, expected);
+    EXPECT_EQ(clock->now(), 105);
+    EXPECT_EQ(loop.timerCount(), 1u);
+
+    loop.advanceBy(5);
+    EXPECT_EQ(fired.back(), std::make_pair(std::string("late"), 110.0));
+}
+
+TEST_F(VirtualLoop, RepeatingTimersRepeatAtTheirIntervalInterleavedWithOthers)
+{
+    loop.addRepeatingTimer(1.0, record("tick"));
+    loop.addRepeatingTimer(1.5, record("tock"));
+    loop.advanceBy(3.2);
+
+    std::vector<std::pair<std::string, double>> expected{
+        {"tick", 101}, {"tock", 101.5}, {"tick", 102}, {"tick", 103}, {"tock", 103}};
+    EXPECT_EQ(fired, expected);
+}
+
+TEST_F(VirtualLoop, ARepeatingTimerCanCancelItselfFromItsCallback)
+{
+    int ticks = 0;
+    RunLoop::TimerId timer = 0;
+    timer = loop.addRepeatingTimer(1.0, [&] {
+        if (++ticks == 3) {
+            EXPECT_TRUE(loop.cancelTimer(timer));
+        }
+    });
+    loop.advanceBy(10);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_FALSE(loop.isTimerValid(timer));
+    EXPECT_FALSE(loop.cancelTimer(timer));
+}
+
+TEST_F(VirtualLoop, CancelledTimersNeverFire)
+{
+    RunLoop::TimerId doomed = loop.addTimer(1, record("doomed"));
+    loop.addTimer(2, record("kept"));
+    EXPECT_TRUE(loop.cancelTimer(doomed));
+    loop.advanceBy(3);
+    EXPECT_EQ(labels(), Labels{"kept"});
+}
+
+TEST_F(VirtualLoop, ATimerAddedDuringAFiringWaitsForItsOwnTime)
+{
+    loop.addTimer(1, [&] {
+        fired.emplace_back("first", loop.now());
+        loop.addTimer(0.5, record("added+0.5"));
+        loop.addTimer(0, record("added+0"));
+    });
+    loop.addTimer(1.2, record("existing"));
+
+    loop.advanceBy(2);
+
+    std::vector<std::pair<std::string, double>> expected{
+        {"first", 101}, {"added+0", 101}, {"existing", 101.2}, {"added+0.5", 101.5}};
+    EXPECT_EQ(fired, expected);
+}
+
+TEST_F(VirtualLoop, ATimerAddedDuringADrainPassIsLeftForTheNextPass)
+{
+    loop.addTimer(0, [&] {
+        fired.emplace_back("first", loop.now());
+        loop.addTimer(0, record("second"));
+    });
+    EXPECT_TRUE(loop.drainPending());
+    EXPECT_EQ(labels(), Labels{"first"});
+    EXPECT_TRUE(loop.hasPendingWork());
+    EXPECT_TRUE(loop.drainPending());
+    EXPECT_EQ(labels(), (Labels{"first", "second"}));
+    EXPECT_FALSE(loop.hasPendingWork());
+}
+
+TEST_F(VirtualLoop, BlocksQueuedByATimerRunBeforeTheNextTimerEvenAtTheSameTime)
+{
+    loop.addTimer(1, [&] {
+        fired.emplace_back("timer1", loop.now());
+        loop.enqueue(record("block from timer1"));
+    });
+    loop.addTimer(1, record("timer2"));
+    loop.advanceBy(1);
+    EXPECT_EQ(labels(), (Labels{"timer1", "block from timer1", "timer2"}));
+}
+
+TEST_F(VirtualLoop, RunOnceNeverFiresAFutureTimerOnAVirtualClock)
+{
+    loop.addTimer(0.001, record("future"));
+    EXPECT_FALSE(loop.runOnce(0.0));
+    EXPECT_TRUE(fired.empty());
+    clock->advance(0.001);
+    EXPECT_TRUE(loop.runOnce(0.0));
+    EXPECT_EQ(labels(), Labels{"future"});
+}
+
+TEST_F(VirtualLoop, AJumpOfTheClockFiresARepeatingTimerOnceAndKeepsItsRhythm)
+{
+    RunLoop::TimerId timer = loop.addRepeatingTimer(1.0, record("tick"));
+    clock->set(105.5);
+    loop.settle();
+    EXPECT_EQ(fired.size(), 1u);
+    EXPECT_EQ(loop.fireTimeOf(timer), 106.0);
+}
+
+TEST_F(VirtualLoop, ChangingTheClockKeepsTheTimeLeftOnEveryTimer)
+{
+    loop.addTimer(2, record("a"));
+    auto other = std::make_shared<VirtualClock>(7000);
+    loop.setClock(other);
+    EXPECT_EQ(loop.nextTimerFireTime(), 7002.0);
+    loop.advanceBy(2);
+    EXPECT_EQ(fired, (std::vector<std::pair<std::string, double>>{{"a", 7002}}));
+}
+
+TEST_F(VirtualLoop, BlocksRunFirstInFirstOutAndBlocksTheyQueueWaitForTheNextPass)
+{
+    loop.enqueue(record("1"));
+    loop.enqueue([&] {
+        fired.emplace_back("2", 0);
+        loop.enqueue(record("4"));
+    });
+    loop.enqueue(record("3"));
+    EXPECT_EQ(loop.queuedBlockCount(), 3u);
+    loop.drainPending();
+    EXPECT_EQ(labels(), (Labels{"1", "2", "3"}));
+    EXPECT_TRUE(loop.settle());
+    EXPECT_EQ(labels(), (Labels{"1", "2", "3", "4"}));
+}
+
+TEST_F(VirtualLoop, ResetForgetsEverythingAndReturnsToTheRealClock)
+{
+    loop.addTimer(1, record("t"));
+    loop.enqueue(record("b"));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    loop.addFdSource(fds[0], record("fd"));
+    loop.resetForTesting();
+    EXPECT_EQ(loop.timerCount() + loop.queuedBlockCount() + loop.fdSourceCount(), 0u);
+    EXPECT_EQ(loop.virtualClock(), nullptr);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(RunLoopFdSourceTest, CallsBackWhileReadableAndStopsOnceRemoved)
+{
+    RunLoop loop;
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string received;
+    RunLoop::SourceId source = loop.addFdSource(fds[0], [&] {
+        char buffer[16];
+        ssize_t got = read(fds[0], buffer, sizeof buffer);
+        if (got > 0)
+            received.append(buffer, static_cast<std::size_t>(got));
+    });
+
+    EXPECT_FALSE(loop.hasPendingWork());
+    ASSERT_EQ(write(fds[1], "hi", 2), 2);
+    EXPECT_TRUE(loop.hasPendingWork());
+    EXPECT_TRUE(loop.runUntil([&] { return received == "hi"; }, 5.0));
+    EXPECT_FALSE(loop.hasPendingWork());
+
+    EXPECT_TRUE(loop.removeFdSource(source));
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    EXPECT_FALSE(loop.drainPending());
+    EXPECT_EQ(received, "hi");
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(RunLoopFdSourceTest, ASourceWhoseFdWasClosedIsDroppedNotSpunOn)
+{
+    RunLoop loop;
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int calls = 0;
+    loop.addFdSource(fds[0], [&] { ++calls; });
+    close(fds[0]);
+    close(fds[1]);
+    loop.drainPending();
+    EXPECT_EQ(loop.fdSourceCount(), 0u);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(RunLoopFdSourceTest, ASourceMayRemoveItselfFromItsCallback)
+{
+    RunLoop loop;
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int calls = 0;
+    RunLoop::SourceId source = 0;
+    source = loop.addFdSource(fds[0], [&] {
+        ++calls;
+        loop.removeFdSource(source);
+    });
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    loop.drainPending();
+    loop.drainPending();
+    EXPECT_EQ(calls, 1);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(RunLoopRealClockTest, RunWaitsForTheNextTimerAndStopsWhenAsked)
+{
+    RunLoop loop;
+    double scheduledAt = loop.now();
+    double firedAt = 0;
+    loop.addTimer(0.02, [&] {
+        firedAt = loop.now();
+        loop.stop();
+    });
+    loop.run();
+    EXPECT_GE(firedAt - scheduledAt, 0.02);
+}
+
+TEST(RunLoopRealClockTest, ABlockQueuedFromAnotherThreadWakesTheLoop)
+{
+    RunLoop loop;
+    std::thread::id ranOn;
+    std::thread poster([&] { loop.enqueue([&] { ranOn = std::this_thread::get_id(); loop.stop(); }); });
+    loop.run();
+    poster.join();
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+TEST(RunLoopRealClockTest, AStopRequestedBeforeRunEndsOnlyTheNextRun)
+{
+    RunLoop loop;
+    std::thread stopper([&] { loop.stop(); });
+    stopper.join();
+    bool ran = false;
+    loop.enqueue([&] { ran = true; });
+    loop.run();  // returns at once: the stop was pending
+    EXPECT_FALSE(ran);
+    loop.enqueue([&] { loop.stop(); });
+    loop.run();
+    EXPECT_TRUE(ran);
+}
+
+TEST(RunLoopRealClockTest, RunUntilGivesUpAtItsTimeout)
+{
+    RunLoop loop;
+    EXPECT_FALSE(loop.runUntil([] { return false; }, 0.01));
+}
