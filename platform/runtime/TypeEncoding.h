@@ -39,6 +39,7 @@ template<> struct ObjCType<double> { static constexpr const char* encoding = "d"
 template<> struct ObjCType<const char*> { static constexpr const char* encoding = "*"; };
 template<> struct ObjCType<void*> { static constexpr const char* encoding = "^v"; };
 template<> struct ObjCType<id*> { static constexpr const char* encoding = "^@"; };
+template<> struct ObjCType<bool*> { static constexpr const char* encoding = "^B"; };
 
 namespace runtime_detail {
 
