@@ -1,0 +1,165 @@
+#include "LocalSocket.h"
+
+#include "DeviceRoot.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace LocalSocket {
+
+namespace {
+
+// FNV-1a, 64 bits: stable across builds and processes, which std::hash is not bound to be.
+std::uint64_t hashOf(const std::string& text)
+{
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+socklen_t abstractAddress(const std::string& name, sockaddr_un& address)
+{
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    // sun_path[0] == 0 marks the abstract namespace; the name follows without a terminator.
+    size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, name.data(), length);
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+}
+
+} // namespace
+
+std::string nameFor(const std::string& role, const std::string& root)
+{
+    return fmt::format("kavlor-{:016x}-{}", hashOf(root), role);
+}
+
+std::string nameFor(const std::string& role)
+{
+    return nameFor(role, deviceRoot());
+}
+
+int listenOn(const std::string& name, std::string& error)
+{
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = fmt::format("socket: {}", std::strerror(errno));
+        return -1;
+    }
+    sockaddr_un address;
+    socklen_t length = abstractAddress(name, address);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 16) != 0) {
+        error = errno == EADDRINUSE ? fmt::format("the address @{} is in use by another process", name)
+                                    : fmt::format("cannot listen on @{}: {}", name, std::strerror(errno));
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int connectTo(const std::string& name, std::string& error)
+{
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = fmt::format("socket: {}", std::strerror(errno));
+        return -1;
+    }
+    sockaddr_un address;
+    socklen_t length = abstractAddress(name, address);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+        error = errno == ECONNREFUSED ? fmt::format("nobody listens on @{}", name)
+                                      : fmt::format("cannot connect to @{}: {}", name, std::strerror(errno));
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace LocalSocket
+
+LineConnection::~LineConnection()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool LineConnection::sendLine(const std::string& line)
+{
+    std::string text = line + "\n";
+    size_t sent = 0;
+    while (sent < text.size()) {
+        ssize_t count = ::send(m_fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd waiter { m_fd, POLLOUT, 0 };
+            ::poll(&waiter, 1, 1000);
+            continue;
+        }
+        if (count <= 0)
+            return false;
+        sent += static_cast<size_t>(count);
+    }
+    return true;
+}
+
+bool LineConnection::readAvailable()
+{
+    char buffer[8192];
+    for (;;) {
+        ssize_t count = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (count > 0) {
+            m_buffer.append(buffer, static_cast<size_t>(count));
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return true;
+        return false;  // 0: end of file; other errors: the peer is gone
+    }
+}
+
+std::optional<std::string> LineConnection::nextLine()
+{
+    size_t newline = m_buffer.find('\n');
+    if (newline == std::string::npos)
+        return std::nullopt;
+    std::string line = m_buffer.substr(0, newline);
+    m_buffer.erase(0, newline + 1);
+    return line;
+}
+
+std::optional<std::string> LineConnection::receiveLine(double timeoutSeconds, bool& closed)
+{
+    closed = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    for (;;) {
+        if (auto line = nextLine())
+            return line;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return std::nullopt;
+        pollfd waiter { m_fd, POLLIN, 0 };
+        int ready = ::poll(&waiter, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
+        if (ready < 0 && errno != EINTR)
+            return std::nullopt;
+        if (ready > 0 && !readAvailable()) {
+            if (auto line = nextLine())
+                return line;
+            closed = true;
+            return std::nullopt;
+        }
+    }
+}

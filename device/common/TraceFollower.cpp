@@ -1,0 +1,84 @@
+#include "TraceFollower.h"
+
+#include <fmt/format.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TraceFollower::TraceFollower(std::string hostPath, bool fromEnd)
+    : m_path(std::move(hostPath))
+{
+    struct stat info {};
+    if (fromEnd && ::stat(m_path.c_str(), &info) == 0)
+        m_offset = static_cast<std::uint64_t>(info.st_size);
+}
+
+std::vector<nlohmann::ordered_json> TraceFollower::readNew()
+{
+    std::vector<nlohmann::ordered_json> events;
+    int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return events;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) < m_offset) {
+        // The file was replaced by a shorter one (a fresh device): start over.
+        m_offset = 0;
+        m_partial.clear();
+    }
+    char buffer[65536];
+    for (;;) {
+        ssize_t count = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(m_offset));
+        if (count <= 0)
+            break;
+        m_offset += static_cast<std::uint64_t>(count);
+        m_partial.append(buffer, static_cast<size_t>(count));
+    }
+    ::close(fd);
+
+    size_t start = 0;
+    for (size_t newline; (newline = m_partial.find('\n', start)) != std::string::npos; start = newline + 1) {
+        std::string line = m_partial.substr(start, newline - start);
+        if (line.empty())
+            continue;
+        auto event = nlohmann::ordered_json::parse(line, nullptr, false);
+        if (event.is_discarded() || !event.is_object())
+            event = nlohmann::ordered_json { { "event", "unreadable-trace-line" }, { "text", line } };
+        events.push_back(std::move(event));
+    }
+    m_partial.erase(0, start);
+    return events;
+}
+
+namespace {
+
+std::string renderValue(const nlohmann::ordered_json& value)
+{
+    if (value.is_string()) {
+        const auto& text = value.get_ref<const std::string&>();
+        if (text.empty() || text.find(' ') != std::string::npos)
+            return nlohmann::ordered_json(text).dump();
+        return text;
+    }
+    return value.dump();
+}
+
+} // namespace
+
+std::string prettyTraceEvent(const nlohmann::ordered_json& event)
+{
+    double time = event.value("time", 0.0);
+    std::string process = event.value("process", std::string("?"));
+    std::string name = event.value("event", std::string("?"));
+    std::string head = event.contains("pid") ? fmt::format("{}[{}]", process, event["pid"].dump()) : process;
+    std::string line = fmt::format("{:>10.3f}  {:<18} {}", time, head, name);
+    // A log line is shown as it was logged, so a person can search for it.
+    if (name == "log" && event.contains("text") && event["text"].is_string())
+        return line + "  " + event["text"].get<std::string>();
+    for (auto it = event.begin(); it != event.end(); ++it) {
+        if (it.key() == "time" || it.key() == "pid" || it.key() == "process" || it.key() == "event")
+            continue;
+        line += fmt::format("  {}={}", it.key(), renderValue(it.value()));
+    }
+    return line;
+}
