@@ -1,0 +1,6 @@
+#include "Murvex.h"
+
+int main(int argc, char* argv[])
+{
+    return murvexMain(argc, argv);
+}
