@@ -1,0 +1,76 @@
+#include "SystemLog.h"
+
+#include "Trace.h"
+
+#include <algorithm>
+#include <mutex>
+#include <syslog.h>
+
+namespace SystemLog {
+
+struct Capture::State {
+    mutable std::mutex mutex;
+    std::vector<std::string> lines;
+};
+
+namespace {
+
+struct Captures {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<Capture::State>> active;
+};
+
+Captures& captures()
+{
+    static auto* instance = new Captures; // outlives static destruction: logging may happen late
+    return *instance;
+}
+
+void record(const std::string& line)
+{
+    std::vector<std::shared_ptr<Capture::State>> active;
+    {
+        std::lock_guard lock(captures().mutex);
+        active = captures().active;
+    }
+    for (auto& state : active) {
+        std::lock_guard lock(state->mutex);
+        state->lines.push_back(line);
+    }
+}
+
+} // namespace
+
+void write(const std::string& line)
+{
+    // The line is data, never a format of its own.
+    syslog(LOG_NOTICE, "%s", line.c_str());
+    Trace::emit("log", { { "text", line } });
+    record(line);
+}
+
+Capture::Capture() : m_state(std::make_shared<State>())
+{
+    std::lock_guard lock(captures().mutex);
+    captures().active.push_back(m_state);
+}
+
+Capture::~Capture()
+{
+    std::lock_guard lock(captures().mutex);
+    std::erase(captures().active, m_state);
+}
+
+std::vector<std::string> Capture::lines() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->lines;
+}
+
+void Capture::clear()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->lines.clear();
+}
+
+} // namespace SystemLog
