@@ -1,0 +1,22 @@
+#pragma once
+// Everything of the Foundation stand-in, for code that wants it all.
+
+#include "DeviceRoot.h"
+#include "Dispatch.h"
+#include "FileSystem.h"
+#include "NSFileManager.h"
+#include "NSInvocation.h"
+#include "NSMethodSignature.h"
+#include "NSNotification.h"
+#include "NSNotificationCenter.h"
+#include "NSObjectValues.h"
+#include "NSOperationQueue.h"
+#include "NSProcessInfo.h"
+#include "NSTask.h"
+#include "NSTimer.h"
+#include "Process.h"
+#include "PropertyList.h"
+#include "RunLoop.h"
+#include "StringFormat.h"
+#include "SystemLog.h"
+#include "Trace.h"
