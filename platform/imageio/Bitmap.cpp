@@ -1,0 +1,69 @@
+#include "Bitmap.h"
+
+#include <fmt/core.h>
+
+#include <stdexcept>
+
+Bitmap Bitmap::transparent(uint32_t width, uint32_t height)
+{
+    if (!isAcceptableSize(width, height))
+        throw std::invalid_argument(fmt::format("Bitmap: unacceptable size {}x{}", width, height));
+    Bitmap bitmap;
+    bitmap.width = width;
+    bitmap.height = height;
+    bitmap.pixels.assign(size_t(width) * height * bytesPerPixel, 0);
+    return bitmap;
+}
+
+bool Bitmap::isAcceptableSize(uint64_t width, uint64_t height)
+{
+    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide
+        && width * height <= kMaxImagePixels;
+}
+
+bool Bitmap::isWellFormed() const
+{
+    return malformation().empty();
+}
+
+std::string Bitmap::malformation() const
+{
+    if (!isAcceptableSize(width, height))
+        return fmt::format("size {}x{} is zero or beyond the limits ({} a side, {} pixels)", width, height,
+            kMaxImageSide, kMaxImagePixels);
+    size_t expected = size_t(width) * height * bytesPerPixel;
+    if (pixels.size() != expected)
+        return fmt::format("{}x{} needs {} bytes of pixels, has {}", width, height, expected, pixels.size());
+    return {};
+}
+
+bool Bitmap::isOpaque() const
+{
+    // Accumulate with AND instead of returning early: the loop vectorises and the common
+    // case (an opaque photo) reads everything anyway.
+    uint8_t all = 0xFF;
+    const uint8_t* p = pixels.data();
+    for (size_t i = 3; i < pixels.size(); i += bytesPerPixel)
+        all &= p[i];
+    return all == 0xFF;
+}
+
+void premultiplyPixels(std::span<uint8_t> pixels, int alphaIndex)
+{
+    for (size_t i = 0; i + Bitmap::bytesPerPixel <= pixels.size(); i += Bitmap::bytesPerPixel) {
+        uint8_t alpha = pixels[i + alphaIndex];
+        if (alpha == 255)
+            continue;
+        for (int c = 0; c < 4; ++c) {
+            if (c != alphaIndex)
+                pixels[i + c] = premultiplyComponent(pixels[i + c], alpha);
+        }
+    }
+}
+
+void requireWellFormed(const Bitmap& bitmap, const char* what)
+{
+    std::string fault = bitmap.malformation();
+    if (!fault.empty())
+        throw std::invalid_argument(fmt::format("{}: malformed bitmap: {}", what, fault));
+}

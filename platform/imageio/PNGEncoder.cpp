@@ -1,0 +1,284 @@
+#include "PNGEncoder.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+constexpr uint8_t kPNGSignature[8] = { 137, 'P', 'N', 'G', '\r', '\n', 26, '\n' };
+// IDAT data is split into chunks of this size, as most encoders do, rather than one chunk
+// of many megabytes that some readers buffer whole.
+constexpr size_t kMaxIDATLength = size_t(1) << 20;
+constexpr uint8_t kColourTypeRGB = 2;
+constexpr uint8_t kColourTypeRGBA = 6;
+
+void appendBigEndian32(std::vector<uint8_t>& out, uint32_t value)
+{
+    out.push_back(uint8_t(value >> 24));
+    out.push_back(uint8_t(value >> 16));
+    out.push_back(uint8_t(value >> 8));
+    out.push_back(uint8_t(value));
+}
+
+void appendChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t length)
+{
+    appendBigEndian32(out, uint32_t(length));
+    out.insert(out.end(), type, type + 4);
+    if (length)
+        out.insert(out.end(), data, data + length);
+    uint32_t crc = libdeflate_crc32(0, type, 4);
+    // Not called for an empty chunk: given a null buffer, libdeflate_crc32 answers 0
+    // instead of the running value.
+    if (length)
+        crc = libdeflate_crc32(crc, data, length);
+    appendBigEndian32(out, crc);
+}
+
+void appendHeader(std::vector<uint8_t>& out, const Bitmap& bitmap, uint8_t colourType)
+{
+    out.insert(out.end(), std::begin(kPNGSignature), std::end(kPNGSignature));
+    std::vector<uint8_t> header;
+    appendBigEndian32(header, bitmap.width);
+    appendBigEndian32(header, bitmap.height);
+    header.push_back(8); // bits per sample
+    header.push_back(colourType);
+    header.push_back(0); // deflate
+    header.push_back(0); // the five standard filters
+    header.push_back(0); // not interlaced
+    appendChunk(out, "IHDR", header.data(), header.size());
+}
+
+// round(c * 255 / a) for every premultiplied component c and alpha a, looked up instead
+// of divided per pixel.
+const std::array<uint8_t, 256 * 256>& unpremultiplyTable()
+{
+    static const auto table = [] {
+        auto entries = std::make_unique<std::array<uint8_t, 256 * 256>>();
+        for (unsigned alpha = 0; alpha < 256; ++alpha) {
+            for (unsigned component = 0; component < 256; ++component)
+                (*entries)[alpha * 256 + component] = unpremultiplyComponent(uint8_t(component), uint8_t(alpha));
+        }
+        return entries;
+    }();
+    return *table;
+}
+
+void packOpaqueRow(const uint8_t* bgra, uint8_t* rgb, uint32_t width)
+{
+    for (uint32_t x = 0; x < width; ++x, bgra += 4, rgb += 3) {
+        rgb[0] = bgra[2];
+        rgb[1] = bgra[1];
+        rgb[2] = bgra[0];
+    }
+}
+
+void packRowWithAlpha(const uint8_t* bgra, uint8_t* rgba, uint32_t width)
+{
+    const uint8_t* table = unpremultiplyTable().data();
+    for (uint32_t x = 0; x < width; ++x, bgra += 4, rgba += 4) {
+        uint8_t alpha = bgra[3];
+        const uint8_t* straight = table + alpha * 256;
+        rgba[0] = straight[bgra[2]];
+        rgba[1] = straight[bgra[1]];
+        rgba[2] = straight[bgra[0]];
+        rgba[3] = alpha;
+    }
+}
+
+// The filters read `raw - bpp` and `prior - bpp`: both rows carry bpp zero bytes in front,
+// which is exactly what the PNG filters assume left of the first pixel, so the loops have
+// no special case and vectorise.
+template <size_t bpp>
+void filterSub(const uint8_t* raw, const uint8_t*, uint8_t* out, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        out[i] = uint8_t(raw[i] - raw[i - bpp]);
+}
+
+template <size_t bpp>
+void filterUp(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        out[i] = uint8_t(raw[i] - prior[i]);
+}
+
+template <size_t bpp>
+void filterAverage(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        out[i] = uint8_t(raw[i] - ((unsigned(raw[i - bpp]) + prior[i]) >> 1));
+}
+
+template <size_t bpp>
+void filterPaeth(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        int16_t a = raw[i - bpp], b = prior[i], c = prior[i - bpp];
+        int16_t pa = int16_t(std::abs(b - c));
+        int16_t pb = int16_t(std::abs(a - c));
+        int16_t pc = int16_t(std::abs(a + b - 2 * c));
+        int16_t predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+        out[i] = uint8_t(raw[i] - predictor);
+    }
+}
+
+// The heuristic's cost of a filtered row: residuals read as signed bytes, summed absolute.
+uint64_t residualCost(const uint8_t* filtered, size_t length)
+{
+    uint64_t sum = 0;
+    for (size_t i = 0; i < length; ++i)
+        sum += uint8_t(std::abs(int(int8_t(filtered[i]))));
+    return sum;
+}
+
+template <size_t bpp>
+using FilterFunction = void (*)(const uint8_t*, const uint8_t*, uint8_t*, size_t);
+
+template <size_t bpp>
+FilterFunction<bpp> filterFor(PNGRowFilter filter)
+{
+    switch (filter) {
+    case PNGRowFilter::sub:
+        return filterSub<bpp>;
+    case PNGRowFilter::up:
+        return filterUp<bpp>;
+    case PNGRowFilter::average:
+        return filterAverage<bpp>;
+    case PNGRowFilter::paeth:
+        return filterPaeth<bpp>;
+    default:
+        return nullptr;
+    }
+}
+
+// Turns the bitmap into the PNG's filtered scanlines: one filter-type byte, then the row.
+template <size_t bpp>
+class ScanlineWriter {
+public:
+    ScanlineWriter(const Bitmap& bitmap, PNGRowFilter filter)
+        : m_bitmap(bitmap)
+        , m_filter(filter)
+        , m_rowLength(size_t(bitmap.width) * bpp)
+        , m_current(bpp + m_rowLength, 0)
+        , m_prior(bpp + m_rowLength, 0)
+    {
+        if (m_filter == PNGRowFilter::adaptive) {
+            for (auto& candidate : m_candidates)
+                candidate.resize(m_rowLength);
+        }
+    }
+
+    size_t outputSize() const { return size_t(m_bitmap.height) * (1 + m_rowLength); }
+
+    void write(uint8_t* out)
+    {
+        for (uint32_t y = 0; y < m_bitmap.height; ++y) {
+            pack(y);
+            writeRow(out);
+            out += 1 + m_rowLength;
+            std::swap(m_current, m_prior);
+        }
+    }
+
+private:
+    void pack(uint32_t y)
+    {
+        if constexpr (bpp == 3)
+            packOpaqueRow(m_bitmap.row(y), m_current.data() + bpp, m_bitmap.width);
+        else
+            packRowWithAlpha(m_bitmap.row(y), m_current.data() + bpp, m_bitmap.width);
+    }
+
+    void writeRow(uint8_t* out)
+    {
+        const uint8_t* raw = m_current.data() + bpp;
+        const uint8_t* prior = m_prior.data() + bpp;
+        if (m_filter == PNGRowFilter::none) {
+            out[0] = uint8_t(PNGRowFilter::none);
+            std::memcpy(out + 1, raw, m_rowLength);
+        } else if (m_filter != PNGRowFilter::adaptive) {
+            out[0] = uint8_t(m_filter);
+            filterFor<bpp>(m_filter)(raw, prior, out + 1, m_rowLength);
+        } else {
+            writeCheapestRow(raw, prior, out);
+        }
+    }
+
+    void writeCheapestRow(const uint8_t* raw, const uint8_t* prior, uint8_t* out)
+    {
+        static constexpr PNGRowFilter candidates[] = { PNGRowFilter::sub, PNGRowFilter::up, PNGRowFilter::paeth };
+        size_t best = 0;
+        uint64_t bestCost = UINT64_MAX;
+        for (size_t i = 0; i < std::size(candidates); ++i) {
+            filterFor<bpp>(candidates[i])(raw, prior, m_candidates[i].data(), m_rowLength);
+            uint64_t cost = residualCost(m_candidates[i].data(), m_rowLength);
+            if (cost < bestCost) {
+                bestCost = cost;
+                best = i;
+            }
+        }
+        out[0] = uint8_t(candidates[best]);
+        std::memcpy(out + 1, m_candidates[best].data(), m_rowLength);
+    }
+
+    const Bitmap& m_bitmap;
+    PNGRowFilter m_filter;
+    size_t m_rowLength;
+    std::vector<uint8_t> m_current;
+    std::vector<uint8_t> m_prior;
+    std::array<std::vector<uint8_t>, 3> m_candidates;
+};
+
+template <size_t bpp>
+std::vector<uint8_t> filteredScanlines(const Bitmap& bitmap, PNGRowFilter filter)
+{
+    ScanlineWriter<bpp> writer(bitmap, filter);
+    std::vector<uint8_t> scanlines(writer.outputSize());
+    writer.write(scanlines.data());
+    return scanlines;
+}
+
+std::vector<uint8_t> zlibCompress(const std::vector<uint8_t>& data, int level)
+{
+    std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
+        libdeflate_alloc_compressor(std::clamp(level, 0, 12)), libdeflate_free_compressor);
+    if (!compressor)
+        throw std::bad_alloc();
+    std::vector<uint8_t> compressed(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
+    size_t length = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), compressed.data(),
+        compressed.size());
+    // The buffer is the library's own bound for this input, so running out of room is a
+    // broken invariant, not bad input.
+    if (length == 0)
+        throw std::logic_error("encodePNG: deflate output exceeded its bound");
+    compressed.resize(length);
+    return compressed;
+}
+
+} // namespace
+
+std::vector<uint8_t> encodePNG(const Bitmap& bitmap, const PNGEncodeOptions& options)
+{
+    requireWellFormed(bitmap, "encodePNG");
+    bool opaque = bitmap.isOpaque();
+    std::vector<uint8_t> scanlines = opaque ? filteredScanlines<3>(bitmap, options.filter)
+                                            : filteredScanlines<4>(bitmap, options.filter);
+    std::vector<uint8_t> compressed = zlibCompress(scanlines, options.compressionLevel);
+    scanlines = {};
+
+    std::vector<uint8_t> png;
+    size_t chunkCount = (compressed.size() + kMaxIDATLength - 1) / kMaxIDATLength;
+    png.reserve(64 + compressed.size() + chunkCount * 12);
+    appendHeader(png, bitmap, opaque ? kColourTypeRGB : kColourTypeRGBA);
+    for (size_t offset = 0; offset < compressed.size(); offset += kMaxIDATLength)
+        appendChunk(png, "IDAT", compressed.data() + offset, std::min(kMaxIDATLength, compressed.size() - offset));
+    appendChunk(png, "IEND", nullptr, 0);
+    return png;
+}
