@@ -45,13 +45,6 @@ TEST(VirtualClockTest, MovesOnlyWhenToldAndRefusesToGoBackByAdvance)
     EXPECT_EQ(clock.now(), 1);
 }
 
-TEST(RealClockTest, IsMonotonic)
-{
-    RealClock clock;
-    double first = clock.now();
-    EXPECT_GE(clock.now(), first);
-}
-
 TEST_F(VirtualLoop, TimersFireInTimeOrderAtTheirOwnTimeAndTiesInCreationOrder)
 {
     loop.addTimer(3, record("c"));
