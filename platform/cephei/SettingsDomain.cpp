@@ -18,12 +18,14 @@ void domainChanged(CFNotificationCenterRef, void* observer, CFStringRef, const v
     static_cast<SettingsDomain*>(observer)->reloadBindings();
 }
 
-} // namespace
-
+// Whether the calling thread is the process's main thread, the one that runs the main
+// run loop and so the only one that may write bound variables.
 bool isMainThread()
 {
     return static_cast<pid_t>(::syscall(SYS_gettid)) == ::getpid();
 }
+
+} // namespace
 
 SettingsDomain& SettingsDomain::named(const std::string& identifier)
 {

@@ -70,7 +70,3 @@ private:
     std::vector<HBPreferences*> m_objects;
     std::once_flag m_observing;
 };
-
-// Whether the calling thread is the process's main thread (the one bound variables and
-// run-loop deliveries belong to).
-bool isMainThread();
