@@ -1,0 +1,38 @@
+#include "ImageFile.h"
+
+#include "ImageDecoder.h"
+#include "KavlorctlError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fmt/format.h>
+#include <fstream>
+#include <iterator>
+
+namespace ImageFile {
+
+static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std::string& role)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(hostPath, error))
+        throw KavlorctlError(fmt::format("cannot read {} image {}: it is a directory", role, hostPath));
+    std::ifstream file(hostPath, std::ios::binary);
+    if (!file)
+        throw KavlorctlError(fmt::format("cannot read {} image {}: {}", role, hostPath, std::strerror(errno)));
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        throw KavlorctlError(fmt::format("cannot read {} image {}: read failed", role, hostPath));
+    return bytes;
+}
+
+std::vector<uint8_t> readImage(const std::string& hostPath, const std::string& role)
+{
+    std::vector<uint8_t> bytes = readWholeFile(hostPath, role);
+    std::string reason;
+    if (!decodeImage(bytes, &reason))
+        throw KavlorctlError(fmt::format("{} image {} is not a usable PNG or JPEG picture: {}", role, hostPath, reason));
+    return bytes;
+}
+
+} // namespace ImageFile

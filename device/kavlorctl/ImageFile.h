@@ -1,0 +1,17 @@
+#pragma once
+// The pictures a user hands to `user add` (avatar, wallpaper): host files, read whole and
+// checked by decoding them, so that a record never carries bytes the library's UIImage
+// would turn into nothing.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ImageFile {
+
+// The file's bytes when they decode as a PNG or JPEG picture. Throws KavlorctlError
+// naming `role` ("avatar", "wallpaper") and the path when the file cannot be read or is
+// not such a picture.
+std::vector<uint8_t> readImage(const std::string& hostPath, const std::string& role);
+
+} // namespace ImageFile

@@ -1,0 +1,66 @@
+#include "PlistDocument.h"
+
+#include "DeviceRoot.h"
+#include "FileSystem.h"
+#include "KavlorctlError.h"
+#include "Trace.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fmt/format.h>
+
+static bool isBinaryPropertyList(const std::vector<uint8_t>& bytes)
+{
+    static constexpr std::string_view magic = "bplist";
+    return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
+}
+
+static std::string parentFolder(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
+PlistDocument::PlistDocument(std::string path, std::string description, Id<NSDictionary> root, PropertyList::Format format)
+    : m_path(std::move(path))
+    , m_description(std::move(description))
+    , m_root(std::move(root))
+    , m_format(format)
+{
+}
+
+PlistDocument PlistDocument::load(std::string path, std::string description)
+{
+    if (!FileSystem::fileExists(path))
+        return PlistDocument(std::move(path), std::move(description), NSDictionary::mutableDictionary(), PropertyList::Format::XML);
+
+    errno = 0;
+    auto bytes = FileSystem::readFile(path);
+    if (!bytes)
+        throw KavlorctlError(fmt::format("cannot read the {} {}: {}", description, devicePath(path),
+            errno ? std::strerror(errno) : "not a regular file"));
+    auto root = PropertyList::read(*bytes).as<NSDictionary>();
+    if (!root)
+        throw KavlorctlError(fmt::format("the {} {} is not a property list with a dictionary at its root; "
+                                         "nothing was changed (fix or remove it)",
+            description, devicePath(path)));
+    auto format = isBinaryPropertyList(*bytes) ? PropertyList::Format::Binary : PropertyList::Format::XML;
+    return PlistDocument(std::move(path), std::move(description), root->mutableCopy(), format);
+}
+
+std::string PlistDocument::hostPath() const
+{
+    return devicePath(m_path);
+}
+
+void PlistDocument::save() const
+{
+    errno = 0;
+    bool written = FileSystem::createDirectories(parentFolder(m_path))
+        && PropertyList::writeFile(m_path, m_root, m_format, /* atomically */ true);
+    if (!written)
+        throw KavlorctlError(fmt::format("cannot write the {} {}: {}", m_description, hostPath(),
+            errno ? std::strerror(errno) : "the data is not a property list"));
+    Trace::emit("file-write", { { "path", m_path }, { "by", "kavlorctl" }, { "what", m_description } });
+}
