@@ -99,11 +99,12 @@ void NSNotificationCenter::addObserver(const id& observer, SEL selector, const I
     m_registrations.push_back(std::move(registration));
 }
 
-id NSNotificationCenter::addObserverForName(const Id<NSString>& name, const id& object, const Id<NSOperationQueue>& queue, const id& block)
+id NSNotificationCenter::addObserverForName(const Id<NSString>& name, const id& object, const id& queue, const id& block)
 {
     if (!block)
         throw RuntimeError("-[NSNotificationCenter addObserverForName:object:queue:usingBlock:]: the block is nil");
-    if (queue && !queue->isMainQueue())
+    auto operationQueue = queue.as<NSOperationQueue>();
+    if (queue && (!operationQueue || !operationQueue->isMainQueue()))
         throw RuntimeError("-[NSNotificationCenter addObserverForName:object:queue:usingBlock:]: only the main queue exists here");
     id token = class_createInstance(observerTokenClass());
     auto registration = std::make_shared<Registration>();
@@ -162,11 +163,15 @@ void NSNotificationCenter::postNotification(const Id<NSNotification>& notificati
     }
 }
 
-void NSNotificationCenter::postNotificationName(const Id<NSString>& name, const id& object, const Id<NSDictionary>& userInfo)
+void NSNotificationCenter::postNotificationName(const Id<NSString>& name, const id& object, const id& userInfo)
 {
     if (!name)
         throw RuntimeError("-[NSNotificationCenter postNotificationName:object:userInfo:]: the name is nil");
-    postNotification(NSNotification::notificationWithName(name, object, userInfo));
+    auto dictionary = userInfo.as<NSDictionary>();
+    if (userInfo && !dictionary)
+        throw RuntimeError(fmt::format("-[NSNotificationCenter postNotificationName:object:userInfo:]: the user info is a {}, not a dictionary",
+            object_getClassName(userInfo)));
+    postNotification(NSNotification::notificationWithName(name, object, dictionary));
 }
 
 size_t NSNotificationCenter::observerCount() const
@@ -197,7 +202,7 @@ void registerNSNotificationCenterClass()
             self.as<NSNotificationCenter>()->addObserver(observer, selector, nameArgument(name), object);
         })
         .method("addObserverForName:object:queue:usingBlock:", [](id self, SEL, id name, id object, id queue, id block) -> id {
-            return self.as<NSNotificationCenter>()->addObserverForName(nameArgument(name), object, queue.as<NSOperationQueue>(), block);
+            return self.as<NSNotificationCenter>()->addObserverForName(nameArgument(name), object, queue, block);
         })
         .method("removeObserver:", [](id self, SEL, id observer) { self.as<NSNotificationCenter>()->removeObserver(observer); })
         .method("removeObserver:name:object:", [](id self, SEL, id observer, id name, id object) {
@@ -210,7 +215,7 @@ void registerNSNotificationCenterClass()
             self.as<NSNotificationCenter>()->postNotificationName(nameArgument(name), object);
         })
         .method("postNotificationName:object:userInfo:", [](id self, SEL, id name, id object, id userInfo) {
-            self.as<NSNotificationCenter>()->postNotificationName(nameArgument(name), object, userInfo.as<NSDictionary>());
+            self.as<NSNotificationCenter>()->postNotificationName(nameArgument(name), object, userInfo);
         });
 }
 

@@ -32,17 +32,19 @@ public:
     // addObserver:selector:name:object: — the observer's method is sent the NSNotification
     // (a method of type "v@:@", or "v@:" which is called without it).
     void addObserver(const id& observer, SEL selector, const Id<NSString>& name, const id& object);
-    // addObserverForName:object:queue:usingBlock: — `block` is a makeBlock<void(id)>.
-    // Answers the token that removeObserver takes to end the registration.
-    id addObserverForName(const Id<NSString>& name, const id& object, const Id<NSOperationQueue>& queue, const id& block);
+    // addObserverForName:object:queue:usingBlock: — `block` is a makeBlock<void(id)>;
+    // `queue` is nil or the main queue. Answers the token that removeObserver takes to end
+    // the registration.
+    id addObserverForName(const Id<NSString>& name, const id& object, const id& queue, const id& block);
     // Ends every registration of the observer (or token).
     void removeObserver(const id& observer);
     // Ends the observer's registrations that match the name and object (nil matches any).
     void removeObserver(const id& observer, const Id<NSString>& name, const id& object);
 
-    // A nil name is a programming error (RuntimeError), as on the device.
+    // A nil name, or user info that is not a dictionary, is a programming error
+    // (RuntimeError), as on the device.
     void postNotification(const Id<NSNotification>& notification);
-    void postNotificationName(const Id<NSString>& name, const id& object, const Id<NSDictionary>& userInfo = nullptr);
+    void postNotificationName(const Id<NSString>& name, const id& object, const id& userInfo = nil);
 
     size_t observerCount() const;
     // Forgets every observer: a fresh centre for the next test.

@@ -63,7 +63,7 @@ TEST_F(NSNotificationCenterTest, DeliversInRegistrationOrderToMatchingNamesOnly)
     m_center->addObserverForName(nullptr, nil, nullptr, makeBlockObserver("all"));
     m_center->addObserverForName("com.Quennic.Kavlor/endGuestMode"_ns, nil, nullptr, makeBlockObserver("end"));
 
-    m_center->postNotificationName("com.Quennic.Kavlor/startGuestMode"_ns, nil);
+    m_center->postNotificationName("com.Quennic.Kavlor/startGuestMode"_ns, nil, nil);
     EXPECT_EQ(deliveries(), (std::vector<std::string> { "start:com.Quennic.Kavlor/startGuestMode",
                                 "selector:com.Quennic.Kavlor/startGuestMode", "all:com.Quennic.Kavlor/startGuestMode" }));
     deliveries().clear();
@@ -160,6 +160,8 @@ TEST_F(NSNotificationCenterTest, ProgrammingErrorsAreLoud)
     EXPECT_THROW(m_center->postNotificationName(nullptr, nil), RuntimeError);
     EXPECT_THROW(send<void>(center, "postNotificationName:object:", NSNumber::numberWithInteger(1), nil), RuntimeError);
     EXPECT_THROW(m_center->addObserverForName("x"_ns, nil, make<NSOperationQueue>(), makeBlockObserver("q")), RuntimeError);
+    EXPECT_THROW(m_center->addObserverForName("x"_ns, nil, "main"_ns, makeBlockObserver("q")), RuntimeError);
+    EXPECT_THROW(m_center->postNotificationName("x"_ns, nil, "not a dictionary"_ns), RuntimeError);
     // An observer whose method takes something other than the notification.
     m_center->addObserver(observer, sel("count:"), "typed"_ns, nil);
     EXPECT_THROW(m_center->postNotificationName("typed"_ns, nil), RuntimeError);
