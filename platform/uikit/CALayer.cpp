@@ -1,0 +1,15 @@
+#include "CALayer.h"
+
+#include "UIKitSupport.h"
+
+using UIKitSupport::objectAs;
+
+void CALayer::declare()
+{
+    ClassBuilder("CALayer", "NSObject")
+        .instancesOf<CALayer>()
+        .method("cornerRadius", [](id self, SEL) -> double { return objectAs<CALayer>(self, "CALayer").cornerRadius(); })
+        .method("setCornerRadius:", [](id self, SEL, double radius) { objectAs<CALayer>(self, "CALayer").setCornerRadius(radius); })
+        .method("masksToBounds", [](id self, SEL) -> bool { return objectAs<CALayer>(self, "CALayer").masksToBounds(); })
+        .method("setMasksToBounds:", [](id self, SEL, bool masks) { objectAs<CALayer>(self, "CALayer").setMasksToBounds(masks); });
+}

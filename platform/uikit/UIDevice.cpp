@@ -1,0 +1,30 @@
+#include "UIDevice.h"
+
+#include "UIKitState.h"
+#include "UIKitSupport.h"
+
+using UIKitSupport::objectAs;
+
+id UIDevice::currentDevice()
+{
+    UIKitState& state = UIKitState::shared();
+    if (!state.device) {
+        id device = UIKitSupport::allocInit("UIDevice");
+        bool pad = DeviceConfiguration::load().idiom == DeviceConfiguration::Idiom::Pad;
+        objectAs<UIDevice>(device, "UIDevice").m_idiom = pad ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
+        state.device = device;
+    }
+    return state.device;
+}
+
+void UIDevice::declare()
+{
+    ClassBuilder("UIDevice", "NSObject")
+        .instancesOf<UIDevice>()
+        .classMethod("currentDevice", [](id, SEL) -> id { return currentDevice(); })
+        .method("userInterfaceIdiom", [](id self, SEL) -> long long { return objectAs<UIDevice>(self, "UIDevice").userInterfaceIdiom(); })
+        .method("model", [](id self, SEL) -> id {
+            return objectAs<UIDevice>(self, "UIDevice").userInterfaceIdiom() == UIUserInterfaceIdiomPad ? "iPad"_ns : "iPhone"_ns;
+        })
+        .method("systemName", [](id, SEL) -> id { return "iOS"_ns; });
+}

@@ -1,0 +1,27 @@
+#include "UIImageView.h"
+
+#include "UIKitSupport.h"
+
+using UIKitSupport::objectAs;
+
+namespace {
+
+UIImageView& imageViewOf(const id& self) { return objectAs<UIImageView>(self, "UIImageView"); }
+
+} // namespace
+
+void UIImageView::declare()
+{
+    ClassBuilder("UIImageView", "UIView")
+        .instancesOf<UIImageView>()
+        .method("initWithImage:", [](id self, SEL, id image) -> id {
+            CGRect frame = CGRectZero;
+            if (respondsToSelector(image, "size"))
+                frame.size = send<CGSize>(image, "size");
+            self = send<id>(self, "initWithFrame:", frame);
+            imageViewOf(self).setImage(image);
+            return self;
+        })
+        .method("image", [](id self, SEL) -> id { return imageViewOf(self).image(); })
+        .method("setImage:", [](id self, SEL, id image) { imageViewOf(self).setImage(image); });
+}

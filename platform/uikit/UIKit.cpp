@@ -1,0 +1,33 @@
+#include "UIKit.h"
+
+#include "UIKitState.h"
+
+void registerUIKitClasses()
+{
+    if (objc_getClass("UIView"))
+        return;
+    UIKitState::reset();
+    // Superclasses first.
+    UIResponder::declare();
+    CALayer::declare();
+    UIView::declare();
+    UIWindow::declare();
+    UIStatusBarWindow::declare();
+    UIScrollView::declare();
+    UIStackView::declare();
+    UILabel::declare();
+    UIImageView::declare();
+    UIViewController::declare();
+    UIAlertController::declare();
+    UIAlertAction::declare();
+    UIApplication::declare();
+    UIGestureRecognizer::declare();
+    UITapGestureRecognizer::declare();
+    UIColor::declare();
+    UIFont::declare();
+    UIDevice::declare();
+    UIScreen::declare();
+}
+
+// The classes exist from the moment the library is loaded, as UIKit's do on the device.
+static const bool uikitClassesRegistered = (registerUIKitClasses(), true);

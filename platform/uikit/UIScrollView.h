@@ -1,0 +1,29 @@
+#pragma once
+// UIScrollView: a view with a content size and offset and its own pan recognizer
+// (panGestureRecognizer, made by initWithFrame:, target the scroll view). Firing that
+// recognizer asks the scroll view's gestureRecognizerShouldBegin:, which a subclass or a
+// replacement may answer NO to keep the scroll view still.
+
+#include "UIView.h"
+
+class UIScrollView : public UIView {
+public:
+    static void declare();
+
+    CGSize contentSize() const { return m_contentSize; }
+    void setContentSize(CGSize size) { m_contentSize = size; }
+    CGPoint contentOffset() const { return m_contentOffset; }
+    void setContentOffset(CGPoint offset) { m_contentOffset = offset; }
+    bool isScrollEnabled() const { return m_scrollEnabled; }
+    void setScrollEnabled(bool enabled) { m_scrollEnabled = enabled; }
+    bool isPagingEnabled() const { return m_pagingEnabled; }
+    void setPagingEnabled(bool enabled) { m_pagingEnabled = enabled; }
+    const id& panGestureRecognizer() const { return m_panGestureRecognizer; }
+
+private:
+    CGSize m_contentSize {};
+    CGPoint m_contentOffset {};
+    bool m_scrollEnabled { true };
+    bool m_pagingEnabled { false };
+    id m_panGestureRecognizer;
+};

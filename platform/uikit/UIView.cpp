@@ -1,0 +1,278 @@
+#include "UIView.h"
+
+#include "UIGestureRecognizer.h"
+#include "UIKitSupport.h"
+#include "UIViewController.h"
+#include "UIWindow.h"
+
+#include <algorithm>
+
+using UIKitSupport::objectAs;
+
+namespace {
+
+UIView& viewOf(const id& self) { return objectAs<UIView>(self, "UIView"); }
+
+Id<UIView> requireView(const id& object, const char* operation)
+{
+    auto view = UIView::from(object);
+    if (object && !view)
+        throw RuntimeError(fmt::format("{}: {} is not a view", operation, object_getClassName(object)));
+    return view;
+}
+
+void sendDidMoveToWindow(UIView* view)
+{
+    send(id(view), "didMoveToWindow");
+    auto children = view->subviews();
+    for (const auto& child : children)
+        sendDidMoveToWindow(UIView::from(child).get());
+}
+
+} // namespace
+
+UIView::~UIView()
+{
+    for (auto& child : m_subviews) {
+        if (auto view = from(child))
+            view->m_superview = nullptr;
+    }
+    for (auto& recognizer : m_gestureRecognizers) {
+        if (auto gesture = recognizer.as<UIGestureRecognizer>())
+            gesture->detach(this);
+    }
+}
+
+void UIView::setFrame(CGRect frame)
+{
+    if (frame.size != m_frame.size)
+        m_needsLayout = true;
+    m_frame = frame;
+}
+
+void UIView::setBounds(CGRect bounds)
+{
+    CGPoint keptCenter = center();
+    setFrame({ { keptCenter.x - bounds.size.width / 2, keptCenter.y - bounds.size.height / 2 }, bounds.size });
+}
+
+void UIView::setCenter(CGPoint center)
+{
+    m_frame.origin = { center.x - m_frame.size.width / 2, center.y - m_frame.size.height / 2 };
+}
+
+id UIView::layer()
+{
+    if (!m_layer)
+        m_layer = UIKitSupport::allocInit("CALayer");
+    return m_layer;
+}
+
+bool UIView::clipsToBounds() const
+{
+    return m_layer && send<bool>(m_layer, "masksToBounds");
+}
+
+void UIView::setClipsToBounds(bool clips)
+{
+    send(layer(), "setMasksToBounds:", clips);
+}
+
+UIWindow* UIView::window() const
+{
+    for (const UIView* view = this; view; view = view->m_superview) {
+        if (auto* window = dynamic_cast<const UIWindow*>(view))
+            return const_cast<UIWindow*>(window);
+    }
+    return nullptr;
+}
+
+bool UIView::isDescendantOf(const UIView* ancestor) const
+{
+    for (const UIView* view = this; view; view = view->m_superview) {
+        if (view == ancestor)
+            return true;
+    }
+    return false;
+}
+
+void UIView::addSubview(const id& view)
+{
+    insertSubview(view, static_cast<long long>(m_subviews.size()));
+}
+
+void UIView::insertSubview(const id& view, long long index)
+{
+    auto child = requireView(view, "-[UIView insertSubview:atIndex:]");
+    if (!child)
+        return;
+    if (isDescendantOf(child.get()))
+        throw RuntimeError(fmt::format("-[{} addSubview:]: can't add a view to itself or to a view below it", object_getClassName(id(this))));
+    if (child->m_superview == this) {
+        // Only a change of order: the view stays where it is in the hierarchy.
+        std::erase(m_subviews, view);
+        index = std::clamp<long long>(index, 0, static_cast<long long>(m_subviews.size()));
+        m_subviews.insert(m_subviews.begin() + index, view);
+        m_needsLayout = true;
+        return;
+    }
+    UIWindow* oldWindow = child->window();
+    if (child->m_superview)
+        child->m_superview->detachSubview(child.get());
+    index = std::clamp<long long>(index, 0, static_cast<long long>(m_subviews.size()));
+    m_subviews.insert(m_subviews.begin() + index, child);
+    child->m_superview = this;
+    m_needsLayout = true;
+    child->m_needsLayout = true;
+    send(id(child), "didMoveToSuperview");
+    if (child->window() != oldWindow)
+        child->notifyWindowChange();
+}
+
+void UIView::removeFromSuperview()
+{
+    if (!m_superview)
+        return;
+    id keepAlive(this);
+    UIWindow* oldWindow = window();
+    m_superview->detachSubview(this);
+    send(keepAlive, "didMoveToSuperview");
+    if (oldWindow)
+        notifyWindowChange();
+}
+
+void UIView::detachSubview(UIView* child)
+{
+    id keepAlive(child);
+    send(id(this), "willRemoveSubview:", keepAlive);
+    std::erase_if(m_subviews, [&](const id& view) { return view.get() == child; });
+    child->m_superview = nullptr;
+    m_needsLayout = true;
+}
+
+void UIView::bringSubviewToFront(const id& view)
+{
+    auto found = std::find(m_subviews.begin(), m_subviews.end(), view);
+    if (found == m_subviews.end())
+        return;
+    id kept = *found;
+    m_subviews.erase(found);
+    m_subviews.push_back(kept);
+}
+
+void UIView::sendSubviewToBack(const id& view)
+{
+    auto found = std::find(m_subviews.begin(), m_subviews.end(), view);
+    if (found == m_subviews.end())
+        return;
+    id kept = *found;
+    m_subviews.erase(found);
+    m_subviews.insert(m_subviews.begin(), kept);
+}
+
+void UIView::notifyWindowChange()
+{
+    sendDidMoveToWindow(this);
+}
+
+void UIView::layoutIfNeeded()
+{
+    id self(this);
+    if (m_needsLayout) {
+        m_needsLayout = false;
+        send(self, "layoutSubviews");
+    }
+    auto children = m_subviews;
+    for (const auto& child : children)
+        from(child)->layoutIfNeeded();
+}
+
+void UIView::setNeedsLayoutRecursively()
+{
+    m_needsLayout = true;
+    for (const auto& child : m_subviews)
+        from(child)->setNeedsLayoutRecursively();
+}
+
+void UIView::addGestureRecognizer(const id& recognizer)
+{
+    auto gesture = recognizer.as<UIGestureRecognizer>();
+    if (!gesture) {
+        if (recognizer)
+            throw RuntimeError(fmt::format("-[UIView addGestureRecognizer:]: {} is not a gesture recognizer", object_getClassName(recognizer)));
+        return;
+    }
+    if (gesture->view() == this)
+        return;
+    if (UIView* previous = gesture->view())
+        previous->removeGestureRecognizer(recognizer);
+    m_gestureRecognizers.push_back(recognizer);
+    gesture->attach(this);
+}
+
+void UIView::removeGestureRecognizer(const id& recognizer)
+{
+    auto found = std::find(m_gestureRecognizers.begin(), m_gestureRecognizers.end(), recognizer);
+    if (found == m_gestureRecognizers.end())
+        return;
+    id kept = *found;
+    m_gestureRecognizers.erase(found);
+    kept.as<UIGestureRecognizer>()->attach(nullptr);
+}
+
+void UIView::declare()
+{
+    ClassBuilder("UIView", "UIResponder")
+        .instancesOf<UIView>()
+        .method("initWithFrame:", [](id self, SEL, CGRect frame) -> id {
+            viewOf(self).setFrame(frame);
+            return self;
+        })
+        .method("init", [](id self, SEL) -> id { return send<id>(self, "initWithFrame:", CGRectZero); })
+        .method("frame", [](id self, SEL) -> CGRect { return viewOf(self).frame(); })
+        .method("setFrame:", [](id self, SEL, CGRect frame) { viewOf(self).setFrame(frame); })
+        .method("bounds", [](id self, SEL) -> CGRect { return viewOf(self).bounds(); })
+        .method("setBounds:", [](id self, SEL, CGRect bounds) { viewOf(self).setBounds(bounds); })
+        .method("center", [](id self, SEL) -> CGPoint { return viewOf(self).center(); })
+        .method("setCenter:", [](id self, SEL, CGPoint center) { viewOf(self).setCenter(center); })
+        .method("alpha", [](id self, SEL) -> double { return viewOf(self).alpha(); })
+        .method("setAlpha:", [](id self, SEL, double alpha) { viewOf(self).setAlpha(alpha); })
+        .method("isHidden", [](id self, SEL) -> bool { return viewOf(self).isHidden(); })
+        .method("setHidden:", [](id self, SEL, bool hidden) { viewOf(self).setHidden(hidden); })
+        .method("clipsToBounds", [](id self, SEL) -> bool { return viewOf(self).clipsToBounds(); })
+        .method("setClipsToBounds:", [](id self, SEL, bool clips) { viewOf(self).setClipsToBounds(clips); })
+        .method("isUserInteractionEnabled", [](id self, SEL) -> bool { return viewOf(self).isUserInteractionEnabled(); })
+        .method("setUserInteractionEnabled:", [](id self, SEL, bool enabled) { viewOf(self).setUserInteractionEnabled(enabled); })
+        .method("backgroundColor", [](id self, SEL) -> id { return viewOf(self).backgroundColor(); })
+        .method("setBackgroundColor:", [](id self, SEL, id color) { viewOf(self).setBackgroundColor(color); })
+        .method("tag", [](id self, SEL) -> long long { return viewOf(self).tag(); })
+        .method("setTag:", [](id self, SEL, long long tag) { viewOf(self).setTag(tag); })
+        .method("translatesAutoresizingMaskIntoConstraints", [](id self, SEL) -> bool { return viewOf(self).translatesAutoresizingMaskIntoConstraints(); })
+        .method("setTranslatesAutoresizingMaskIntoConstraints:", [](id self, SEL, bool translates) { viewOf(self).setTranslatesAutoresizingMaskIntoConstraints(translates); })
+        .method("layer", [](id self, SEL) -> id { return viewOf(self).layer(); })
+        .method("subviews", [](id self, SEL) -> id { return NSArray::array(viewOf(self).subviews()); })
+        .method("superview", [](id self, SEL) -> id { return id(viewOf(self).superview()); })
+        .method("window", [](id self, SEL) -> id { return id(viewOf(self).window()); })
+        .method("isDescendantOfView:", [](id self, SEL, id view) -> bool { return view && viewOf(self).isDescendantOf(UIView::from(view).get()); })
+        .method("addSubview:", [](id self, SEL, id view) { viewOf(self).addSubview(view); })
+        .method("insertSubview:atIndex:", [](id self, SEL, id view, long long index) { viewOf(self).insertSubview(view, index); })
+        .method("bringSubviewToFront:", [](id self, SEL, id view) { viewOf(self).bringSubviewToFront(view); })
+        .method("sendSubviewToBack:", [](id self, SEL, id view) { viewOf(self).sendSubviewToBack(view); })
+        .method("removeFromSuperview", [](id self, SEL) { viewOf(self).removeFromSuperview(); })
+        .method("willRemoveSubview:", [](id, SEL, id) { })
+        .method("didMoveToSuperview", [](id, SEL) { })
+        .method("didMoveToWindow", [](id, SEL) { })
+        .method("layoutSubviews", [](id self, SEL) { ++viewOf(self).m_layoutPasses; })
+        .method("setNeedsLayout", [](id self, SEL) { viewOf(self).setNeedsLayout(); })
+        .method("layoutIfNeeded", [](id self, SEL) { viewOf(self).layoutIfNeeded(); })
+        .method("gestureRecognizers", [](id self, SEL) -> id { return NSArray::array(viewOf(self).gestureRecognizers()); })
+        .method("addGestureRecognizer:", [](id self, SEL, id recognizer) { viewOf(self).addGestureRecognizer(recognizer); })
+        .method("removeGestureRecognizer:", [](id self, SEL, id recognizer) { viewOf(self).removeGestureRecognizer(recognizer); })
+        .method("gestureRecognizerShouldBegin:", [](id, SEL, id) -> bool { return true; })
+        .method("nextResponder", [](id self, SEL) -> id {
+            UIView& view = viewOf(self);
+            if (view.viewController())
+                return id(view.viewController());
+            return id(view.superview());
+        });
+}
