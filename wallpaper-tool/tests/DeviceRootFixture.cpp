@@ -61,14 +61,15 @@ void openUpForEveryone(const std::string& root)
     setenv("KAVLOR_DEVICE_ROOT", root.c_str(), 1);
     if (asNobody) {
         if (setgroups(0, nullptr) != 0 || setgid(kNoGroup) != 0 || setuid(kNobody) != 0)
-            _exit(126);
+            _exit(kCannotRunAsNobody);
     }
     std::vector<char*> argv { const_cast<char*>(MURVEX_PATH) };
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     execv(MURVEX_PATH, argv.data());
-    _exit(127);
+    std::perror(MURVEX_PATH);
+    _exit(kCannotRunAsNobody);
 }
 
 } // namespace

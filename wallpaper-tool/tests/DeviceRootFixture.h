@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+// The exit status of a run as `nobody` that could not become nobody, or whose program or
+// libraries nobody may not read (the dynamic loader's and exec's failure status).
+inline constexpr int kCannotRunAsNobody = 127;
+
 struct MurvexRun {
     std::string standardOutput;
     std::string standardError;
