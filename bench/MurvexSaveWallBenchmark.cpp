@@ -1,0 +1,126 @@
+// murvex's "saveAdminWall" path for one wallpaper (read SpringBoard's bitmap file, decode
+// it, encode the first image as PNG, write the copy atomically) on photo-like wallpapers
+// of phone and tablet size, next to ImageMagick's convert doing the raw-BGRA-to-PNG job in
+// the same run. Counters:
+//   save_ms, png_bytes          murvex's saveWall, whole path, file to file
+//   convert_ms, convert_bytes   convert (median of kConvertRuns runs, process start to exit)
+//   speedup                     convert_ms / save_ms
+//   size_ratio                  png_bytes / convert_bytes
+
+#include "CPBitmap.h"
+#include "ConvertReference.h"
+#include "PhotoLikeImage.h"
+#include "WallpaperSnapshot.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kConvertRuns = 3;
+constexpr const char* kBitmapPath = "/var/mobile/Library/SpringBoard/HomeBackground.cpbitmap";
+constexpr const char* kCopyPath = "/Library/Kavlors/HomeBackground.png";
+
+// A device root holding one wallpaper in SpringBoard's format, in force while it lives.
+class WallpaperDeviceRoot {
+public:
+    explicit WallpaperDeviceRoot(const Bitmap& wallpaper)
+    {
+        std::string pattern = (fs::temp_directory_path() / "murvex-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary device root in " + fs::temp_directory_path().string());
+        m_root = pattern;
+        fs::create_directories(m_root / "var/mobile/Library/SpringBoard");
+        fs::create_directories(m_root / "Library/Kavlors");
+        std::vector<uint8_t> bitmapFile = encodeCPBitmap(wallpaper);
+        std::ofstream(m_root / fs::path(kBitmapPath).relative_path(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bitmapFile.data()), std::streamsize(bitmapFile.size()));
+        const char* previous = std::getenv("KAVLOR_DEVICE_ROOT");
+        m_previousRoot = previous ? std::optional<std::string>(previous) : std::nullopt;
+        setenv("KAVLOR_DEVICE_ROOT", m_root.c_str(), 1);
+    }
+    ~WallpaperDeviceRoot()
+    {
+        if (m_previousRoot)
+            setenv("KAVLOR_DEVICE_ROOT", m_previousRoot->c_str(), 1);
+        else
+            unsetenv("KAVLOR_DEVICE_ROOT");
+        std::error_code ignored;
+        fs::remove_all(m_root, ignored);
+    }
+    size_t copySize() const
+    {
+        std::error_code error;
+        auto size = fs::file_size(m_root / fs::path(kCopyPath).relative_path(), error);
+        return error ? 0 : size_t(size);
+    }
+
+private:
+    fs::path m_root;
+    std::optional<std::string> m_previousRoot;
+};
+
+// Debian's ImageMagick, called directly when it is there, so that no wrapper found first
+// on PATH adds its own start-up to the reference's time.
+std::optional<std::string> referenceConvert()
+{
+    if (::access("/usr/bin/convert", X_OK) == 0)
+        return std::string("/usr/bin/convert");
+    return findConvert();
+}
+
+void compareWithConvert(benchmark::State& state, const Bitmap& wallpaper, double saveSeconds, size_t pngBytes)
+{
+    static const std::optional<std::string> convert = referenceConvert();
+    if (!convert) {
+        state.SetLabel("convert not found: no comparison");
+        return;
+    }
+    try {
+        ConvertRun reference = runConvertBGRAToPNG(*convert, wallpaper, kConvertRuns);
+        state.counters["convert_ms"] = reference.seconds * 1e3;
+        state.counters["convert_bytes"] = double(reference.pngBytes);
+        state.counters["speedup"] = reference.seconds / saveSeconds;
+        state.counters["size_ratio"] = double(pngBytes) / double(reference.pngBytes);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kavlor-bench: %s: the comparison with convert is skipped\n", error.what());
+        state.SetLabel("convert failed: no comparison");
+    }
+}
+
+void BM_MurvexSaveWallVersusConvert(benchmark::State& state)
+{
+    Bitmap wallpaper = makePhotoLikeBitmap(uint32_t(state.range(0)), uint32_t(state.range(1)));
+    WallpaperDeviceRoot root(wallpaper);
+    auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        saveWall(kBitmapPath, kCopyPath);
+    double saveSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / double(state.iterations());
+    size_t pngBytes = root.copySize();
+    if (pngBytes == 0) {
+        state.SkipWithError("saveWall wrote no PNG copy");
+        return;
+    }
+    state.counters["save_ms"] = saveSeconds * 1e3;
+    state.counters["png_bytes"] = double(pngBytes);
+    compareWithConvert(state, wallpaper, saveSeconds, pngBytes);
+}
+
+// Fixed iterations, so that convert runs once per size and not again for the framework's
+// estimate of how many iterations to make.
+BENCHMARK(BM_MurvexSaveWallVersusConvert)
+    ->Args({ 1284, 2778 })
+    ->Args({ 2048, 2732 })
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
