@@ -46,6 +46,7 @@ Class UIImage::cls()
             .classMethod("imageWithCGImage:", [](id, SEL, id image) -> id { return imageWithCGImage(image.as<::CGImage>()); })
             .method("CGImage", [](id self, SEL) -> id { return self.as<UIImage>()->CGImage(); })
             .method("scale", [](id self, SEL) -> double { return self.as<UIImage>()->scale(); })
+            .method("size", [](id self, SEL) -> CGSize { return self.as<UIImage>()->size(); })
             .method("renderingMode", [](id self, SEL) -> long long { return self.as<UIImage>()->renderingMode(); })
             .method("imageWithRenderingMode:", [](id self, SEL, long long mode) -> id {
                 return self.as<UIImage>()->imageWithRenderingMode(static_cast<UIImageRenderingMode>(mode));
@@ -88,14 +89,9 @@ Id<UIImage> UIImage::imageWithRenderingMode(UIImageRenderingMode mode) const
     return result;
 }
 
-double UIImage::width() const
+CGSize UIImage::size() const
 {
-    return static_cast<double>(CGImageGetWidth(m_image)) / m_scale;
-}
-
-double UIImage::height() const
-{
-    return static_cast<double>(CGImageGetHeight(m_image)) / m_scale;
+    return CGSizeMake(static_cast<CGFloat>(CGImageGetWidth(m_image)) / m_scale, static_cast<CGFloat>(CGImageGetHeight(m_image)) / m_scale);
 }
 
 Id<NSData> UIImagePNGRepresentation(const id& image)

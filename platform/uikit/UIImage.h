@@ -1,13 +1,14 @@
 #pragma once
 // UIKit's image: a CGImage with a scale and a rendering mode. Registered in the runtime as
 // "UIImage" with the messages the product sends (imageWithContentsOfFile:, imageWithData:,
-// imageWithCGImage:, CGImage, imageWithRenderingMode:, renderingMode, scale); C++ callers
+// imageWithCGImage:, CGImage, imageWithRenderingMode:, renderingMode, scale, size); C++ callers
 // of the platform may use the static functions below, which are the same code.
 //
 // Files and data in PNG or JPEG are read; anything else, or a damaged file, gives nil,
 // as on a device.
 
 #include "CGImage.h"
+#include "CoreGraphics.h"
 #include "NSObjectValues.h"
 
 #include <string_view>
@@ -35,8 +36,7 @@ public:
     // The same picture drawn in another mode (a new image; this one is unchanged).
     Id<UIImage> imageWithRenderingMode(UIImageRenderingMode mode) const;
     // Size in points: the pixel size divided by the scale.
-    double width() const;
-    double height() const;
+    CGSize size() const;
 
 private:
     CGImageRef m_image;

@@ -70,6 +70,7 @@ TEST_F(UIImageFiles, ReadsPNGAndJPEGAtDevicePaths)
     id cgImage = send<id>(jpeg, "CGImage");
     EXPECT_EQ(CGImageGetWidth(cgImage.as<CGImage>()), 9u);
     EXPECT_EQ(CGImageGetHeight(cgImage.as<CGImage>()), 5u);
+    EXPECT_EQ(send<CGSize>(jpeg, "size"), CGSizeMake(9, 5));
 }
 
 TEST_F(UIImageFiles, AMissingFileOrOneThatIsNoImageGivesNil)
