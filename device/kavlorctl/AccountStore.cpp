@@ -1,5 +1,6 @@
 #include "AccountStore.h"
 
+#include "AccountFilesLock.h"
 #include "DevicePaths.h"
 #include "FeatureToggles.h"
 #include "KavlorctlError.h"
@@ -76,6 +77,7 @@ template<class Change>
 DisabledApps changeDisabledApps(const std::string& name, const std::vector<std::string>& bundleIds, Change change)
 {
     AccountStore::checkBundleIds(bundleIds);
+    AccountFilesLock lock;
     requireUser(loadUserData(), name);
     PlistDocument appList = loadAppList();
     Id<NSDictionary> entry = appListEntry(appList, name);
@@ -137,6 +139,7 @@ void AccountStore::checkBundleIds(const std::vector<std::string>& bundleIds)
 bool AccountStore::addUser(const Id<NSDictionary>& record, bool replace) const
 {
     std::string name = record->valueForKey<NSString>("UserName")->utf8();
+    AccountFilesLock lock;
     PlistDocument userData = loadUserData();
     bool exists = static_cast<bool>(userData.root()->objectForKey(name));
     if (exists && !replace)
@@ -148,6 +151,7 @@ bool AccountStore::addUser(const Id<NSDictionary>& record, bool replace) const
 
 void AccountStore::removeUser(const std::string& name) const
 {
+    AccountFilesLock lock;
     PlistDocument userData = loadUserData();
     requireUser(userData, name);
     PlistDocument appList = loadAppList();

@@ -15,8 +15,14 @@ namespace ImageFile {
 static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std::string& role)
 {
     std::error_code error;
-    if (std::filesystem::is_directory(hostPath, error))
-        throw KavlorctlError(fmt::format("cannot read {} image {}: it is a directory", role, hostPath));
+    auto status = std::filesystem::status(hostPath, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw KavlorctlError(fmt::format("cannot read {} image {}: not a regular file", role, hostPath));
+    if (std::filesystem::is_regular_file(status)) {
+        auto size = std::filesystem::file_size(hostPath, error);
+        if (!error && size > kMaxImageFileBytes)
+            throw KavlorctlError(fmt::format("{} image {} is too large: {} bytes (at most {} MiB)", role, hostPath, size, kMaxImageFileBytes >> 20));
+    }
     std::ifstream file(hostPath, std::ios::binary);
     if (!file)
         throw KavlorctlError(fmt::format("cannot read {} image {}: {}", role, hostPath, std::strerror(errno)));

@@ -9,9 +9,14 @@
 
 namespace ImageFile {
 
+// The record holds the picture itself and the library reads the whole user-data file at
+// every lookup, so pictures are kept to a size a phone's photo or screenshot has.
+inline constexpr std::uintmax_t kMaxImageFileBytes = 32u << 20;
+
 // The file's bytes when they decode as a PNG or JPEG picture. Throws KavlorctlError
-// naming `role` ("avatar", "wallpaper") and the path when the file cannot be read or is
-// not such a picture.
+// naming `role` ("avatar", "wallpaper") and the path when the file cannot be read, is not
+// a regular file (a device or pipe would be read for ever), is too large, or is not such
+// a picture.
 std::vector<uint8_t> readImage(const std::string& hostPath, const std::string& role);
 
 } // namespace ImageFile

@@ -7,6 +7,8 @@
 
 #include <gmock/gmock.h>
 
+#include <thread>
+
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -243,6 +245,33 @@ TEST_F(AccountTest, BadInputIsRefusedNamingItAndChangesNothing)
         EXPECT_EQ(fileBytes(kSettings), settings) << command;
     }
     EXPECT_FALSE(record("Ann"));
+}
+
+// Changes made at the same moment by several processes all arrive: none writes back a file
+// it read before another's change.
+TEST_F(AccountTest, ConcurrentChangesAreNotLost)
+{
+    addPlainUser("Mira");
+    constexpr int kWriters = 6;
+    std::vector<std::thread> writers;
+    std::vector<int> statuses(kWriters * 2, -1);
+    for (int writer = 0; writer < kWriters; ++writer) {
+        writers.emplace_back([&, writer] {
+            statuses[writer] = run({ "apps", "disable", "Mira", "com.app" + std::to_string(writer) }).exitStatus;
+        });
+        writers.emplace_back([&, writer] {
+            statuses[kWriters + writer] = run({ "user", "add", "Guest" + std::to_string(writer), "--passcode", "1" }).exitStatus;
+        });
+    }
+    for (auto& thread : writers)
+        thread.join();
+    EXPECT_THAT(statuses, ::testing::Each(0));
+    auto apps = disabledApps("Mira");
+    EXPECT_EQ(apps.size(), size_t(kWriters));
+    for (int writer = 0; writer < kWriters; ++writer) {
+        EXPECT_THAT(apps, ::testing::Contains("com.app" + std::to_string(writer)));
+        EXPECT_TRUE(record("Guest" + std::to_string(writer))) << writer;
+    }
 }
 
 TEST_F(AccountTest, ADamagedUserDataFileIsNeverOverwritten)

@@ -2,6 +2,7 @@
 
 #include "PropertyList.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -68,8 +69,11 @@ KavlorctlRun KavlorctlTest::runWithoutDeviceOption(std::vector<std::string> argu
         envp.push_back(variable.data());
     envp.push_back(nullptr);
 
-    std::string outPath = m_scratch + "/stdout";
-    std::string errPath = m_scratch + "/stderr";
+    // Names of their own, so that tests may run several at once from threads.
+    static std::atomic<int> runs { 0 };
+    int number = ++runs;
+    std::string outPath = m_scratch + "/stdout." + std::to_string(number);
+    std::string errPath = m_scratch + "/stderr." + std::to_string(number);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
