@@ -68,15 +68,15 @@ void CommandLine::declareUser(CLI::App& app)
     auto* add = user->add_subcommand("add", "add an account to the user-data file");
     add->add_option("NAME", m_user.name, "the account name (UserName)")->required();
     add->add_option("--passcode", m_user.passcode, "the account's own passcode")->required()->type_name("P");
-    add->add_option("--avatar", m_avatar, "a PNG or JPEG file (default: the default avatar)")->type_name("FILE");
-    add->add_option("--wallpaper", m_wallpaper, "a PNG or JPEG file for the home screen")->type_name("FILE");
+    m_avatarOption = add->add_option("--avatar", m_avatar, "a PNG or JPEG file (default: the default avatar)")->type_name("FILE");
+    m_wallpaperOption = add->add_option("--wallpaper", m_wallpaper, "a PNG or JPEG file for the home screen")->type_name("FILE");
     // One value per --block (which may repeat), so that NAME can follow it.
     add->add_option("--block", m_user.blocks, "features to block, comma-separated: " + FeatureToggles::allNames())
         ->type_name("NAMES")
         ->expected(1)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    add->add_option("--time-limit", m_timeLimit, "time limit 0-6, minutes " + TimeLimits::describeTable() + " (switches the countdown on)")->type_name("N");
+    m_timeLimitOption = add->add_option("--time-limit", m_timeLimit, "time limit 0-6, minutes " + TimeLimits::describeTable() + " (switches the countdown on)")->type_name("N");
     add->add_flag("--replace", m_replace, "overwrite an account of the same name (its disabled apps are kept)");
     add->callback([this] { m_command = [this] { return runUserAdd(); }; });
 
@@ -169,11 +169,12 @@ int CommandLine::runUnset() const
 int CommandLine::runUserAdd() const
 {
     UserOptions options = m_user;
-    if (!m_avatar.empty())
+    // Given counts, not emptiness: an empty path or limit is refused, not ignored.
+    if (m_avatarOption->count())
         options.avatarPath = m_avatar;
-    if (!m_wallpaper.empty())
+    if (m_wallpaperOption->count())
         options.wallpaperPath = m_wallpaper;
-    if (!m_timeLimit.empty())
+    if (m_timeLimitOption->count())
         options.timeLimit = m_timeLimit;
     Id<NSDictionary> record = UserRecordBuilder::build(options);
     bool replaced = AccountStore().addUser(record, m_replace);

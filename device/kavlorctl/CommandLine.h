@@ -23,6 +23,7 @@
 
 namespace CLI {
 class App;
+class Option;
 }
 
 class CommandLine {
@@ -66,6 +67,9 @@ private:
     std::string m_avatar;
     std::string m_wallpaper;
     std::string m_timeLimit;
+    CLI::Option* m_avatarOption = nullptr;
+    CLI::Option* m_wallpaperOption = nullptr;
+    CLI::Option* m_timeLimitOption = nullptr;
     bool m_replace = false;
     std::string m_name;
     std::vector<std::string> m_bundleIds;

@@ -17,18 +17,18 @@ static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std
     std::error_code error;
     auto status = std::filesystem::status(hostPath, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw KavlorctlError(fmt::format("cannot read {} image {}: not a regular file", role, hostPath));
+        throw KavlorctlError(fmt::format("cannot read {} image '{}': not a regular file", role, hostPath));
     if (std::filesystem::is_regular_file(status)) {
         auto size = std::filesystem::file_size(hostPath, error);
         if (!error && size > kMaxImageFileBytes)
-            throw KavlorctlError(fmt::format("{} image {} is too large: {} bytes (at most {} MiB)", role, hostPath, size, kMaxImageFileBytes >> 20));
+            throw KavlorctlError(fmt::format("{} image '{}' is too large: {} bytes (at most {} MiB)", role, hostPath, size, kMaxImageFileBytes >> 20));
     }
     std::ifstream file(hostPath, std::ios::binary);
     if (!file)
-        throw KavlorctlError(fmt::format("cannot read {} image {}: {}", role, hostPath, std::strerror(errno)));
+        throw KavlorctlError(fmt::format("cannot read {} image '{}': {}", role, hostPath, std::strerror(errno)));
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (file.bad())
-        throw KavlorctlError(fmt::format("cannot read {} image {}: read failed", role, hostPath));
+        throw KavlorctlError(fmt::format("cannot read {} image '{}': read failed", role, hostPath));
     return bytes;
 }
 
@@ -37,7 +37,7 @@ std::vector<uint8_t> readImage(const std::string& hostPath, const std::string& r
     std::vector<uint8_t> bytes = readWholeFile(hostPath, role);
     std::string reason;
     if (!decodeImage(bytes, &reason))
-        throw KavlorctlError(fmt::format("{} image {} is not a usable PNG or JPEG picture: {}", role, hostPath, reason));
+        throw KavlorctlError(fmt::format("{} image '{}' is not a usable PNG or JPEG picture: {}", role, hostPath, reason));
     return bytes;
 }
 
