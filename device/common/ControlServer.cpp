@@ -1,0 +1,171 @@
+#include "ControlServer.h"
+
+#include <fmt/format.h>
+
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+struct ControlServer::Connection {
+    explicit Connection(int fd) : line(fd) { }
+    LineConnection line;
+    RunLoop::SourceId source = 0;
+    bool open = true;
+};
+
+ControlServer::ControlServer(RunLoop& loop)
+    : m_loop(loop)
+{
+}
+
+ControlServer::~ControlServer()
+{
+    close();
+}
+
+bool ControlServer::listen(const std::string& socketName, std::string& error)
+{
+    close();
+    m_listenFd = LocalSocket::listenOn(socketName, error);
+    if (m_listenFd < 0)
+        return false;
+    m_listenSource = m_loop.addFdSource(m_listenFd, [this] { accept(); });
+    return true;
+}
+
+void ControlServer::close()
+{
+    for (auto& [fd, connection] : m_connections) {
+        m_loop.removeFdSource(connection->source);
+        connection->open = false;
+    }
+    m_connections.clear();
+    if (m_listenFd >= 0) {
+        m_loop.removeFdSource(m_listenSource);
+        ::close(m_listenFd);
+        m_listenFd = -1;
+    }
+}
+
+void ControlServer::add(const std::string& command, Handler handler)
+{
+    m_handlers[command] = [handler = std::move(handler)](const Json& request, Reply reply) { reply(handler(request)); };
+}
+
+void ControlServer::addAsync(const std::string& command, AsyncHandler handler)
+{
+    m_handlers[command] = std::move(handler);
+}
+
+void ControlServer::accept()
+{
+    int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return;
+    auto connection = std::make_shared<Connection>(fd);
+    m_connections[fd] = connection;
+    std::weak_ptr<Connection> weak = connection;
+    connection->source = m_loop.addFdSource(fd, [this, weak] {
+        if (auto connection = weak.lock())
+            serve(connection);
+    });
+}
+
+void ControlServer::serve(const std::shared_ptr<Connection>& connection)
+{
+    bool stillOpen = connection->line.readAvailable();
+    while (connection->open) {
+        auto line = connection->line.nextLine();
+        if (!line)
+            break;
+        std::weak_ptr<Connection> weak = connection;
+        handleLine(*line, [weak](Json result) {
+            auto target = weak.lock();
+            if (target && target->open)
+                target->line.sendLine(result.dump(-1, ' ', false, Json::error_handler_t::replace));
+        });
+    }
+    if (!stillOpen)
+        drop(connection);
+}
+
+void ControlServer::drop(const std::shared_ptr<Connection>& connection)
+{
+    if (!connection->open)
+        return;
+    connection->open = false;
+    m_loop.removeFdSource(connection->source);
+    m_connections.erase(connection->line.fd());
+}
+
+void ControlServer::handleLine(const std::string& line, Reply reply)
+{
+    // Every reply goes out once, as {"ok":true,...} unless the handler said otherwise.
+    auto answered = std::make_shared<bool>(false);
+    Reply once = [answered, reply = std::move(reply)](Json result) {
+        if (*answered)
+            return;
+        *answered = true;
+        if (!result.is_object())
+            result = Json::object();
+        if (!result.contains("ok")) {
+            Json complete { { "ok", true } };
+            complete.update(result);
+            result = std::move(complete);
+        }
+        reply(std::move(result));
+    };
+
+    auto request = Json::parse(line, nullptr, false);
+    if (request.is_discarded() || !request.is_object() || !request.contains("command") || !request["command"].is_string()) {
+        once(failure(fmt::format("not a request (a JSON object with a \"command\" string): {}", line)));
+        return;
+    }
+    std::string command = request["command"];
+    auto handler = m_handlers.find(command);
+    if (handler == m_handlers.end()) {
+        once(failure(fmt::format("unknown command \"{}\"", command)));
+        return;
+    }
+    try {
+        handler->second(request, once);
+    } catch (const ControlError& error) {
+        once(failure(error.what()));
+    } catch (const nlohmann::json::exception& error) {
+        once(failure(fmt::format("bad arguments for \"{}\": {}", command, error.what())));
+    } catch (const std::exception& error) {
+        once(failure(fmt::format("\"{}\" failed: {}", command, error.what())));
+    }
+}
+
+ControlClient::Result ControlClient::request(const std::string& socketName, const Json& request, double timeoutSeconds)
+{
+    Result result;
+    int fd = LocalSocket::connectTo(socketName, result.error);
+    if (fd < 0) {
+        result.status = Status::NoServer;
+        return result;
+    }
+    LineConnection connection(fd);
+    if (!connection.sendLine(request.dump())) {
+        result.status = Status::Dropped;
+        result.error = "the connection closed before the request was sent";
+        return result;
+    }
+    bool closed = false;
+    auto line = connection.receiveLine(timeoutSeconds, closed);
+    if (!line) {
+        result.status = closed ? Status::Dropped : Status::TimedOut;
+        result.error = closed ? "the connection closed before an answer came" : fmt::format("no answer within {} s", timeoutSeconds);
+        return result;
+    }
+    auto reply = Json::parse(*line, nullptr, false);
+    if (reply.is_discarded() || !reply.is_object()) {
+        result.status = Status::Answered;
+        result.reply = ControlServer::failure(fmt::format("an answer that is not a JSON object: {}", *line));
+        return result;
+    }
+    result.status = Status::Answered;
+    result.reply = std::move(reply);
+    return result;
+}

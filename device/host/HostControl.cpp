@@ -1,0 +1,82 @@
+#include "HostControl.h"
+
+#include "DarwinNotifyCenter.h"
+#include "DeviceClock.h"
+#include "HookListing.h"
+#include "NSNotificationCenter.h"
+#include "RunLoop.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kMaxSettleRounds = 1000;
+
+double secondsArgument(const ControlServer::Json& request, const char* key)
+{
+    double value = request.at(key).get<double>();
+    if (!std::isfinite(value))
+        throw ControlError(fmt::format("\"{}\" must be a finite number of seconds", key));
+    return value;
+}
+
+} // namespace
+
+HostControl::HostControl(ControlServer& server)
+    : m_server(server)
+{
+    addCoreCommands();
+}
+
+void HostControl::settle()
+{
+    auto& loop = RunLoop::main();
+    for (int round = 0; round < kMaxSettleRounds; ++round) {
+        int delivered = DarwinNotifyCenter::shared().drainPendingNow();
+        bool rested = loop.settle();
+        if (delivered == 0 && rested && !loop.hasPendingWork())
+            return;
+    }
+    throw ControlError("SpringBoard's run loop did not come to rest (something keeps queueing work)");
+}
+
+void HostControl::addCoreCommands()
+{
+    add("ping", [](const ControlServer::Json&) {
+        return ControlServer::Json { { "pid", static_cast<int>(::getpid()) }, { "time", DeviceClock::now() } };
+    });
+    add("settle", [](const ControlServer::Json&) {
+        settle();
+        DeviceClock::publishIfMoved();
+        return ControlServer::Json { { "time", DeviceClock::now() } };
+    });
+    add("wait", [](const ControlServer::Json& request) {
+        auto& loop = RunLoop::main();
+        if (!loop.virtualClock())
+            throw ControlError("SpringBoard runs on the real clock (the device was booted interactively); time cannot be moved");
+        settle();
+        double now = loop.now();
+        double seconds = request.contains("until") ? secondsArgument(request, "until") - now : secondsArgument(request, "seconds");
+        if (seconds < 0)
+            throw ControlError(fmt::format("time only moves forward (asked for {} s)", seconds));
+        loop.advanceBy(seconds);
+        settle();
+        DeviceClock::publishIfMoved();
+        return ControlServer::Json { { "time", loop.now() } };
+    });
+    add("post-local", [](const ControlServer::Json& request) {
+        std::string name = request.at("name").get<std::string>();
+        if (name.empty())
+            throw ControlError("a notification needs a name");
+        settle();
+        NSNotificationCenter::defaultCenter()->postNotificationName(NSString::string(name), nil, nullptr);
+        settle();
+        return ControlServer::Json::object();
+    });
+    add("hooks", [](const ControlServer::Json&) {
+        return ControlServer::Json { { "hooks", hookRowsToJson(installedHookRows()) } };
+    });
+}

@@ -1,0 +1,173 @@
+#include "DeviceInstaller.h"
+
+#include "DeviceFiles.h"
+#include "NSObjectValues.h"
+#include "NSProcessInfo.h"
+#include "PropertyList.h"
+#include "WallpaperStandIns.h"
+
+#include <fmt/format.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where the build put each program and library (set by CMake).
+struct BuiltFile {
+    const char* builtPath;
+    const char* devicePath;
+    bool executable;
+    bool isTweak = false;
+};
+
+const BuiltFile kBuiltFiles[] = {
+    { KAVLOR_SPRINGBOARD_HOST, DeviceFiles::kSpringBoardExecutable, true },
+    { KAVLOR_SUBSTRATE_LOADER, DeviceFiles::kSubstrateLoader, false },
+    { KAVLOR_SBRELOAD, DeviceFiles::kSbreload, true },
+    { KAVLOR_KILLALL, DeviceFiles::kKillall, true },
+    { KAVLOR_MURVEX, "/usr/bin/murvex", true },
+    { KAVLOR_TWEAK_LIBRARY, "/Library/MobileSubstrate/DynamicLibraries/libKavlor.so", false, true },
+    { KAVLOR_TWEAK_FILTER, "/Library/MobileSubstrate/DynamicLibraries/libKavlor.plist", false, true },
+};
+
+// The folders a device has from the start (device paths).
+const char* const kFolders[] = {
+    "/Applications",
+    "/Library/Application Support",
+    "/Library/Kavlors",
+    "/Library/MobileSubstrate/DynamicLibraries",
+    "/System/Library/CoreServices/SpringBoard.app",
+    "/usr/bin",
+    "/usr/lib",
+    "/var/log",
+    "/var/mobile/Library/Logs",
+    "/var/mobile/Library/Preferences",
+    "/var/mobile/Library/SpringBoard",
+    "/var/run/kavlor/processes",
+};
+
+fs::path under(const fs::path& root, std::string_view devicePath)
+{
+    return root / devicePath.substr(1);
+}
+
+void makeFolder(const fs::path& folder)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        throw InstallError(fmt::format("cannot make the folder {}: {}", folder.string(), error.message()));
+}
+
+void copyBuilt(const BuiltFile& file, const fs::path& root)
+{
+    std::error_code error;
+    if (!*file.builtPath || !fs::is_regular_file(file.builtPath, error))
+        throw InstallError(fmt::format("{} is not built (expected at {}): build the project first (make)", file.devicePath,
+            *file.builtPath ? file.builtPath : "(no such target in this build)"));
+    fs::path target = under(root, file.devicePath);
+    makeFolder(target.parent_path());
+    // Copy beside and rename, so that a SpringBoard that is running from the old copy
+    // keeps its file and a new start never sees half a program.
+    fs::path aside = target;
+    aside += ".installing";
+    fs::copy_file(file.builtPath, aside, fs::copy_options::overwrite_existing, error);
+    if (!error) {
+        auto mode = file.executable ? fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec
+                                    : fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+        fs::permissions(aside, mode, fs::perm_options::replace, error);
+    }
+    if (!error)
+        fs::rename(aside, target, error);
+    if (error)
+        throw InstallError(fmt::format("cannot copy {} to {}: {}", file.builtPath, target.string(), error.message()));
+}
+
+void writePlist(const fs::path& target, const id& value)
+{
+    auto bytes = PropertyList::serialize(value, PropertyList::Format::XML);
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (bytes.empty() || !out)
+        throw InstallError(fmt::format("cannot write {}", target.string()));
+}
+
+bool isEmptyFolder(const fs::path& folder)
+{
+    std::error_code error;
+    return fs::is_directory(folder, error) && fs::is_empty(folder, error);
+}
+
+} // namespace
+
+void DeviceInstaller::validate(const DeviceSpec& spec)
+{
+    auto version = parseOperatingSystemVersion(spec.iosVersion);
+    if (!version || version->majorVersion < 12 || version->majorVersion > 14)
+        throw InstallError(fmt::format("--ios {}: the device runs iOS 12, 13 or 14 (for example 12.5, 13.7, 14.4)", spec.iosVersion));
+    if (spec.idiom != "phone" && spec.idiom != "pad")
+        throw InstallError(fmt::format("--idiom {}: the device is a \"phone\" or a \"pad\"", spec.idiom));
+    if (spec.passcode.empty())
+        throw InstallError("--passcode: the device passcode cannot be empty");
+    for (char c : spec.passcode) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            throw InstallError("--passcode: the device passcode cannot hold control characters");
+    }
+}
+
+void DeviceInstaller::install(const fs::path& requestedRoot, const DeviceSpec& spec, bool reinstall)
+{
+    validate(spec);
+    std::error_code error;
+    fs::path root = fs::absolute(requestedRoot, error);
+    if (fs::exists(root, error) && !fs::is_directory(root, error))
+        throw InstallError(fmt::format("{} exists and is not a folder", root.string()));
+    if (fs::exists(root, error) && !isEmptyFolder(root) && !reinstall)
+        throw InstallError(fmt::format("{} is not empty: give a new folder, or --force to install the programs and the "
+                                       "configuration again (the device's data is kept)",
+            root.string()));
+
+    for (const char* folder : kFolders)
+        makeFolder(under(root, folder));
+    for (const BuiltFile& file : kBuiltFiles) {
+        if (file.isTweak && !spec.withTweak) {
+            std::error_code ignored;
+            fs::remove(under(root, file.devicePath), ignored);
+            continue;
+        }
+        copyBuilt(file, root);
+    }
+    try {
+        installWallpaperStandIns(root.string());
+    } catch (const std::exception& failure) {
+        throw InstallError(failure.what());
+    }
+
+    writePlist(under(root, DeviceFiles::kSystemVersionFile),
+        NSDictionary::dictionary({ { "ProductName", NSString::string("iPhone OS") }, { "ProductVersion", NSString::string(spec.iosVersion) } }));
+    writePlist(under(root, DeviceFiles::kDeviceConfigurationFile),
+        NSDictionary::dictionary({
+            { "idiom", NSString::string(spec.idiom) },
+            { "screenWidth", NSNumber::numberWithDouble(screenWidthFor(spec.idiom)) },
+            { "screenHeight", NSNumber::numberWithDouble(screenHeightFor(spec.idiom)) },
+            { "passcode", NSString::string(spec.passcode) },
+        }));
+}
+
+std::vector<std::string> DeviceInstaller::describe(const fs::path& root)
+{
+    std::vector<std::string> lines;
+    std::error_code error;
+    for (const BuiltFile& file : kBuiltFiles) {
+        if (fs::exists(under(root, file.devicePath), error))
+            lines.push_back(fmt::format("{}  (from {})", file.devicePath, file.builtPath));
+    }
+    for (const char* path : { kJailbreakLibraryPath, kSpringBoardFoundationPath, kSpringBoardUIServicesPath })
+        lines.push_back(fmt::format("{}  (wallpaper-services stand-in)", path));
+    lines.push_back(fmt::format("{}  (OS version)", DeviceFiles::kSystemVersionFile));
+    lines.push_back(fmt::format("{}  (idiom, screen, passcode)", DeviceFiles::kDeviceConfigurationFile));
+    return lines;
+}

@@ -1,0 +1,153 @@
+// The scenario commands: one entry each. A new command (a tap, a passcode, an app launch)
+// is one more entry here, usually asking SpringBoard through its control channel.
+
+#include "ScenarioRunner.h"
+
+#include "DarwinNotifyCenter.h"
+#include "DeviceFiles.h"
+#include "DeviceRoot.h"
+#include "Expectations.h"
+#include "HookListing.h"
+#include "SettingValues.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+
+namespace {
+
+using Json = ScenarioRunner::Json;
+using Arguments = std::vector<std::string>;
+
+double parseSeconds(const std::string& text)
+{
+    size_t used = 0;
+    double seconds = -1;
+    try {
+        seconds = std::stod(text, &used);
+    } catch (...) {
+        used = 0;
+    }
+    if (used != text.size() || !std::isfinite(seconds) || seconds < 0)
+        throw ScenarioFailure(fmt::format("\"{}\" is not a number of seconds (0 or more)", text));
+    return seconds;
+}
+
+void checkName(const Arguments& arguments)
+{
+    if (arguments.at(0).empty())
+        throw ScenarioFailure("a notification needs a name");
+}
+
+void waitSeconds(ScenarioRunner& runner, double seconds)
+{
+    auto now = runner.askSpringBoard(Json { { "command", "ping" } });
+    double target = (now ? now->value("time", 0.0) : 0.0) + seconds;
+    // A respring on the way (a time limit running out) restarts SpringBoard at the time it
+    // happened; the rest of the wait goes on in the new SpringBoard.
+    for (int round = 0; round < 100; ++round) {
+        if (runner.askSpringBoard(Json { { "command", "wait" }, { "until", target } }))
+            return;
+        auto after = runner.askSpringBoard(Json { { "command", "ping" } });
+        if (after && after->value("time", 0.0) >= target)
+            return;
+    }
+    throw ScenarioFailure("SpringBoard restarted 100 times during one wait");
+}
+
+void printHooks(ScenarioRunner& runner)
+{
+    if (runner.isBooted()) {
+        auto reply = runner.askSpringBoard(Json { { "command", "hooks" } });
+        if (!reply)
+            throw ScenarioFailure("SpringBoard restarted before it listed its methods");
+        for (const auto& row : hookRowsFromJson(reply->value("hooks", Json::array())))
+            runner.out() << formatHookRow(row) << "\n";
+        return;
+    }
+    runner.out() << runner.runDeviceProgram(DeviceFiles::kSpringBoardExecutable, { "--list-hooks" });
+}
+
+std::vector<ScenarioCommand> makeCommands()
+{
+    std::vector<ScenarioCommand> commands;
+    auto add = [&](ScenarioCommand command) { commands.push_back(std::move(command)); };
+
+    add({ "boot", "boot", "start the device: the supervisor starts SpringBoard (virtual clock at 0) and waits until it is ready",
+        0, 0, true, [](ScenarioRunner& runner, const Arguments&) { runner.boot(); }, {} });
+    add({ "shutdown", "shutdown", "stop the device's processes (the end of the script does it too); files are kept",
+        0, 0, true, [](ScenarioRunner& runner, const Arguments&) { runner.shutdown(); }, {} });
+    add({ "respring", "respring", "run the device's /usr/bin/sbreload; returns when the new SpringBoard is ready",
+        0, 0, true,
+        [](ScenarioRunner& runner, const Arguments&) {
+            runner.requireBooted("respring");
+            runner.runDeviceProgram(DeviceFiles::kSbreload, {});
+        },
+        {} });
+    add({ "wait", "wait SECONDS", "advance SpringBoard's virtual clock, firing its timers in order (never sleeps)",
+        1, 1, true, [](ScenarioRunner& runner, const Arguments& arguments) { waitSeconds(runner, parseSeconds(arguments[0])); },
+        [](const Arguments& arguments) { parseSeconds(arguments[0]); } });
+    add({ "post-local", "post-local NAME", "post NAME on SpringBoard's default notification centre (no object, no user info)",
+        1, 1, true,
+        [](ScenarioRunner& runner, const Arguments& arguments) {
+            runner.askSpringBoard(Json { { "command", "post-local" }, { "name", arguments[0] } });
+        },
+        checkName });
+    add({ "post-darwin", "post-darwin NAME", "post NAME on the Darwin centre, from outside SpringBoard, and wait for its delivery",
+        1, 1, true,
+        [](ScenarioRunner& runner, const Arguments& arguments) {
+            if (DarwinNotifyCenter::shared().post(arguments[0]) < 0)
+                throw ScenarioFailure(fmt::format("the Darwin centre refused the name \"{}\"", arguments[0]));
+            runner.settle();
+        },
+        checkName });
+    add({ "kavlorctl", "kavlorctl ARGS...", "run the preference-bundle stand-in against this device and print what it prints",
+        1, -1, true,
+        [](ScenarioRunner& runner, const Arguments& arguments) {
+            Arguments full { "--device", runner.deviceRoot() };
+            full.insert(full.end(), arguments.begin(), arguments.end());
+            runner.out() << runner.runHostProgram(runner.options().kavlorctlPath, full, "kavlorctl");
+        },
+        {} });
+    add({ "killall", "killall NAME", "run the device's /usr/bin/killall NAME (SpringBoard killed so is restarted by the supervisor)",
+        1, 1, true,
+        [](ScenarioRunner& runner, const Arguments& arguments) { runner.runDeviceProgram(DeviceFiles::kKillall, arguments); }, {} });
+    add({ "hooks", "hooks", "print the replaced and added methods (class, selector, kind, library), tab-separated",
+        0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printHooks(runner); }, {} });
+    add({ "settings", "settings", "print the settings domain com.Quennic.KavlorPrefs, one KEY = VALUE a line",
+        0, 0, false,
+        [](ScenarioRunner& runner, const Arguments&) {
+            for (const auto& [key, value] : readKavlorSettings())
+                runner.out() << key << " = " << renderSettingForPerson(value) << "\n";
+        },
+        {} });
+    add({ "say", "say TEXT...", "print a line of narration (the demo tells its story with it)",
+        0, -1, false,
+        [](ScenarioRunner& runner, const Arguments& arguments) {
+            std::string text;
+            for (const auto& word : arguments)
+                text += (text.empty() ? "" : " ") + word;
+            runner.out() << (runner.options().pretty ? "\n>> " : "# ") << text << "\n";
+        },
+        {} });
+    add({ "expect", "expect WHAT ...", "check the trace or the device's state; a miss ends the run (see the expect forms)",
+        1, -1, false, runExpectation, checkExpectation });
+    return commands;
+}
+
+} // namespace
+
+const std::vector<ScenarioCommand>& scenarioCommands()
+{
+    static const std::vector<ScenarioCommand> commands = makeCommands();
+    return commands;
+}
+
+const ScenarioCommand* findScenarioCommand(const std::string& name)
+{
+    for (const auto& command : scenarioCommands()) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}

@@ -1,0 +1,390 @@
+#include "Supervisor.h"
+
+#include "DeviceClock.h"
+#include "DeviceFiles.h"
+#include "DeviceRoot.h"
+#include "DeviceTrace.h"
+#include "LocalSocket.h"
+#include "ProcessTable.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+int openPidFd(pid_t pid)
+{
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+std::string describeWaitStatus(int status)
+{
+    if (WIFEXITED(status))
+        return fmt::format("exited with status {}", WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) {
+        const char* name = sigabbrev_np(WTERMSIG(status));
+        return fmt::format("killed by signal {} (SIG{})", WTERMSIG(status), name ? name : "?");
+    }
+    return fmt::format("ended (wait status {})", status);
+}
+
+} // namespace
+
+Supervisor::Supervisor(Options options)
+    : m_options(options)
+{
+}
+
+Supervisor::~Supervisor()
+{
+    shutdown();
+}
+
+void Supervisor::say(const std::string& message) const
+{
+    if (m_options.announce)
+        std::fprintf(stderr, "kavlor-sim: %s\n", message.c_str());
+}
+
+bool Supervisor::boot(std::string& error)
+{
+    m_deviceRoot = deviceRoot();
+    std::string executable = devicePath(DeviceFiles::kSpringBoardExecutable);
+    if (::access(executable.c_str(), X_OK) != 0) {
+        error = fmt::format("there is no SpringBoard host at {} (make the device with `kavlor-sim init {}`)", executable, m_deviceRoot);
+        return false;
+    }
+    std::string socketError;
+    if (!m_server.listen(LocalSocket::nameFor("launchd"), socketError)) {
+        error = fmt::format("the device {} is already booted (another kavlor-sim supervises it): {}", m_deviceRoot, socketError);
+        return false;
+    }
+    setupControlChannel();
+    bool clockWritten = m_options.virtualClock ? DeviceClock::write({ DeviceClock::Kind::Virtual, 0 }) : DeviceClock::write({ DeviceClock::Kind::Real, RealClock().now() });
+    if (!clockWritten) {
+        m_server.close();
+        error = fmt::format("cannot write the device clock {}", devicePath(DeviceFiles::kClockFile));
+        return false;
+    }
+    ProcessTable::list(); // clears the entries of a previous boot whose processes are gone
+    m_loop.useRealClock();
+    {
+        std::lock_guard lock(m_mutex);
+        m_status = Status {};
+        m_shuttingDown = false;
+    }
+    DeviceTrace::write("boot", { { "clock", m_options.virtualClock ? "virtual" : "real" } });
+    return true;
+}
+
+void Supervisor::setupControlChannel()
+{
+    m_server.add("checkin", [this](const ControlServer::Json& request) {
+        checkIn(request.at("pid").get<pid_t>());
+        return ControlServer::Json::object();
+    });
+    m_server.addAsync("respring", [this](const ControlServer::Json& request, ControlServer::Reply reply) {
+        respring(request.value("requester", 0), std::move(reply));
+    });
+    m_server.add("status", [this](const ControlServer::Json&) {
+        auto current = status();
+        return ControlServer::Json { { "pid", current.pid }, { "ready", current.ready }, { "generation", current.generation },
+            { "respringInFlight", current.respringInFlight }, { "failure", current.failure } };
+    });
+}
+
+bool Supervisor::start(std::string& error)
+{
+    if (m_thread.joinable()) {
+        error = "the device is already booted by this supervisor";
+        return false;
+    }
+    if (!boot(error))
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_loopRunning = true;
+    }
+    m_thread = std::thread([this] {
+        m_loop.enqueue([this] { launchSpringBoard(); });
+        m_loop.run();
+        std::lock_guard lock(m_mutex);
+        m_loopRunning = false;
+        m_changed.notify_all();
+    });
+    if (!waitUntilReady(m_options.readySeconds * (m_options.maxFailedStarts + 1), error)) {
+        shutdown();
+        return false;
+    }
+    return true;
+}
+
+void Supervisor::shutdown()
+{
+    if (!m_thread.joinable())
+        return;
+    m_loop.enqueue([this] {
+        {
+            std::lock_guard lock(m_mutex);
+            m_shuttingDown = true;
+        }
+        if (status().pid)
+            stopSpringBoard();
+        else
+            m_loop.stop();
+    });
+    m_thread.join();
+    m_server.close();
+    DeviceTrace::write("shutdown");
+}
+
+int Supervisor::runInForeground()
+{
+    std::string error;
+    if (!boot(error)) {
+        std::fprintf(stderr, "kavlor-sim: %s\n", error.c_str());
+        return 1;
+    }
+    m_loop.enqueue([this] { launchSpringBoard(); });
+    m_loop.run();
+    bool gaveUp = !status().failure.empty();
+    if (status().pid) {
+        // Stopped by a signal: end SpringBoard and wait for it before leaving.
+        {
+            std::lock_guard lock(m_mutex);
+            m_shuttingDown = true;
+        }
+        stopSpringBoard();
+        m_loop.run();
+    }
+    m_server.close();
+    DeviceTrace::write("shutdown");
+    return gaveUp ? 1 : 0;
+}
+
+void Supervisor::requestStop()
+{
+    m_loop.stop();
+}
+
+Supervisor::Status Supervisor::status() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_status;
+}
+
+bool Supervisor::waitUntilReady(double timeoutSeconds, std::string& error, pid_t notPid)
+{
+    std::unique_lock lock(m_mutex);
+    bool settled = m_changed.wait_for(lock, std::chrono::duration<double>(timeoutSeconds), [&] {
+        return !m_status.failure.empty() || !m_loopRunning
+            || (m_status.ready && !m_status.respringInFlight && m_status.pid != 0 && m_status.pid != notPid);
+    });
+    if (!m_status.failure.empty()) {
+        error = m_status.failure;
+        return false;
+    }
+    if (!m_loopRunning) {
+        error = "the supervisor has stopped";
+        return false;
+    }
+    if (!settled) {
+        error = fmt::format("SpringBoard was not ready within {} s (pid {}, {}{})", timeoutSeconds, m_status.pid,
+            m_status.ready ? "checked in" : "not checked in", m_status.respringInFlight ? ", respring under way" : "");
+        return false;
+    }
+    return true;
+}
+
+void Supervisor::launchSpringBoard()
+{
+    std::string executable = devicePath(DeviceFiles::kSpringBoardExecutable);
+    // Everything the child needs is made before fork: between fork and exec the child of
+    // a threaded process may only make async-signal-safe calls.
+    std::vector<std::string> environment;
+    std::string rootVariable = "KAVLOR_DEVICE_ROOT=" + m_deviceRoot;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        if (std::strncmp(*entry, "KAVLOR_DEVICE_ROOT=", 19) != 0)
+            environment.emplace_back(*entry);
+    }
+    environment.push_back(rootVariable);
+    std::vector<char*> envp;
+    for (auto& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<char*> argv { executable.data(), nullptr };
+    pid_t parent = ::getpid();
+
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        failLoudly(fmt::format("cannot start SpringBoard: fork: {}", std::strerror(errno)));
+        return;
+    }
+    if (pid == 0) {
+        // SpringBoard must not outlive its supervisor: the device ends with the run.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(1);
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);  // a scenario's standard output stays the runner's own
+        ::execve(argv[0], argv.data(), envp.data());
+        const char message[] = "kavlor-sim: cannot execute the SpringBoard host\n";
+        ssize_t ignored = ::write(STDERR_FILENO, message, sizeof message - 1);
+        (void)ignored;
+        ::_exit(127);
+    }
+
+    m_pidFd = openPidFd(pid);
+    if (m_pidFd >= 0)
+        m_pidSource = m_loop.addFdSource(m_pidFd, [this] { springBoardEnded(); });
+    ProcessTable::add(pid, "SpringBoard");
+    int generation;
+    {
+        std::lock_guard lock(m_mutex);
+        m_status.pid = pid;
+        m_status.ready = false;
+        generation = ++m_status.generation;
+    }
+    m_changed.notify_all();
+    DeviceTrace::write("springboard-launch", { { "springboard", pid }, { "generation", generation } });
+    say(fmt::format("started SpringBoard (pid {})", pid));
+    m_readyTimer = m_loop.addTimer(m_options.readySeconds, [this, pid] {
+        if (status().pid == pid && !status().ready) {
+            say(fmt::format("SpringBoard (pid {}) was not ready after {} s; ending it", pid, m_options.readySeconds));
+            ::kill(pid, SIGKILL);
+        }
+    });
+}
+
+void Supervisor::springBoardEnded()
+{
+    pid_t pid = status().pid;
+    int waitStatus = 0;
+    if (pid <= 0)
+        return;
+    pid_t reaped = ::waitpid(pid, &waitStatus, WNOHANG);
+    if (reaped == 0)
+        return;  // not ended after all
+    bool statusKnown = reaped == pid;
+    m_loop.removeFdSource(m_pidSource);
+    ::close(m_pidFd);
+    m_pidFd = -1;
+    m_loop.cancelTimer(m_readyTimer);
+    m_loop.cancelTimer(m_killTimer);
+    ProcessTable::remove(pid);
+
+    bool wasReady, shuttingDown;
+    {
+        std::lock_guard lock(m_mutex);
+        wasReady = m_status.ready;
+        shuttingDown = m_shuttingDown;
+        m_status.pid = 0;
+        m_status.ready = false;
+    }
+    m_changed.notify_all();
+    bool expected = shuttingDown || m_restartRequested;
+    std::string how = statusKnown ? describeWaitStatus(waitStatus) : "ended (its status was collected elsewhere)";
+    DeviceTrace::write("springboard-exit", { { "springboard", pid }, { "status", how }, { "expected", expected } });
+
+    if (shuttingDown) {
+        say(fmt::format("SpringBoard (pid {}) {}; the device is off", pid, how));
+        answerRespringWaiters(ControlServer::failure("the device is shutting down"));
+        m_loop.stop();
+        return;
+    }
+    if (!expected)
+        say(fmt::format("SpringBoard (pid {}) {} unexpectedly; starting a new one", pid, how));
+    m_failedStarts = wasReady ? 0 : m_failedStarts + 1;
+    if (m_failedStarts >= m_options.maxFailedStarts) {
+        failLoudly(fmt::format("SpringBoard ended {} times in a row before it was ready (last: pid {} {}); "
+                               "not starting it again (its messages are above, the trace is {})",
+            m_failedStarts, pid, how, devicePath(DeviceFiles::kTraceFile)));
+        return;
+    }
+    m_restartRequested = false;
+    launchSpringBoard();
+}
+
+void Supervisor::checkIn(pid_t pid)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (pid != m_status.pid)
+            throw ControlError(fmt::format("pid {} is not the SpringBoard this supervisor started (pid {})", pid, m_status.pid));
+        m_status.ready = true;
+        m_status.respringInFlight = false;
+    }
+    m_loop.cancelTimer(m_readyTimer);
+    m_failedStarts = 0;
+    m_changed.notify_all();
+    say(fmt::format("SpringBoard (pid {}) is ready", pid));
+    answerRespringWaiters(ControlServer::Json { { "pid", pid } });
+}
+
+void Supervisor::respring(pid_t requester, ControlServer::Reply reply)
+{
+    Status current = status();
+    if (!current.failure.empty() || (!current.pid && !current.respringInFlight)) {
+        reply(ControlServer::failure(current.failure.empty() ? "no SpringBoard is running" : current.failure));
+        return;
+    }
+    m_respringWaiters.push_back(std::move(reply));
+    if (current.respringInFlight)
+        return;  // one restart answers every request made while it runs
+    {
+        std::lock_guard lock(m_mutex);
+        m_status.respringInFlight = true;
+    }
+    m_changed.notify_all();
+    m_restartRequested = true;
+    m_respringRequester = requester;
+    DeviceTrace::write("respring", { { "springboard", current.pid }, { "requester", requester } });
+    say(fmt::format("respring asked for by pid {}: ending SpringBoard (pid {})", requester, current.pid));
+    stopSpringBoard();
+}
+
+void Supervisor::stopSpringBoard()
+{
+    pid_t pid = status().pid;
+    if (!pid)
+        return;
+    ::kill(pid, SIGTERM);
+    m_loop.cancelTimer(m_killTimer);
+    m_killTimer = m_loop.addTimer(m_options.stopSeconds, [this, pid] {
+        if (status().pid == pid) {
+            say(fmt::format("SpringBoard (pid {}) ignored SIGTERM for {} s; killing it", pid, m_options.stopSeconds));
+            ::kill(pid, SIGKILL);
+        }
+    });
+}
+
+void Supervisor::answerRespringWaiters(const ControlServer::Json& result)
+{
+    auto waiters = std::move(m_respringWaiters);
+    m_respringWaiters.clear();
+    for (auto& reply : waiters)
+        reply(result);
+}
+
+void Supervisor::failLoudly(const std::string& message)
+{
+    std::fprintf(stderr, "kavlor-sim: %s\n", message.c_str());
+    {
+        std::lock_guard lock(m_mutex);
+        m_status.failure = message;
+        m_status.respringInFlight = false;
+    }
+    m_changed.notify_all();
+    DeviceTrace::write("supervisor-failure", { { "message", message } });
+    answerRespringWaiters(ControlServer::failure(message));
+}
