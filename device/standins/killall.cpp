@@ -1,10 +1,16 @@
 // The device's /usr/bin/killall: ends the processes of the simulated device that run
-// under the given names (the device's process list, not the host's), with SIGTERM unless
-// a signal is named. Whoever started such a process sees it end: SpringBoard for an app,
-// the supervisor for SpringBoard itself (which it then starts again).
+// under the given names, with SIGTERM unless a signal is named:
+// - the apps, which run inside SpringBoard's process manager here: SpringBoard is asked,
+//   over its control channel, to end them, and so sees them end;
+// - the device's real processes (the device's process list, never the host's), SpringBoard
+//   itself among them: they get the signal, and the supervisor sees SpringBoard end and
+//   starts it again.
+// Each process ended is traced as "kill" {name, target, signal}.
 
+#include "ControlServer.h"
 #include "DeviceRoot.h"
 #include "DeviceTrace.h"
+#include "LocalSocket.h"
 #include "ProcessTable.h"
 
 #include <cctype>
@@ -45,6 +51,25 @@ int parseSignal(std::string text)
     return 0;
 }
 
+// Asks SpringBoard to end its apps named `name`; answers their pids. A device whose
+// SpringBoard is not running has no apps running either.
+std::vector<int> killApps(const std::string& name, int signalNumber)
+{
+    std::vector<int> pids;
+    nlohmann::ordered_json request { { "command", "kill-app" }, { "name", name }, { "signal", signalNumber } };
+    auto result = ControlClient::request(LocalSocket::nameFor("springboard"), request, 30);
+    if (result.status == ControlClient::Status::NoServer)
+        return pids;
+    if (!result.ok()) {
+        std::fprintf(stderr, "killall: SpringBoard could not end %s: %s\n", name.c_str(),
+            result.status == ControlClient::Status::Answered ? result.reply.value("error", std::string("?")).c_str() : result.error.c_str());
+        return pids;
+    }
+    for (const auto& killed : result.reply.value("killed", nlohmann::ordered_json::array()))
+        pids.push_back(killed.value("pid", 0));
+    return pids;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -76,16 +101,23 @@ int main(int argc, char** argv)
 
     bool killedAny = false;
     for (const auto& name : names) {
-        auto targets = ProcessTable::findByName(name);
-        for (const auto& target : targets) {
+        int ended = 0;
+        for (int pid : killApps(name, signalNumber)) {
+            DeviceTrace::write("kill", { { "name", name }, { "target", pid }, { "signal", signalNumber }, { "sent", true } });
+            ++ended;
+        }
+        for (const auto& target : ProcessTable::findByName(name)) {
             bool sent = ::kill(target.pid, signalNumber) == 0;
             DeviceTrace::write("kill", { { "name", name }, { "target", target.pid }, { "signal", signalNumber }, { "sent", sent } });
             if (!sent)
                 std::fprintf(stderr, "killall: cannot signal %s (pid %d): %s\n", name.c_str(), target.pid, std::strerror(errno));
-            killedAny = killedAny || sent;
+            ended += sent ? 1 : 0;
         }
-        if (targets.empty())
+        // A name that matched nothing is traced too: the tweak's kill tasks are visible
+        // even when the app was not running.
+        if (ended == 0)
             DeviceTrace::write("kill", { { "name", name }, { "target", nullptr }, { "signal", signalNumber }, { "sent", false } });
+        killedAny = killedAny || ended > 0;
     }
     if (!killedAny) {
         std::fprintf(stderr, "No matching processes were found on the device %s\n", deviceRoot().c_str());
