@@ -3,7 +3,10 @@
 #include "DarwinNotifyCenter.h"
 #include "DeviceClock.h"
 #include "HookListing.h"
+#include "Block.h"
+#include "DeviceTrace.h"
 #include "NSNotificationCenter.h"
+#include "NSOperationQueue.h"
 #include "RunLoop.h"
 
 #include <fmt/format.h>
@@ -74,6 +77,26 @@ void HostControl::addCoreCommands()
         settle();
         NSNotificationCenter::defaultCenter()->postNotificationName(NSString::string(name), nil, nullptr);
         settle();
+        return ControlServer::Json::object();
+    });
+    // Watches a local notification name and traces each delivery with what it carried,
+    // "observed" {centre, name, object, userInfo}, so a script can check that a posting
+    // came without an object. Lasts as long as this SpringBoard.
+    add("observe-local", [](const ControlServer::Json& request) {
+        std::string name = request.at("name").get<std::string>();
+        if (name.empty())
+            throw ControlError("a notification needs a name");
+        auto block = makeBlock<void(id)>([](id argument) {
+            auto notification = argument.as<NSNotification>();
+            if (!notification)
+                return;
+            const id& object = notification->object();
+            const auto& userInfo = notification->userInfo();
+            DeviceTrace::write("observed", { { "centre", "local" }, { "name", notification->name()->utf8() },
+                { "object", object ? object_getClassName(object) : "nil" },
+                { "userInfo", userInfo ? fmt::format("{} entries", userInfo->count()) : "nil" } });
+        });
+        NSNotificationCenter::defaultCenter()->addObserverForName(NSString::string(name), nil, NSOperationQueue::mainQueue(), block);
         return ControlServer::Json::object();
     });
     add("hooks", [](const ControlServer::Json&) {

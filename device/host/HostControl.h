@@ -10,6 +10,7 @@
 //   {"command":"wait","seconds":S}           -> {"time":T}  (virtual clock: timers fire in order)
 //   {"command":"wait","until":T}             -> {"time":T}  (the same, to an absolute time)
 //   {"command":"post-local","name":N}        -> {}          (default centre, no object, no user info)
+//   {"command":"observe-local","name":N}     -> {}          (then "observed" events for N)
 //   {"command":"hooks"}                      -> {"hooks":[{"class","selector","kind","library"}...]}
 //
 // A request that ends in a respring is never answered: SpringBoard is ended while it

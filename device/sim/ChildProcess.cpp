@@ -2,13 +2,18 @@
 
 #include <fmt/format.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,4 +108,53 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
     else if (WIFSIGNALED(status))
         result.signal = WTERMSIG(status);
     return result;
+}
+
+std::vector<int> liveChildrenOf(int parent)
+{
+    std::vector<int> children;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0])))
+            continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        size_t close = text.rfind(')');
+        if (close == std::string::npos || close + 2 >= text.size())
+            continue;
+        std::istringstream fields(text.substr(close + 2));
+        std::string state;
+        int parentPid = 0;
+        if (!(fields >> state >> parentPid))
+            continue;
+        if (parentPid == parent && state != "Z" && state != "X")
+            children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+bool waitForProcessesToEnd(const std::vector<int>& pids, double timeoutSeconds)
+{
+    std::vector<pollfd> waiters;
+    for (int pid : pids) {
+        int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        if (fd >= 0)
+            waiters.push_back({ fd, POLLIN, 0 });
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    bool allEnded = true;
+    for (auto& waiter : waiters) {
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            int ready = ::poll(&waiter, 1, static_cast<int>(std::max<long long>(left, 0)));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            allEnded = allEnded && ready > 0;
+            break;
+        }
+    }
+    for (auto& waiter : waiters)
+        ::close(waiter.fd);
+    return allEnded;
 }

@@ -23,3 +23,9 @@ struct ChildResult {
 
 // `program` is a host path; the child gets this process's environment.
 ChildResult runChild(const std::string& program, const std::vector<std::string>& arguments, double timeoutSeconds);
+
+// The processes whose parent is `parent` and that have not ended (zombies left out).
+std::vector<int> liveChildrenOf(int parent);
+// Waits until every one of `pids` has ended (or is gone); false when `timeoutSeconds` of
+// real time passed first.
+bool waitForProcessesToEnd(const std::vector<int>& pids, double timeoutSeconds);

@@ -101,6 +101,12 @@ std::vector<ScenarioCommand> makeCommands()
             runner.settle();
         },
         checkName });
+    add({ "observe-local", "observe-local NAME", "trace each delivery of NAME on SpringBoard's default centre as \"observed\" {name, object, userInfo} (until the next respring)",
+        1, 1, true,
+        [](ScenarioRunner& runner, const Arguments& arguments) {
+            runner.askSpringBoard(Json { { "command", "observe-local" }, { "name", arguments[0] } });
+        },
+        checkName });
     add({ "kavlorctl", "kavlorctl ARGS...", "run the preference-bundle stand-in against this device and print what it prints",
         1, -1, true,
         [](ScenarioRunner& runner, const Arguments& arguments) {
@@ -112,6 +118,12 @@ std::vector<ScenarioCommand> makeCommands()
     add({ "killall", "killall NAME", "run the device's /usr/bin/killall NAME (SpringBoard killed so is restarted by the supervisor)",
         1, 1, true,
         [](ScenarioRunner& runner, const Arguments& arguments) { runner.runDeviceProgram(DeviceFiles::kKillall, arguments); }, {} });
+    add({ "launch-app", "launch-app BUNDLE_ID NAME", "bring an app to the front (NAME: its executable name, what killall takes)",
+        2, 2, true,
+        [](ScenarioRunner& runner, const Arguments& arguments) {
+            runner.askSpringBoard(Json { { "command", "launch-app" }, { "bundleIdentifier", arguments[0] }, { "name", arguments[1] } });
+        },
+        {} });
     add({ "hooks", "hooks", "print the replaced and added methods (class, selector, kind, library), tab-separated",
         0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printHooks(runner); }, {} });
     add({ "settings", "settings", "print the settings domain com.Quennic.KavlorPrefs, one KEY = VALUE a line",

@@ -21,6 +21,8 @@ constexpr double kReadySeconds = 30;
 constexpr double kRequestSeconds = 60;
 // A request that keeps ending in a respring this many times in a row is a fault.
 constexpr int kMaxRestartsPerRequest = 20;
+// Rounds of settling (SpringBoard, then the processes it started) before giving up.
+constexpr int kMaxSettleRounds = 200;
 
 std::string hostTracePath(const std::string& root)
 {
@@ -257,27 +259,38 @@ void ScenarioRunner::settle()
     if (!m_supervisor)
         return;
     pid_t gone = 0;
-    for (int attempt = 0; attempt < kMaxRestartsPerRequest; ++attempt) {
+    int restarts = 0;
+    for (int round = 0; round < kMaxSettleRounds; ++round) {
         std::string error;
         if (!m_supervisor->waitUntilReady(kReadySeconds, error, gone))
             throw ScenarioFailure(fmt::format("SpringBoard is not running: {}", error));
         pid_t asked = m_supervisor->status().pid;
         auto result = ControlClient::request(LocalSocket::nameFor("springboard"), Json { { "command", "settle" } }, kRequestSeconds);
-        if (result.ok())
-            return;
+        if (result.ok()) {
+            // What SpringBoard started and left running (a kill task) is part of the
+            // effect: wait for it to end, then let SpringBoard handle what it caused.
+            auto children = liveChildrenOf(asked);
+            if (children.empty())
+                return;
+            if (!waitForProcessesToEnd(children, kRequestSeconds))
+                throw ScenarioFailure(fmt::format("a process SpringBoard (pid {}) started did not end within {} s", asked, kRequestSeconds));
+            continue;
+        }
         if (result.status == ControlClient::Status::Answered)
             throw ScenarioFailure(fmt::format("SpringBoard could not settle: {}", result.reply.value("error", std::string("?"))));
         if (result.status == ControlClient::Status::TimedOut)
             throw ScenarioFailure(fmt::format("SpringBoard (pid {}) did not settle within {} s", asked, kRequestSeconds));
         gone = asked;  // it ended meanwhile: wait for its successor
+        if (++restarts >= kMaxRestartsPerRequest)
+            break;
     }
-    throw ScenarioFailure(fmt::format("SpringBoard restarted {} times while the device settled", kMaxRestartsPerRequest));
+    throw ScenarioFailure(fmt::format("the device did not settle: SpringBoard restarted {} times, or kept starting processes", restarts));
 }
 
 std::string ScenarioRunner::runHostProgram(const std::string& hostPath, const std::vector<std::string>& arguments, const std::string& label)
 {
     auto result = runChild(hostPath, arguments, m_options.processTimeoutSeconds);
-    if (!result.err.empty())
+    if (result.succeeded() && !result.err.empty())
         m_err << result.err << (result.err.back() == '\n' ? "" : "\n");
     if (!result.succeeded()) {
         std::string command = label;
