@@ -63,6 +63,11 @@ SpringBoardApp* SpringBoardApp::current()
     return currentApp().get();
 }
 
+void SpringBoardApp::discard()
+{
+    currentApp().reset();
+}
+
 void SpringBoardApp::run()
 {
     step("application");

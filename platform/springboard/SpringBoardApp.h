@@ -37,8 +37,10 @@ public:
     // Runs the start-up sequence. RuntimeError when the SpringBoard classes are not
     // registered.
     static SpringBoardApp& launch();
-    // The SpringBoard launched last, or nullptr.
+    // The SpringBoard launched last, or nullptr (also after the classes were registered
+    // anew: its objects belong to the classes of before).
     static SpringBoardApp* current();
+    static void discard();
 
     int iosMajor() const { return m_iosMajor; }
 

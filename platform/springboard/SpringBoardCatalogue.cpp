@@ -28,6 +28,7 @@
 #include "SBSearchScrollView.h"
 #include "SBTodayViewController.h"
 #include "SpringBoard.h"
+#include "SpringBoardApp.h"
 #include "SpringBoardState.h"
 #include "UIKit.h"
 #include "WGWidgetListFooterView.h"
@@ -106,6 +107,7 @@ void registerSpringBoardClasses(int iosMajor)
             registered, iosMajor));
     }
     registerUIKitClasses();
+    SpringBoardApp::discard();
     SpringBoardState::reset(iosMajor);
     for (const auto& entry : springBoardCatalogue()) {
         if (!entry.existsOn(iosMajor))

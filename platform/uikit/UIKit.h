@@ -1,12 +1,14 @@
 #pragma once
 // The UIKit stand-in: every class the product and SpringBoard use, registered in the
-// runtime under its UIKit name. Include this header for all of them.
+// runtime under its UIKit name. Include this header for all of them (and for blocks,
+// which alert handlers and completions are).
 //
 // registerUIKitClasses() registers the classes (they are also registered when the
 // library loads). After objc_resetRuntimeForTesting() a test registers them again, and
 // the shared objects (application, device, screen) start afresh. Calling it while the
 // classes are registered does nothing.
 
+#include "Block.h"
 #include "CALayer.h"
 #include "CoreGraphics.h"
 #include "DeviceConfiguration.h"

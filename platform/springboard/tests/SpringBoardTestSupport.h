@@ -2,7 +2,7 @@
 // A fresh simulated platform per test: a device root of its own, a clean runtime with
 // UIKit and the SpringBoard classes of one iOS version registered.
 
-#include "SpringBoardFrameworks.h"
+#include "SpringBoardClasses.h"
 #include "UIKitSupport.h"
 #include "UIKitTestSupport.h"
 
