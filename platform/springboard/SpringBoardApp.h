@@ -22,6 +22,13 @@
 //   "ready"
 // The home screen appears behind the lock screen at launch, as on the device.
 //
+// Besides the events of the classes themselves ("unlock-attempt", "bulletin-published",
+// "process-launched", "switcher-layout-removed", "icon-deleted", "control-center",
+// "page-state-transition", "gesture-recognized", "view-controller-presented", ...), the
+// actions below emit "lock-screen" {state: "shown" or "dismissed"}, "application-opened"
+// {bundleIdentifier}, "search" {began}, "library-search" {began},
+// "lock-screen-today-view" {shown} and "lock-screen-camera" {opened}.
+//
 // Everything is main-thread only. A second launch() in the same process replaces the
 // first SpringBoard (tests reset the runtime and register the classes before it).
 
