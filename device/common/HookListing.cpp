@@ -4,9 +4,11 @@
 
 #include <filesystem>
 
-std::vector<HookRow> installedHookRows()
+namespace HookListing {
+
+std::vector<Row> installedRows()
 {
-    std::vector<HookRow> rows;
+    std::vector<Row> rows;
     for (const auto& method : runtime_installedMethods()) {
         std::string library = method.imagePath.empty() ? "(unknown)" : std::filesystem::path(method.imagePath).filename().string();
         rows.push_back({ method.className, method.selector, method.kind == InstalledKind::Replaced ? "replaced" : "added", library });
@@ -14,12 +16,12 @@ std::vector<HookRow> installedHookRows()
     return rows;
 }
 
-std::string formatHookRow(const HookRow& row)
+std::string format(const Row& row)
 {
     return row.className + "\t" + row.selector + "\t" + row.kind + "\t" + row.library;
 }
 
-nlohmann::ordered_json hookRowsToJson(const std::vector<HookRow>& rows)
+nlohmann::ordered_json toJson(const std::vector<Row>& rows)
 {
     auto array = nlohmann::ordered_json::array();
     for (const auto& row : rows)
@@ -27,9 +29,9 @@ nlohmann::ordered_json hookRowsToJson(const std::vector<HookRow>& rows)
     return array;
 }
 
-std::vector<HookRow> hookRowsFromJson(const nlohmann::ordered_json& rows)
+std::vector<Row> fromJson(const nlohmann::ordered_json& rows)
 {
-    std::vector<HookRow> result;
+    std::vector<Row> result;
     if (!rows.is_array())
         return result;
     for (const auto& row : rows) {
@@ -38,3 +40,5 @@ std::vector<HookRow> hookRowsFromJson(const nlohmann::ordered_json& rows)
     }
     return result;
 }
+
+} // namespace HookListing

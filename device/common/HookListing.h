@@ -7,15 +7,19 @@
 #include <string>
 #include <vector>
 
-struct HookRow {
+namespace HookListing {
+
+struct Row {
     std::string className;
     std::string selector;
     std::string kind;     // "replaced" or "added"
     std::string library;  // file name of the image the implementation comes from
 };
 
-std::vector<HookRow> installedHookRows();
+std::vector<Row> installedRows();
 // "CLASS\tSELECTOR\tKIND\tLIBRARY"
-std::string formatHookRow(const HookRow& row);
-nlohmann::ordered_json hookRowsToJson(const std::vector<HookRow>& rows);
-std::vector<HookRow> hookRowsFromJson(const nlohmann::ordered_json& rows);
+std::string format(const Row& row);
+nlohmann::ordered_json toJson(const std::vector<Row>& rows);
+std::vector<Row> fromJson(const nlohmann::ordered_json& rows);
+
+} // namespace HookListing

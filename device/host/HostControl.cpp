@@ -100,6 +100,6 @@ void HostControl::addCoreCommands()
         return ControlServer::Json::object();
     });
     add("hooks", [](const ControlServer::Json&) {
-        return ControlServer::Json { { "hooks", hookRowsToJson(installedHookRows()) } };
+        return ControlServer::Json { { "hooks", HookListing::toJson(HookListing::installedRows()) } };
     });
 }

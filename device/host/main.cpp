@@ -22,11 +22,14 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 
@@ -79,6 +82,15 @@ HostOptions parseOptions(int argc, char** argv)
     return options;
 }
 
+bool sameContents(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    if (std::filesystem::file_size(a, error) != std::filesystem::file_size(b, error) || error)
+        return false;
+    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
+    return std::equal(std::istreambuf_iterator<char>(first), std::istreambuf_iterator<char>(), std::istreambuf_iterator<char>(second));
+}
+
 // The tweak tests argv[0] for "SpringBoard.app", so SpringBoard must run as the device's
 // copy. Started as another file (build/bin/SpringBoard), it becomes that copy.
 void becomeTheDeviceCopy(char** argv)
@@ -94,6 +106,9 @@ void becomeTheDeviceCopy(char** argv)
         fail(fmt::format("there is no SpringBoard host at {} (make the device with `kavlor-sim init {}`)", deviceCopy, root));
     if (self == copy && std::strstr(argv[0], "SpringBoard.app"))
         return;
+    if (!sameContents(self, copy))
+        std::fprintf(stderr, "SpringBoard: note: the device's copy %s differs from %s; `kavlor-sim init %s --force` installs this one\n",
+            copy.c_str(), self.c_str(), root);
     argv[0] = deviceCopy.data();
     ::execv(deviceCopy.c_str(), argv);
     fail(fmt::format("cannot start {}: {}", deviceCopy, std::strerror(errno)));
@@ -119,8 +134,8 @@ void runSubstrate()
 
 int listHooks()
 {
-    for (const auto& row : installedHookRows())
-        std::printf("%s\n", formatHookRow(row).c_str());
+    for (const auto& row : HookListing::installedRows())
+        std::printf("%s\n", HookListing::format(row).c_str());
     std::fflush(stdout);
     return 0;
 }

@@ -168,22 +168,22 @@ long long parseCount(const std::string& text)
     throw ScenarioFailure(fmt::format("\"{}\" is not a count (0 or more)", text));
 }
 
-std::vector<HookRow> currentHooks(ScenarioRunner& runner)
+std::vector<HookListing::Row> currentHooks(ScenarioRunner& runner)
 {
     runner.requireBooted("expect hook");
     auto reply = runner.askSpringBoard(Json { { "command", "hooks" } });
     if (!reply)
         throw ScenarioFailure("SpringBoard restarted before it listed its methods");
-    return hookRowsFromJson(reply->value("hooks", Json::array()));
+    return HookListing::fromJson(reply->value("hooks", Json::array()));
 }
 
-std::string showHooks(const std::vector<HookRow>& rows, const std::string& className)
+std::string showHooks(const std::vector<HookListing::Row>& rows, const std::string& className)
 {
     std::string text;
     size_t shown = 0;
     for (const auto& row : rows) {
         if (row.className == className) {
-            text += "\n    " + formatHookRow(row);
+            text += "\n    " + HookListing::format(row);
             ++shown;
         }
     }
@@ -314,7 +314,7 @@ const std::vector<Form>& forms()
                 if (static_cast<long long>(rows.size()) != wanted) {
                     std::string listing;
                     for (const auto& row : rows)
-                        listing += "\n    " + formatHookRow(row);
+                        listing += "\n    " + HookListing::format(row);
                     throw ScenarioFailure(fmt::format("expected {} installed methods; there are {}:{}", wanted, rows.size(), listing));
                 }
             },

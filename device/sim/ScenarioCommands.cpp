@@ -61,8 +61,8 @@ void printHooks(ScenarioRunner& runner)
         auto reply = runner.askSpringBoard(Json { { "command", "hooks" } });
         if (!reply)
             throw ScenarioFailure("SpringBoard restarted before it listed its methods");
-        for (const auto& row : hookRowsFromJson(reply->value("hooks", Json::array())))
-            runner.out() << formatHookRow(row) << "\n";
+        for (const auto& row : HookListing::fromJson(reply->value("hooks", Json::array())))
+            runner.out() << HookListing::format(row) << "\n";
         return;
     }
     runner.out() << runner.runDeviceProgram(DeviceFiles::kSpringBoardExecutable, { "--list-hooks" });

@@ -1,0 +1,304 @@
+// The pieces every program of the device shares: the trace file and its reader, the
+// device clock, the control channel, the process list, and the scenario script syntax.
+
+#include "ControlServer.h"
+#include "DeviceClock.h"
+#include "DeviceTrace.h"
+#include "LocalSocket.h"
+#include "ProcessTable.h"
+#include "RunLoop.h"
+#include "ScenarioScript.h"
+#include "TempDeviceRoot.h"
+#include "Trace.h"
+#include "TraceFollower.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::vector<Json> readTrace(const TempDeviceRoot& root)
+{
+    return TraceFollower(root.host("/var/log/kavlor-trace.jsonl"), false).readNew();
+}
+
+void appendRaw(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::app);
+    out << text;
+}
+
+// --- scenario script syntax ----------------------------------------------------------------
+
+TEST(ScenarioScript, WordsQuotesAndComments)
+{
+    auto lines = parseScenario("# a comment\n\n  boot  \nexpect log \"xxxxxxxx crntUserData:-(null)\" # trailing\n"
+                               "say 'it''s' \"a \\\"b\\\"\"\nkavlorctl set activeUser a#b\n");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].number, 3);
+    EXPECT_EQ(lines[0].words, (std::vector<std::string> { "boot" }));
+    EXPECT_EQ(lines[1].number, 4);
+    EXPECT_EQ(lines[1].words, (std::vector<std::string> { "expect", "log", "xxxxxxxx crntUserData:-(null)" }));
+    EXPECT_EQ(lines[2].words, (std::vector<std::string> { "say", "its", "a \"b\"" }));
+    // A # inside a word is part of it; only a word-starting # begins a comment.
+    EXPECT_EQ(lines[3].words.back(), "a#b");
+    EXPECT_EQ(lines[1].text, "expect log \"xxxxxxxx crntUserData:-(null)\"");
+}
+
+TEST(ScenarioScript, UnclosedQuoteNamesTheLine)
+{
+    try {
+        parseScenario("boot\nsay \"no end\n");
+        FAIL() << "an unclosed quote was accepted";
+    } catch (const ScriptSyntaxError& error) {
+        EXPECT_EQ(error.line(), 2);
+        EXPECT_NE(std::string(error.what()).find("unclosed"), std::string::npos);
+    }
+}
+
+TEST(ScenarioScript, QuotedWordsSurviveTheRoundTrip)
+{
+    for (std::string word : { std::string("plain"), std::string("two words"), std::string("a\"quote"), std::string("#hash"), std::string("") }) {
+        auto words = splitScenarioWords("say " + quoteScenarioWord(word), 1);
+        ASSERT_EQ(words.size(), 2u) << word;
+        EXPECT_EQ(words[1], word);
+    }
+}
+
+// --- trace ---------------------------------------------------------------------------------
+
+TEST(DeviceTrace, EventsAreStampedWithTheDeviceClockAndKeepTheirTypes)
+{
+    TempDeviceRoot root;
+    DeviceClock::reset();
+    DeviceClock::publishVirtual(42.5);
+    DeviceTrace::install("trace-test");
+    DeviceTrace::write("kill", { { "name", "Game" }, { "target", 1000 }, { "sent", true }, { "pid", 7 }, { "event", "x" } });
+    Trace::emit("log", { { "text", "xxxxxxxx crntUserData:-(null)" } });
+    Trace::setSink(nullptr);
+
+    auto events = readTrace(root);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0]["time"], 42.5);
+    EXPECT_EQ(events[0]["pid"], ::getpid());
+    EXPECT_EQ(events[0]["process"], "trace-test");
+    EXPECT_EQ(events[0]["event"], "kill");
+    EXPECT_EQ(events[0]["target"], 1000);
+    EXPECT_EQ(events[0]["sent"], true);
+    // A field that would overwrite the line's own keeps its value under another name.
+    EXPECT_EQ(events[0]["field-pid"], 7);
+    EXPECT_EQ(events[0]["field-event"], "x");
+    EXPECT_EQ(events[1]["event"], "log");
+    EXPECT_EQ(events[1]["text"], "xxxxxxxx crntUserData:-(null)");
+}
+
+TEST(DeviceTrace, LinesOfConcurrentWritersNeverMix)
+{
+    TempDeviceRoot root;
+    DeviceClock::reset();
+    std::string longText(20000, 'x');
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i)
+                DeviceTrace::write("log", { { "text", longText }, { "writer", t } });
+        });
+    }
+    for (auto& writer : writers)
+        writer.join();
+    auto events = readTrace(root);
+    ASSERT_EQ(events.size(), 200u);
+    for (const auto& event : events)
+        ASSERT_EQ(event["text"], longText) << event.dump().substr(0, 200);
+}
+
+TEST(TraceFollower, HandsOutOnlyWholeNewLines)
+{
+    TempDeviceRoot root;
+    std::string path = root.host("/trace.jsonl");
+    appendRaw(path, "{\"event\":\"old\"}\n");
+    TraceFollower follower(path, true);
+    EXPECT_TRUE(follower.readNew().empty());
+
+    appendRaw(path, "{\"event\":\"a\"}\n{\"event\":\"b\",\"x\":");
+    auto first = follower.readNew();
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0]["event"], "a");
+
+    appendRaw(path, "1}\nnot json\n");
+    auto second = follower.readNew();
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0]["event"], "b");
+    EXPECT_EQ(second[0]["x"], 1);
+    EXPECT_EQ(second[1]["event"], "unreadable-trace-line");
+    EXPECT_EQ(second[1]["text"], "not json");
+}
+
+TEST(TraceFollower, PrettyLinesShowTimeProcessEventAndFields)
+{
+    Json event { { "time", 12.5 }, { "pid", 42 }, { "process", "SpringBoard" }, { "event", "springboard-start" }, { "ios", "14.4" },
+        { "groups", "base,panel" } };
+    EXPECT_EQ(prettyTraceEvent(event), "    12.500  SpringBoard[42]    springboard-start  ios=14.4  groups=base,panel");
+    Json log { { "time", 0 }, { "pid", 1 }, { "process", "SpringBoard" }, { "event", "log" }, { "text", "xxxxxxxx a b" } };
+    EXPECT_NE(prettyTraceEvent(log).find("log  xxxxxxxx a b"), std::string::npos);
+}
+
+// --- device clock --------------------------------------------------------------------------
+
+TEST(DeviceClock, TheOwnerPublishesItsVirtualTimeForTheOtherProcesses)
+{
+    TempDeviceRoot root;
+    DeviceClock::reset();
+    DeviceClock::publishVirtual(100);
+    RunLoop loop;
+    EXPECT_EQ(DeviceClock::adoptFor(loop), DeviceClock::Kind::Virtual);
+    EXPECT_EQ(loop.now(), 100);
+    loop.advanceBy(25);
+    // Not yet published: another process still reads the old time.
+    EXPECT_EQ(DeviceClock::read()->value, 100);
+    DeviceClock::publishIfMoved();
+    EXPECT_EQ(DeviceClock::read()->value, 125);
+    EXPECT_EQ(DeviceClock::now(), 125);
+    DeviceClock::reset();
+    EXPECT_EQ(DeviceClock::now(), 125);  // from the file now
+}
+
+TEST(DeviceClock, ParsesOnlyWhatItWrites)
+{
+    auto virtualSetting = DeviceClock::parse(DeviceClock::format({ DeviceClock::Kind::Virtual, 3.25 }));
+    ASSERT_TRUE(virtualSetting);
+    EXPECT_EQ(virtualSetting->kind, DeviceClock::Kind::Virtual);
+    EXPECT_EQ(virtualSetting->value, 3.25);
+    EXPECT_FALSE(DeviceClock::parse("virtual"));
+    EXPECT_FALSE(DeviceClock::parse("sundial 3"));
+    EXPECT_FALSE(DeviceClock::parse("real nan"));
+}
+
+// --- control channel -----------------------------------------------------------------------
+
+class ControlChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_name = LocalSocket::nameFor("control-test-" + std::to_string(::getpid()), m_root.path());
+        m_server.add("echo", [](const Json& request) { return Json { { "said", request.at("text") } }; });
+        m_server.add("refuse", [](const Json&) -> Json { throw ControlError("not today"); });
+        m_server.addAsync("later", [this](const Json&, ControlServer::Reply reply) {
+            m_loop.enqueue([reply] { reply(Json { { "value", 7 } }); });
+        });
+        m_server.add("close", [this](const Json&) {
+            m_server.close();
+            return Json::object();
+        });
+        std::string error;
+        ASSERT_TRUE(m_server.listen(m_name, error)) << error;
+        m_thread = std::thread([this] { m_loop.run(); });
+    }
+    void TearDown() override
+    {
+        m_loop.stop();
+        m_thread.join();
+    }
+
+    TempDeviceRoot m_root;
+    RunLoop m_loop;
+    ControlServer m_server { m_loop };
+    std::thread m_thread;
+    std::string m_name;
+};
+
+TEST_F(ControlChannelTest, AnswersRequestsAndReportsFaults)
+{
+    auto echoed = ControlClient::request(m_name, Json { { "command", "echo" }, { "text", "hi" } }, 5);
+    ASSERT_TRUE(echoed.ok()) << echoed.reply.dump();
+    EXPECT_EQ(echoed.reply["said"], "hi");
+
+    auto refused = ControlClient::request(m_name, Json { { "command", "refuse" } }, 5);
+    EXPECT_EQ(refused.status, ControlClient::Status::Answered);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.reply["error"], "not today");
+
+    auto unknown = ControlClient::request(m_name, Json { { "command", "dance" } }, 5);
+    EXPECT_NE(unknown.reply.value("error", std::string()).find("unknown command \"dance\""), std::string::npos);
+
+    auto badArguments = ControlClient::request(m_name, Json { { "command", "echo" } }, 5);
+    EXPECT_FALSE(badArguments.ok());
+    EXPECT_NE(badArguments.reply.value("error", std::string()).find("echo"), std::string::npos);
+}
+
+TEST_F(ControlChannelTest, ADeferredAnswerComesFromALaterTurnOfTheLoop)
+{
+    auto result = ControlClient::request(m_name, Json { { "command", "later" } }, 5);
+    ASSERT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(result.reply["value"], 7);
+}
+
+TEST_F(ControlChannelTest, AServerThatGoesAwayIsToldApartFromNoServer)
+{
+    // The handler closes the channel before its answer can go out: the requester learns
+    // that the server went away, not that it never was there.
+    auto dropped = ControlClient::request(m_name, Json { { "command", "close" } }, 5);
+    EXPECT_EQ(dropped.status, ControlClient::Status::Dropped);
+    auto none = ControlClient::request(m_name, Json { { "command", "echo" }, { "text", "x" } }, 5);
+    EXPECT_EQ(none.status, ControlClient::Status::NoServer);
+}
+
+TEST(LocalSocket, NamesDependOnTheDeviceRoot)
+{
+    EXPECT_NE(LocalSocket::nameFor("springboard", "/a"), LocalSocket::nameFor("springboard", "/b"));
+    EXPECT_EQ(LocalSocket::nameFor("springboard", "/a"), LocalSocket::nameFor("springboard", "/a"));
+    // Long roots stay short: the abstract name never meets the 108-byte limit.
+    EXPECT_LT(LocalSocket::nameFor("springboard", std::string(500, 'r')).size(), 60u);
+}
+
+// --- process list --------------------------------------------------------------------------
+
+pid_t spawnSleeper()
+{
+    pid_t pid = 0;
+    char sleep[] = "/bin/sleep", seconds[] = "30";
+    char* argv[] = { sleep, seconds, nullptr };
+    posix_spawn(&pid, "/bin/sleep", nullptr, nullptr, argv, nullptr);
+    return pid;
+}
+
+TEST(ProcessTable, FindsLiveProcessesByNameAndForgetsEndedOnes)
+{
+    TempDeviceRoot root;
+    pid_t app = spawnSleeper();
+    ASSERT_GT(app, 0);
+    ASSERT_TRUE(ProcessTable::add(app, "Game"));
+    ASSERT_TRUE(ProcessTable::add(::getpid(), "Tester"));
+
+    auto games = ProcessTable::findByName("Game");
+    ASSERT_EQ(games.size(), 1u);
+    EXPECT_EQ(games[0].pid, app);
+
+    ::kill(app, SIGKILL);
+    // Not yet reaped: an ended process waiting for its parent counts as gone too.
+    int status = 0;
+    while (ProcessTable::findByName("Game").size() == 1u && ::waitpid(app, &status, WNOHANG) == 0) { }
+    ::waitpid(app, &status, 0);
+    EXPECT_TRUE(ProcessTable::findByName("Game").empty());
+    EXPECT_FALSE(std::filesystem::exists(root.host("/var/run/kavlor/processes/" + std::to_string(app))));
+    EXPECT_EQ(ProcessTable::findByName("Tester").size(), 1u);
+}
+
+TEST(ProcessTable, AnEntryWhosePidWasReusedIsNotThatProcess)
+{
+    TempDeviceRoot root;
+    // An entry that names this very pid with another start time was left by an earlier
+    // process that had the pid.
+    std::filesystem::create_directories(root.host("/var/run/kavlor/processes"));
+    std::ofstream(root.host("/var/run/kavlor/processes/" + std::to_string(::getpid()))) << "SpringBoard\n1\n";
+    EXPECT_TRUE(ProcessTable::findByName("SpringBoard").empty());
+}
+
+} // namespace

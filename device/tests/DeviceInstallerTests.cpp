@@ -1,0 +1,107 @@
+// kavlor-sim init: what a device root holds, and that making one again never loses the
+// device's data.
+
+#include "DeviceInstaller.h"
+#include "NSObjectValues.h"
+#include "PropertyList.h"
+#include "TempDeviceRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const InstallError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(DeviceInstaller, MakesTheTreeTheProgramsAndTheConfiguration)
+{
+    TempDeviceRoot root;
+    DeviceSpec spec;
+    spec.iosVersion = "12.5";
+    spec.idiom = "pad";
+    spec.passcode = "0000";
+    DeviceInstaller::install(root.path(), spec, false);
+
+    for (const char* program : { "/System/Library/CoreServices/SpringBoard.app/SpringBoard", "/usr/bin/sbreload", "/usr/bin/killall", "/usr/bin/murvex" }) {
+        auto status = fs::status(root.host(program));
+        EXPECT_TRUE(fs::is_regular_file(status)) << program;
+        EXPECT_NE(status.permissions() & fs::perms::owner_exec, fs::perms::none) << program;
+    }
+    EXPECT_TRUE(fs::exists(root.host("/Library/MobileSubstrate/MobileSubstrate.dylib")));
+    EXPECT_TRUE(fs::exists(root.host("/Library/MobileSubstrate/DynamicLibraries/libKavlor.so")));
+    EXPECT_TRUE(fs::exists(root.host("/usr/lib/libjailbreak.dylib")));
+    EXPECT_TRUE(fs::is_directory(root.host("/var/mobile/Library/Preferences")));
+
+    auto filter = PropertyList::readDictionaryFile("/Library/MobileSubstrate/DynamicLibraries/libKavlor.plist");
+    ASSERT_TRUE(filter);
+    auto bundles = filter->valueForKey<NSDictionary>("Filter")->valueForKey<NSArray>("Bundles");
+    ASSERT_TRUE(bundles);
+    EXPECT_TRUE(bundles->containsObject(NSString::string("com.apple.springboard")));
+
+    auto version = PropertyList::readDictionaryFile("/System/Library/CoreServices/SystemVersion.plist");
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->valueForKey<NSString>("ProductVersion")->utf8(), "12.5");
+    auto configuration = PropertyList::readDictionaryFile("/var/mobile/Library/kavlor-device.plist");
+    ASSERT_TRUE(configuration);
+    EXPECT_EQ(configuration->valueForKey<NSString>("idiom")->utf8(), "pad");
+    EXPECT_EQ(configuration->valueForKey<NSString>("passcode")->utf8(), "0000");
+    EXPECT_EQ(configuration->valueForKey<NSNumber>("screenWidth")->doubleValue(), 1024);
+    EXPECT_EQ(configuration->valueForKey<NSNumber>("screenHeight")->doubleValue(), 1366);
+}
+
+TEST(DeviceInstaller, RefusesAFolderInUseAndReinstallingKeepsTheData)
+{
+    TempDeviceRoot root;
+    DeviceInstaller::install(root.path(), DeviceSpec {}, false);
+    std::string settings = root.host("/var/mobile/Library/Preferences/com.Quennic.KavlorPrefs.plist");
+    std::ofstream(settings) << "kept";
+
+    std::string refusal = errorOf([&] { DeviceInstaller::install(root.path(), DeviceSpec {}, false); });
+    EXPECT_NE(refusal.find("is not empty"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("--force"), std::string::npos) << refusal;
+
+    DeviceSpec older;
+    older.iosVersion = "13.7";
+    DeviceInstaller::install(root.path(), older, true);
+    std::ifstream in(settings);
+    std::string contents;
+    in >> contents;
+    EXPECT_EQ(contents, "kept");
+    EXPECT_EQ(PropertyList::readDictionaryFile("/System/Library/CoreServices/SystemVersion.plist")->valueForKey<NSString>("ProductVersion")->utf8(), "13.7");
+}
+
+TEST(DeviceInstaller, NamesTheValueAPersonGotWrong)
+{
+    TempDeviceRoot root;
+    auto spec = [](std::string ios, std::string idiom, std::string passcode) {
+        DeviceSpec result;
+        result.iosVersion = ios;
+        result.idiom = idiom;
+        result.passcode = passcode;
+        return result;
+    };
+    EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("15.0", "phone", "1")); }).find("--ios 15.0"), std::string::npos);
+    EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("fourteen", "phone", "1")); }).find("--ios fourteen"), std::string::npos);
+    EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("14.4", "watch", "1")); }).find("--idiom watch"), std::string::npos);
+    EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("14.4", "pad", "")); }).find("--passcode"), std::string::npos);
+    EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("14.4", "pad", "12\n3")); }).find("--passcode"), std::string::npos);
+    EXPECT_EQ(errorOf([&] { DeviceInstaller::validate(spec("12.5.1", "pad", "abc 123")); }), "");
+
+    std::string file = root.host("/plain-file");
+    std::ofstream(file) << "x";
+    EXPECT_NE(errorOf([&] { DeviceInstaller::install(file, DeviceSpec {}, true); }).find("is not a folder"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,232 @@
+// The simulated device end to end, with real processes: the supervisor, the SpringBoard
+// host with the real libKavlor.so loaded by the loader, sbreload, killall and kavlorctl.
+// Scenarios run on the virtual clock; the only waits are for processes.
+
+#include "ChildProcess.h"
+#include "DeviceInstaller.h"
+#include "ScenarioRunner.h"
+#include "TempDeviceRoot.h"
+#include "Trace.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+class DeviceRun : public ::testing::Test {
+protected:
+    void install(const std::string& ios = "14.4")
+    {
+        DeviceSpec spec;
+        spec.iosVersion = ios;
+        DeviceInstaller::install(m_root.path(), spec, false);
+    }
+    void SetUp() override { install(); }
+    void TearDown() override
+    {
+        m_runner.reset();
+        Trace::setSink(nullptr);
+    }
+
+    ScenarioRunner& runner()
+    {
+        if (!m_runner) {
+            ScenarioRunner::Options options;
+            options.kavlorctlPath = KAVLORCTL_PATH;
+            m_runner = std::make_unique<ScenarioRunner>(m_root.path(), options, m_out, m_err);
+        }
+        return *m_runner;
+    }
+
+    // Runs the lines one by one (the device stays up afterwards); fails the test with the
+    // runner's message at the first line that fails.
+    void play(const std::string& script)
+    {
+        for (const auto& line : parseScenario(script)) {
+            try {
+                runner().runLine(line);
+            } catch (const ScenarioFailure& failure) {
+                FAIL() << "line " << line.number << ": " << line.text << "\n" << failure.what() << "\n--- output:\n" << m_out.str();
+            }
+        }
+    }
+
+    std::vector<Json> eventsNamed(const std::string& name)
+    {
+        std::vector<Json> found;
+        for (const auto& event : runner().events()) {
+            if (event.value("event", std::string()) == name)
+                found.push_back(event);
+        }
+        return found;
+    }
+
+    TempDeviceRoot m_root;
+    std::ostringstream m_out;
+    std::ostringstream m_err;
+    std::unique_ptr<ScenarioRunner> m_runner;
+};
+
+TEST_F(DeviceRun, ARespringStartsANewSpringBoardThatReadsTheSettingsAgain)
+{
+    play(R"(
+        boot
+        expect event springboard-start groups=base
+        expect hooks 4
+        kavlorctl set toggleKavlor true
+        # the decision is made once per SpringBoard start
+        expect same-springboard
+        expect hooks 4
+        respring
+        expect new-springboard
+        expect event springboard-start groups=panel,base,switching
+        expect hooks 11
+    )");
+    auto starts = eventsNamed("springboard-start");
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_NE(starts[0]["pid"], starts[1]["pid"]);
+    EXPECT_EQ(starts[1]["pid"], runner().springBoardPid());
+    auto resprings = eventsNamed("respring");
+    ASSERT_EQ(resprings.size(), 1u);
+    EXPECT_EQ(resprings[0]["springboard"], starts[0]["pid"]);
+    auto exits = eventsNamed("springboard-exit");
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_EQ(exits[0]["expected"], true);
+}
+
+TEST_F(DeviceRun, AnAccountChangeReachesSpringBoardsLocalCentreWithoutAnObject)
+{
+    play(R"(
+        boot
+        observe-local com.Quennic.Kavlor/addedNewUser
+        kavlorctl user add Emma --passcode 1111
+        expect event notification centre=darwin name=com.Quennic.Kavlor/addedNewUser direction=deliver pid=$pid
+        expect event notification centre=local name=com.Quennic.Kavlor/addedNewUser pid=$pid
+        expect event observed name=com.Quennic.Kavlor/addedNewUser object=nil userInfo=nil
+    )");
+    // Delivered once, in SpringBoard, after kavlorctl posted it.
+    auto observed = eventsNamed("observed");
+    ASSERT_EQ(observed.size(), 1u);
+    EXPECT_EQ(observed[0]["pid"], runner().springBoardPid());
+}
+
+TEST_F(DeviceRun, SpringBoardKilledByHandIsNoticedAndStartedAgain)
+{
+    play("boot\n");
+    pid_t first = runner().springBoardPid();
+    ASSERT_GT(first, 0);
+    ASSERT_EQ(::kill(first, SIGKILL), 0);
+    runner().settle();
+    pid_t second = runner().springBoardPid();
+    EXPECT_NE(second, first);
+    EXPECT_GT(second, 0);
+    auto exits = eventsNamed("springboard-exit");
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_EQ(exits[0]["springboard"], first);
+    EXPECT_EQ(exits[0]["expected"], false);
+    EXPECT_EQ(exits[0]["status"], "killed by signal 9 (SIGKILL)");
+
+    // The device's own killall reaches it too, and the supervisor starts a third.
+    play(R"(
+        killall SpringBoard
+        expect event kill name=SpringBoard target=$previous-pid
+        expect new-springboard
+        expect running
+    )");
+    EXPECT_EQ(eventsNamed("springboard-start").size(), 3u);
+}
+
+TEST_F(DeviceRun, KillallEndsAnAppAndSpringBoardSeesItEnd)
+{
+    play(R"(
+        boot
+        launch-app com.example.notes Notes
+        launch-app com.example.maps Maps
+        killall Notes
+        expect event process-terminated bundleIdentifier=com.example.notes
+        expect no-event process-terminated bundleIdentifier=com.example.maps
+        expect event kill name=Notes sent=true
+        expect same-springboard
+    )");
+    ChildResult again = runChild(m_root.host("/usr/bin/killall"), { "Notes" }, 10);
+    EXPECT_EQ(again.exitStatus, 1) << "nothing named Notes runs any more";
+}
+
+TEST_F(DeviceRun, ARespringFromInsideSpringBoardNeverReturnsToItsCaller)
+{
+    // A second tweak that runs the respring operation on "test.respring".
+    std::string libraries = m_root.host("/Library/MobileSubstrate/DynamicLibraries/");
+    std::filesystem::copy_file(RESPRING_CALLER_TWEAK, libraries + "RespringCaller.dylib");
+    std::filesystem::copy_file(libraries + "libKavlor.plist", libraries + "RespringCaller.plist");
+    play(R"(
+        boot
+        post-local test.respring
+        expect new-springboard
+        expect no-event respring-returned
+        expect event spawn path=/usr/bin/sbreload pid=$previous-pid
+        expect event respring springboard=$previous-pid
+    )");
+    // After the old SpringBoard spawned sbreload, nothing more came from it.
+    const auto& events = runner().events();
+    auto spawn = std::find_if(events.begin(), events.end(), [](const Json& event) {
+        return event.value("event", std::string()) == "spawn" && event.value("path", std::string()) == "/usr/bin/sbreload";
+    });
+    ASSERT_NE(spawn, events.end());
+    int caller = (*spawn)["pid"];
+    for (auto it = spawn + 1; it != events.end(); ++it)
+        EXPECT_NE((*it)["pid"], caller) << "the old SpringBoard went on: " << it->dump();
+}
+
+TEST_F(DeviceRun, WaitMovesTheDevicesClockForEveryProcess)
+{
+    play(R"(
+        boot
+        wait 90.5
+        kavlorctl set hideLSAccount true
+        expect event settings-write key=hideLSAccount time=90.5
+        wait 0
+        respring
+        expect event springboard-start time=90.5
+    )");
+}
+
+TEST_F(DeviceRun, CommandsBeforeBootAndBadScriptsAreRefusedClearly)
+{
+    EXPECT_EQ(runner().runScript("post-local x\n", "early.txt"), 1);
+    EXPECT_NE(m_err.str().find("early.txt:1"), std::string::npos) << m_err.str();
+    EXPECT_NE(m_err.str().find("add `boot` before this line"), std::string::npos) << m_err.str();
+
+    // A typo late in a script stops it before the device boots.
+    EXPECT_EQ(runner().runScript("boot\nwait soon\n", "typo.txt"), 2);
+    EXPECT_NE(m_err.str().find("typo.txt:2: \"soon\" is not a number of seconds"), std::string::npos) << m_err.str();
+    EXPECT_EQ(runner().runScript("boot\nexpect evnet x\n", "typo.txt"), 2);
+    EXPECT_NE(m_err.str().find("unknown expectation \"evnet\""), std::string::npos) << m_err.str();
+    EXPECT_TRUE(eventsNamed("springboard-launch").empty());
+}
+
+// The whole program, as a person runs it.
+TEST_F(DeviceRun, AFailingExpectationEndsTheRunWithAMessageNamingTheLine)
+{
+    std::string script = m_root.host("/check.txt");
+    std::ofstream(script) << "boot\n# the device runs 14.4\nexpect event springboard-start ios=9.9\nsay not reached\n";
+    ChildResult result = runChild(KAVLOR_SIM_PATH, { "run", m_root.path(), script }, 60);
+    EXPECT_EQ(result.exitStatus, 1) << result.describe();
+    EXPECT_NE(result.err.find(script + ":3: expect event springboard-start ios=9.9"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("expected an event \"springboard-start\" ios=9.9 since line 1 (boot); there was none"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("ios=14.4"), std::string::npos) << "what happened is shown: " << result.err;
+    EXPECT_EQ(result.out.find("not reached"), std::string::npos);
+
+    // The run stopped the device: a new run can boot it again.
+    std::ofstream(script) << "boot\nexpect count springboard-start 1\n";
+    ChildResult again = runChild(KAVLOR_SIM_PATH, { "run", m_root.path(), script }, 60);
+    EXPECT_TRUE(again.succeeded()) << again.describe() << again.err;
+}
+
+} // namespace
