@@ -1,0 +1,101 @@
+#include "ProfileStore.h"
+
+#include "HBPreferences.h"
+#include "PropertyList.h"
+#include "SystemLog.h"
+
+Id<HBPreferences> mainSettings;
+bool toggleKavlor;
+bool hideLSAccount;
+id adminPasscode;
+bool showImportantAlert;
+
+id activeUser;
+Id<NSDictionary> crntUserData;
+Id<NSArray> disabledApps;
+bool isKavlorActive;
+Id<NSDictionary> timeLimitTable;
+Id<NSDictionary> dictState;
+Id<NSDictionary> mutableDictState;
+
+bool isExactlyOwner(const id& user)
+{
+    auto name = user.as<NSString>();
+    return name && name->isEqualToString(kOwnerName);
+}
+
+bool isOwnerOrUnset(const id& user)
+{
+    if (!user)
+        return true;
+    auto name = user.as<NSString>();
+    return name && (name->length() == 0 || name->isEqualToString(kOwnerName));
+}
+
+// A missing or unreadable file, or one whose root is not a dictionary, reads as empty.
+static Id<NSDictionary> readMutableDictionary(const char* path)
+{
+    auto contents = PropertyList::readDictionaryFile(path);
+    return contents ? contents->mutableCopy() : NSDictionary::mutableDictionary();
+}
+
+Id<NSDictionary> fetchCrntUserData()
+{
+    activeUser = mainSettings ? mainSettings->objectForKey("activeUser") : nil;
+    auto users = readMutableDictionary(kUserDataPath);
+    id entry = users->objectForKey(activeUser);
+    NSLog("xxxxxxxx activeUser data:-%@", entry);
+    return entry.as<NSDictionary>();
+}
+
+Id<NSArray> fetchDisabledApps()
+{
+    auto lists = readMutableDictionary(kAppListPath);
+    auto entry = lists->objectForKey(activeUser).as<NSDictionary>();
+    return entry ? entry->valueForKey<NSArray>("Disabled") : nullptr;
+}
+
+bool recordToggle(const Id<NSDictionary>& record, const char* index)
+{
+    auto toggles = record ? record->valueForKey<NSDictionary>("toggleData") : nullptr;
+    auto value = toggles ? toggles->valueForKey<NSNumber>(index) : nullptr;
+    return value && value->boolValue();
+}
+
+Id<NSString> recordString(const Id<NSDictionary>& record, const char* key)
+{
+    return record ? record->valueForKey<NSString>(key) : nullptr;
+}
+
+Id<NSData> recordData(const Id<NSDictionary>& record, const char* key)
+{
+    return record ? record->valueForKey<NSData>(key) : nullptr;
+}
+
+Id<NSNumber> recordTimeLimitMinutes(const Id<NSDictionary>& record)
+{
+    auto limit = record ? record->valueForKey<NSNumber>("LimitedTime") : nullptr;
+    if (!limit || !timeLimitTable)
+        return nullptr;
+    return timeLimitTable->valueForKey<NSNumber>(limit->stringValue());
+}
+
+bool listContains(const Id<NSArray>& list, const id& bundleIdentifier)
+{
+    return list && list->containsObject(bundleIdentifier);
+}
+
+void secondInitialiser()
+{
+    timeLimitTable = NSDictionary::dictionary({
+        { "0", NSNumber::numberWithInteger(5) },
+        { "1", NSNumber::numberWithInteger(10) },
+        { "2", NSNumber::numberWithInteger(30) },
+        { "3", NSNumber::numberWithInteger(45) },
+        { "4", NSNumber::numberWithInteger(60) },
+        { "5", NSNumber::numberWithInteger(120) },
+        { "6", NSNumber::numberWithInteger(180) },
+    });
+    dictState = NSDictionary::dictionaryWithContentsOfFile(kIconStatePath);
+    mutableDictState = dictState ? dictState->mutableCopy() : NSDictionary::mutableDictionary();
+}

@@ -1,0 +1,13 @@
+#include "BlurBaseView.h"
+
+#include "MainInitialiser.h"
+#include "ProfileStore.h"
+
+Id<HBPreferences> blurViewSettings;
+bool blurCustomChromaEnabled;
+
+void blurViewSettingsInitialiser()
+{
+    blurViewSettings = HBPreferences::alloc()->initWithIdentifier(kSettingsDomain);
+    blurViewSettings->registerBool(&blurCustomChromaEnabled, NO, "toggleCustomChroma");
+}

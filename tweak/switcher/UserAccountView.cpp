@@ -1,0 +1,13 @@
+#include "UserAccountView.h"
+
+#include "MainInitialiser.h"
+#include "ProfileStore.h"
+
+Id<HBPreferences> panelSettings;
+bool panelKavlorActive;
+
+void panelSettingsInitialiser()
+{
+    panelSettings = HBPreferences::alloc()->initWithIdentifier(kSettingsDomain);
+    panelSettings->registerBool(&panelKavlorActive, NO, "isKavlorActive");
+}
