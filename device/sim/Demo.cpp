@@ -11,8 +11,8 @@ namespace fs = std::filesystem;
 
 const char* demoScript()
 {
-    return R"(# The road of one guest visit, as far as the device can play it.
-say The owner sets Kavlor up in the preference bundle: the owner account "Admin" and two guests.
+    return R"(# The road of one guest visit, as far as the device plays it today.
+say 1. The owner sets Kavlor up in the preference bundle (kavlorctl): the owner account "Admin" and two guests, Emma and Noah.
 kavlorctl user add Admin --passcode 123456
 kavlorctl user add Emma --passcode 1111 --block control-center,search
 kavlorctl user add Noah --passcode 2222 --block time-limit --time-limit 0
@@ -21,31 +21,32 @@ say The owner switches the tweak on.
 kavlorctl set toggleKavlor true
 expect setting toggleKavlor YES
 
-say The device boots: the supervisor starts SpringBoard, MobileSubstrate loads libKavlor.so, and the tweak installs its hooks before SpringBoard's own start-up.
+say 2. The device boots. The supervisor (launchd) starts SpringBoard; MobileSubstrate loads libKavlor.so, whose initialisers read the settings and install their hooks before SpringBoard's own start-up. The methods Kavlor replaced or added:
 boot
-expect event springboard-start
+expect event springboard-start groups=panel,base,switching
 hooks
 
-say The owner adds a third guest while SpringBoard runs: the Darwin notification reaches SpringBoard, and the tweak re-posts it on SpringBoard's local centre.
+say 3. The owner adds a third guest while SpringBoard runs. kavlorctl posts the Darwin notification; Kavlor's bridge in SpringBoard re-posts it on the local centre, where the lock screen's account panel listens.
 kavlorctl user add Liam --passcode 3333
 expect event notification centre=local name=com.Quennic.Kavlor/addedNewUser
 
-say The owner chooses Emma on the lock screen and confirms: the settings name her the active account, and guest mode starts.
+say 4. The owner picks Emma on the lock screen and confirms: the settings name her the active account and turn guest mode on. Guest mode needs a fresh SpringBoard, so SpringBoard is restarted (sbreload).
 kavlorctl set activeUser Emma
 kavlorctl set isKavlorActive true
-post-local com.Quennic.Kavlor/startGuestMode
-say SpringBoard restarted for Emma: the new SpringBoard made its decisions again and installed the guest hooks.
+respring
+say The new SpringBoard made its once-per-start decision again: Kavlor read Emma's record and installed the guest hooks too.
 expect new-springboard
+expect event springboard-start groups=panel,base,switching,guest
+expect hook FBProcess isForeground replaced
+expect hook UIStatusBarWindow timerFired added
 
-say Emma logs out: the tweak makes the owner active again and resprings.
-post-local com.Quennic.Kavlor/endGuestMode
-expect new-springboard
-expect setting activeUser Admin
-expect setting isKavlorActive NO
-
-say A respring by hand: sbreload asks the supervisor, which ends SpringBoard and starts a fresh one.
+say 5. Emma's visit ends: the owner becomes the active account again, guest mode is off, and SpringBoard restarts without the guest hooks.
+kavlorctl set activeUser Admin
+kavlorctl set isKavlorActive false
 respring
 expect new-springboard
+expect event springboard-start groups=panel,base,switching
+expect no-hook FBProcess isForeground
 )";
 }
 
@@ -69,7 +70,8 @@ int runDemo(const DemoOptions& options, std::ostream& out, std::ostream& err)
     out << fmt::format("Kavlor demo on a simulated iOS {} {} in {}\n", options.spec.iosVersion, options.spec.idiom, folder);
 
     ScenarioRunner::Options runOptions;
-    runOptions.pretty = !options.json;
+    runOptions.pretty = options.pretty;
+    runOptions.story = !options.json && !options.pretty;
     runOptions.kavlorctlPath = options.kavlorctlPath;
     int status;
     {

@@ -11,7 +11,8 @@
 struct DemoOptions {
     DeviceSpec spec;            // iOS 14 phone unless told otherwise
     std::string folder;         // empty: a fresh temporary folder
-    bool json = false;          // the trace as JSON lines instead of for a person
+    bool json = false;          // the trace as JSON lines instead of the story
+    bool pretty = false;        // every trace event, one line each, instead of the story
     std::string kavlorctlPath;
 };
 

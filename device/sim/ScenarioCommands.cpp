@@ -139,7 +139,8 @@ std::vector<ScenarioCommand> makeCommands()
             std::string text;
             for (const auto& word : arguments)
                 text += (text.empty() ? "" : " ") + word;
-            runner.out() << (runner.options().pretty ? "\n>> " : "# ") << text << "\n";
+            bool forPerson = runner.options().pretty || runner.options().story;
+            runner.out() << (forPerson ? "\n" + text : "# " + text) << "\n";
         },
         {} });
     add({ "expect", "expect WHAT ...", "check the trace or the device's state; a miss ends the run (see the expect forms)",

@@ -6,6 +6,7 @@
 #include "DeviceRoot.h"
 #include "DeviceTrace.h"
 #include "LocalSocket.h"
+#include "TraceStory.h"
 
 #include <fmt/format.h>
 
@@ -172,8 +173,14 @@ void ScenarioRunner::runLine(const ScenarioLine& line)
 void ScenarioRunner::collectTrace(bool print)
 {
     for (auto& event : m_trace.readNew()) {
-        if (print && m_options.showTrace)
-            m_out << (m_options.pretty ? prettyTraceEvent(event) : event.dump(-1, ' ', false, Json::error_handler_t::replace)) << "\n";
+        if (print && m_options.showTrace) {
+            if (m_options.story) {
+                if (auto line = storyLine(event))
+                    m_out << *line << "\n";
+            } else {
+                m_out << (m_options.pretty ? prettyTraceEvent(event) : event.dump(-1, ' ', false, Json::error_handler_t::replace)) << "\n";
+            }
+        }
         m_events.push_back(std::move(event));
     }
     m_out.flush();

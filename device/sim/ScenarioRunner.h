@@ -55,6 +55,7 @@ public:
     using Json = nlohmann::ordered_json;
     struct Options {
         bool pretty = false;        // trace lines for a person instead of JSON
+        bool story = false;         // the trace as sentences, leaving out inner steps (the demo)
         bool echoCommands = false;  // show each command before its effects
         bool showTrace = true;
         std::string kavlorctlPath;  // the preference-bundle stand-in

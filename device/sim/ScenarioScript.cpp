@@ -29,11 +29,12 @@ std::vector<std::string> splitScenarioWords(const std::string& line, int lineNum
         }
         if (c == '#' && !inWord)
             break;
-        inWord = true;
-        if (c == '"' || c == '\'')
+        // A quote opens only at the start of a word, so "SpringBoard's" is one plain word.
+        if ((c == '"' || c == '\'') && !inWord)
             quote = c;
         else
             word += c;
+        inWord = true;
     }
     if (quote)
         throw ScriptSyntaxError(lineNumber, std::string("unclosed ") + quote + " quote");

@@ -1,6 +1,7 @@
 #pragma once
 // A scenario script: one command a line, words separated by blanks, "double" or 'single'
-// quotes for words with blanks in them (a backslash escapes the next character inside
+// quotes around a word with blanks in it (a quote opens only at the start of a word, so
+// an apostrophe inside one is a letter; a backslash escapes the next character inside
 // double quotes), and "#" starting a comment where a word could start.
 
 #include <stdexcept>

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -225,9 +226,18 @@ void Supervisor::launchSpringBoard()
     envp.push_back(nullptr);
     std::vector<char*> argv { executable.data(), nullptr };
     pid_t parent = ::getpid();
+    // The child waits on this pipe until its launch is in the trace, so that the trace
+    // tells the launch before anything the new SpringBoard does.
+    int gate[2];
+    if (::pipe2(gate, O_CLOEXEC) != 0) {
+        failLoudly(fmt::format("cannot start SpringBoard: pipe: {}", std::strerror(errno)));
+        return;
+    }
 
     pid_t pid = ::fork();
     if (pid < 0) {
+        ::close(gate[0]);
+        ::close(gate[1]);
         failLoudly(fmt::format("cannot start SpringBoard: fork: {}", std::strerror(errno)));
         return;
     }
@@ -236,6 +246,9 @@ void Supervisor::launchSpringBoard()
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(1);
+        ::close(gate[1]);
+        char go;
+        while (::read(gate[0], &go, 1) < 0 && errno == EINTR) { }
         ::dup2(STDERR_FILENO, STDOUT_FILENO);  // a scenario's standard output stays the runner's own
         ::execve(argv[0], argv.data(), envp.data());
         const char message[] = "kavlor-sim: cannot execute the SpringBoard host\n";
@@ -258,6 +271,8 @@ void Supervisor::launchSpringBoard()
     m_changed.notify_all();
     DeviceTrace::write("springboard-launch", { { "springboard", pid }, { "generation", generation } });
     say(fmt::format("started SpringBoard (pid {})", pid));
+    ::close(gate[0]);
+    ::close(gate[1]);  // the child reads end of file and goes on
     m_readyTimer = m_loop.addTimer(m_options.readySeconds, [this, pid] {
         if (status().pid == pid && !status().ready) {
             say(fmt::format("SpringBoard (pid {}) was not ready after {} s; ending it", pid, m_options.readySeconds));

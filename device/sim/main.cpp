@@ -222,7 +222,8 @@ int main(int argc, char** argv)
     demo->add_option("--ios", demoOptions.spec.iosVersion, "iOS version of the demo device")->capture_default_str();
     demo->add_option("--idiom", demoOptions.spec.idiom, "phone or pad")->capture_default_str();
     demo->add_option("--dir", demoOptions.folder, "make the device here instead of a fresh temporary folder");
-    demo->add_flag("--json", demoOptions.json, "print the trace as JSON lines");
+    demo->add_flag("--json", demoOptions.json, "print the trace as JSON lines instead of the story");
+    demo->add_flag("--pretty", demoOptions.pretty, "print every trace event instead of the story");
 
     auto* trace = app.add_subcommand("trace", "print the device's trace (all runs so far)");
     trace->add_option("DIR", root, "the device root")->required();

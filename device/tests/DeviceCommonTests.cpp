@@ -40,13 +40,13 @@ void appendRaw(const std::string& path, const std::string& text)
 TEST(ScenarioScript, WordsQuotesAndComments)
 {
     auto lines = parseScenario("# a comment\n\n  boot  \nexpect log \"xxxxxxxx crntUserData:-(null)\" # trailing\n"
-                               "say 'it''s' \"a \\\"b\\\"\"\nkavlorctl set activeUser a#b\n");
+                               "say SpringBoard's 'two words' \"a \\\"b\\\"\"\nkavlorctl set activeUser a#b\n");
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].number, 3);
     EXPECT_EQ(lines[0].words, (std::vector<std::string> { "boot" }));
     EXPECT_EQ(lines[1].number, 4);
     EXPECT_EQ(lines[1].words, (std::vector<std::string> { "expect", "log", "xxxxxxxx crntUserData:-(null)" }));
-    EXPECT_EQ(lines[2].words, (std::vector<std::string> { "say", "its", "a \"b\"" }));
+    EXPECT_EQ(lines[2].words, (std::vector<std::string> { "say", "SpringBoard's", "two words", "a \"b\"" }));
     // A # inside a word is part of it; only a word-starting # begins a comment.
     EXPECT_EQ(lines[3].words.back(), "a#b");
     EXPECT_EQ(lines[1].text, "expect log \"xxxxxxxx crntUserData:-(null)\"");

@@ -1,0 +1,115 @@
+#include "TraceStory.h"
+
+#include "TraceFollower.h"
+
+#include <fmt/format.h>
+
+#include <filesystem>
+#include <set>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string text(const Json& event, const char* key)
+{
+    if (!event.contains(key))
+        return "";
+    const auto& value = event[key];
+    return value.is_string() ? value.get<std::string>() : value.dump();
+}
+
+// A logged dictionary spans lines; the story keeps it on one.
+std::string oneLine(const std::string& logged)
+{
+    std::string result;
+    bool blank = false;
+    for (char c : logged) {
+        bool isBlank = c == '\n' || c == ' ' || c == '\t';
+        if (isBlank && blank)
+            continue;
+        result += isBlank ? ' ' : c;
+        blank = isBlank;
+    }
+    return result;
+}
+
+std::string sentence(const Json& event)
+{
+    const std::string name = text(event, "event");
+    if (name == "boot")
+        return fmt::format("the device boots ({} clock)", text(event, "clock"));
+    if (name == "shutdown")
+        return "the device is switched off";
+    if (name == "springboard-launch")
+        return fmt::format("starts SpringBoard (pid {})", text(event, "springboard"));
+    if (name == "springboard-exit")
+        return fmt::format("SpringBoard (pid {}) ended{}: {}", text(event, "springboard"),
+            event.value("expected", true) ? "" : " unexpectedly", text(event, "status"));
+    if (name == "respring")
+        return fmt::format("respring asked for by pid {}: ends SpringBoard (pid {}) to start a fresh one", text(event, "requester"),
+            text(event, "springboard"));
+    if (name == "tweak-load")
+        return fmt::format("MobileSubstrate loaded {}", std::filesystem::path(text(event, "path")).filename().string());
+    if (name == "tweak-load-failed")
+        return fmt::format("MobileSubstrate could not load {}: {}", text(event, "path"), text(event, "error"));
+    if (name == "springboard-start") {
+        std::string groups = text(event, "groups");
+        return fmt::format("SpringBoard starts on iOS {} ({}); {}", text(event, "ios"), text(event, "idiom"),
+            groups.empty() ? "no tweak hooks installed" : "Kavlor installed its hook groups: " + groups);
+    }
+    if (name == "springboard-ready")
+        return "SpringBoard is ready: lock screen, status bar, icons and home screen are up";
+    if (name == "log")
+        return "logged: " + oneLine(text(event, "text"));
+    if (name == "settings-write")
+        return fmt::format("wrote the setting {} = {}", text(event, "key"), text(event, "value"));
+    if (name == "file-write")
+        return fmt::format("wrote the {} ({})", text(event, "what"), text(event, "path"));
+    if (name == "notification") {
+        std::string centre = text(event, "centre");
+        std::string direction = text(event, "direction");
+        if (centre == "local")
+            return fmt::format("posted {} on SpringBoard's local notification centre", text(event, "name"));
+        return fmt::format("{} the Darwin notification {}", direction == "deliver" ? "received" : "posted", text(event, "name"));
+    }
+    if (name == "observed")
+        return fmt::format("an observer got {} (object {}, user info {})", text(event, "name"), text(event, "object"), text(event, "userInfo"));
+    if (name == "spawn")
+        return fmt::format("started {} ({})", text(event, "path"), text(event, "argv"));
+    if (name == "kill")
+        return event["target"].is_null() ? fmt::format("found no process named {}", text(event, "name"))
+                                         : fmt::format("ended {} (pid {}) with signal {}", text(event, "name"), text(event, "target"), text(event, "signal"));
+    if (name == "process-launched")
+        return fmt::format("opened the app {} ({})", text(event, "bundleIdentifier"), text(event, "name"));
+    if (name == "process-terminated")
+        return fmt::format("saw the app {} end: {}", text(event, "bundleIdentifier"), text(event, "reason"));
+    std::string generic = name;
+    for (auto it = event.begin(); it != event.end(); ++it) {
+        static const std::set<std::string> own { "time", "pid", "process", "event" };
+        if (!own.count(it.key()))
+            generic += fmt::format(" {}={}", it.key(), text(event, it.key().c_str()));
+    }
+    return generic;
+}
+
+bool leftOut(const Json& event)
+{
+    static const std::set<std::string> innerSteps { "initialiser", "hook-groups", "springboard-step", "springboard-did-finish-launching",
+        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened" };
+    std::string name = text(event, "event");
+    if (innerSteps.count(name))
+        return true;
+    // Every settings write is followed by the domain's reload notification; the write says it all.
+    std::string notification = text(event, "name");
+    return name == "notification" && notification.size() > 11 && notification.ends_with("/ReloadPrefs");
+}
+
+} // namespace
+
+std::optional<std::string> storyLine(const Json& event)
+{
+    if (leftOut(event))
+        return std::nullopt;
+    return fmt::format("   {:>8.3f}  {:<12} {}", event.value("time", 0.0), text(event, "process"), sentence(event));
+}
