@@ -95,6 +95,26 @@ void writePlist(const fs::path& target, const id& value)
         throw InstallError(fmt::format("cannot write {}", target.string()));
 }
 
+// A home screen as a new device has it: the dock and two pages of apps.
+id defaultHomeScreen()
+{
+    auto apps = [](std::initializer_list<const char*> identifiers) {
+        std::vector<id> entries;
+        for (const char* identifier : identifiers)
+            entries.push_back(NSString::string(identifier));
+        return NSArray::array(entries);
+    };
+    return NSDictionary::dictionary({
+        { "buttonBar", apps({ "com.apple.mobilephone", "com.apple.mobilesafari", "com.apple.MobileSMS", "com.apple.Music" }) },
+        { "iconLists", NSArray::array({
+            apps({ "com.apple.mobilecal", "com.apple.mobileslideshow", "com.apple.camera", "com.apple.mobilemail",
+                "com.apple.mobilenotes", "com.apple.reminders", "com.apple.Maps", "com.apple.weather",
+                "com.apple.mobiletimer", "com.apple.AppStore", "com.apple.Preferences", "com.apple.Health" }),
+            apps({ "com.example.chat", "com.example.game", "com.example.bank" }),
+        }) },
+    });
+}
+
 bool isEmptyFolder(const fs::path& folder)
 {
     std::error_code error;
@@ -148,6 +168,10 @@ void DeviceInstaller::install(const fs::path& requestedRoot, const DeviceSpec& s
 
     writePlist(under(root, DeviceFiles::kSystemVersionFile),
         NSDictionary::dictionary({ { "ProductName", NSString::string("iPhone OS") }, { "ProductVersion", NSString::string(spec.iosVersion) } }));
+    // The home screen is the device's data: a reinstall keeps the layout it has.
+    fs::path homeScreen = under(root, "/var/mobile/Library/SpringBoard/IconState.plist");
+    if (!fs::exists(homeScreen, error))
+        writePlist(homeScreen, defaultHomeScreen());
     writePlist(under(root, DeviceFiles::kDeviceConfigurationFile),
         NSDictionary::dictionary({
             { "idiom", NSString::string(spec.idiom) },
@@ -169,5 +193,6 @@ std::vector<std::string> DeviceInstaller::describe(const fs::path& root)
         lines.push_back(fmt::format("{}  (wallpaper-services stand-in)", path));
     lines.push_back(fmt::format("{}  (OS version)", DeviceFiles::kSystemVersionFile));
     lines.push_back(fmt::format("{}  (idiom, screen, passcode)", DeviceFiles::kDeviceConfigurationFile));
+    lines.push_back("/var/mobile/Library/SpringBoard/IconState.plist  (home screen: dock and two pages of apps)");
     return lines;
 }

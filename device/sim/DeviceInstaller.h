@@ -1,7 +1,8 @@
 #pragma once
 // `kavlor-sim init`: makes a device root. The folder tree of an iOS device as far as the
 // product touches it, the programs and libraries at their device paths (copied from the
-// build, so a device root stands on its own), and the device's configuration.
+// build, so a device root stands on its own), the device's configuration, and a home
+// screen with a few apps.
 
 #include <filesystem>
 #include <stdexcept>

@@ -59,6 +59,11 @@ TEST(DeviceInstaller, MakesTheTreeTheProgramsAndTheConfiguration)
     EXPECT_EQ(configuration->valueForKey<NSString>("passcode")->utf8(), "0000");
     EXPECT_EQ(configuration->valueForKey<NSNumber>("screenWidth")->doubleValue(), 1024);
     EXPECT_EQ(configuration->valueForKey<NSNumber>("screenHeight")->doubleValue(), 1366);
+
+    auto homeScreen = PropertyList::readDictionaryFile("/var/mobile/Library/SpringBoard/IconState.plist");
+    ASSERT_TRUE(homeScreen);
+    EXPECT_GT(homeScreen->valueForKey<NSArray>("buttonBar")->count(), 0u);
+    EXPECT_GT(homeScreen->valueForKey<NSArray>("iconLists")->count(), 0u);
 }
 
 TEST(DeviceInstaller, RefusesAFolderInUseAndReinstallingKeepsTheData)
@@ -67,6 +72,8 @@ TEST(DeviceInstaller, RefusesAFolderInUseAndReinstallingKeepsTheData)
     DeviceInstaller::install(root.path(), DeviceSpec {}, false);
     std::string settings = root.host("/var/mobile/Library/Preferences/com.Quennic.KavlorPrefs.plist");
     std::ofstream(settings) << "kept";
+    std::string homeScreen = root.host("/var/mobile/Library/SpringBoard/IconState.plist");
+    std::ofstream(homeScreen) << "kept";
 
     std::string refusal = errorOf([&] { DeviceInstaller::install(root.path(), DeviceSpec {}, false); });
     EXPECT_NE(refusal.find("is not empty"), std::string::npos) << refusal;
@@ -79,6 +86,9 @@ TEST(DeviceInstaller, RefusesAFolderInUseAndReinstallingKeepsTheData)
     std::string contents;
     in >> contents;
     EXPECT_EQ(contents, "kept");
+    std::ifstream layout(homeScreen);
+    layout >> contents;
+    EXPECT_EQ(contents, "kept") << "the home screen a person arranged is kept";
     EXPECT_EQ(PropertyList::readDictionaryFile("/System/Library/CoreServices/SystemVersion.plist")->valueForKey<NSString>("ProductVersion")->utf8(), "13.7");
 }
 
