@@ -1,31 +1,85 @@
 #include "DeviceClock.h"
 
 #include "DeviceFiles.h"
+#include "DeviceRoot.h"
 #include "FileSystem.h"
 #include "RunLoop.h"
 
-#include <fmt/format.h>
-
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
-#include <sstream>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-struct OwnedClock {
+constexpr std::uint64_t kVirtualBit = 1;
+
+// The clock file mapped into this process, remapped when the device root or the file
+// changes (each boot writes a new file).
+class ClockMapping {
+public:
+    std::uint64_t* word()
+    {
+        std::string path = devicePath(DeviceFiles::kClockFile);
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || info.st_size < static_cast<off_t>(sizeof(std::uint64_t))) {
+            unmap();
+            return nullptr;
+        }
+        if (m_word && path == m_path && info.st_ino == m_inode && info.st_dev == m_device)
+            return m_word;
+        unmap();
+        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0)
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        bool writable = (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR;
+        void* mapped = ::mmap(nullptr, sizeof(std::uint64_t), writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
+        ::close(fd);
+        if (mapped == MAP_FAILED)
+            return nullptr;
+        m_word = static_cast<std::uint64_t*>(mapped);
+        m_writable = writable;
+        m_path = path;
+        m_inode = info.st_ino;
+        m_device = info.st_dev;
+        return m_word;
+    }
+    bool writable() const { return m_writable; }
+
+private:
+    void unmap()
+    {
+        if (m_word)
+            ::munmap(m_word, sizeof(std::uint64_t));
+        m_word = nullptr;
+    }
+
+    std::uint64_t* m_word = nullptr;
+    bool m_writable = false;
+    std::string m_path;
+    ino_t m_inode = 0;
+    dev_t m_device = 0;
+};
+
+struct ClockState {
     std::mutex mutex;
-    RunLoop* loop = nullptr;
+    ClockMapping mapping;
+    RunLoop* loop = nullptr;  // set in the process that owns the clock
     DeviceClock::Kind kind = DeviceClock::Kind::Real;
     double bootSteady = 0;       // Real
     double lastPublished = NAN;  // Virtual
 };
 
-OwnedClock& owned()
+ClockState& state()
 {
-    static OwnedClock state;
-    return state;
+    static ClockState clockState;
+    return clockState;
 }
 
 double steadyNow()
@@ -35,38 +89,50 @@ double steadyNow()
 
 } // namespace
 
-std::string DeviceClock::format(const Setting& setting)
+std::uint64_t DeviceClock::encode(const Setting& setting)
 {
-    return fmt::format("{} {:.6f}\n", setting.kind == Kind::Virtual ? "virtual" : "real", setting.value);
+    auto microseconds = static_cast<std::int64_t>(std::llround(setting.value * 1e6));
+    return (static_cast<std::uint64_t>(microseconds) << 1) | (setting.kind == Kind::Virtual ? kVirtualBit : 0);
 }
 
-std::optional<DeviceClock::Setting> DeviceClock::parse(const std::string& text)
+DeviceClock::Setting DeviceClock::decode(std::uint64_t word)
 {
-    std::istringstream in(text);
-    std::string kind;
-    double value = 0;
-    if (!(in >> kind >> value) || !std::isfinite(value))
-        return std::nullopt;
-    if (kind == "virtual")
-        return Setting { Kind::Virtual, value };
-    if (kind == "real")
-        return Setting { Kind::Real, value };
-    return std::nullopt;
+    auto microseconds = static_cast<std::int64_t>(word) >> 1;
+    return { word & kVirtualBit ? Kind::Virtual : Kind::Real, static_cast<double>(microseconds) / 1e6 };
 }
 
 std::optional<DeviceClock::Setting> DeviceClock::read()
 {
-    auto bytes = FileSystem::readFile(DeviceFiles::kClockFile);
-    if (!bytes)
+    auto& clock = state();
+    std::lock_guard lock(clock.mutex);
+    std::uint64_t* word = clock.mapping.word();
+    if (!word)
         return std::nullopt;
-    return parse(std::string(bytes->begin(), bytes->end()));
+    return decode(std::atomic_ref<std::uint64_t>(*word).load(std::memory_order_acquire));
 }
 
 bool DeviceClock::write(const Setting& setting)
 {
-    std::string text = format(setting);
+    // A new file, renamed into place: processes of an earlier boot keep their own.
+    std::uint64_t word = encode(setting);
+    std::vector<uint8_t> bytes(sizeof word);
+    std::memcpy(bytes.data(), &word, sizeof word);
     FileSystem::createDirectories("/var/run/kavlor");
-    return FileSystem::writeFile(DeviceFiles::kClockFile, std::vector<uint8_t>(text.begin(), text.end()));
+    return FileSystem::writeFile(DeviceFiles::kClockFile, bytes);
+}
+
+void DeviceClock::publishVirtual(double secondsSinceBoot)
+{
+    auto& clock = state();
+    {
+        std::lock_guard lock(clock.mutex);
+        std::uint64_t* word = clock.mapping.word();
+        if (word && clock.mapping.writable()) {
+            std::atomic_ref<std::uint64_t>(*word).store(encode({ Kind::Virtual, secondsSinceBoot }), std::memory_order_release);
+            return;
+        }
+    }
+    write({ Kind::Virtual, secondsSinceBoot });
 }
 
 void DeviceClock::publishRealBootingNow()
@@ -77,10 +143,10 @@ void DeviceClock::publishRealBootingNow()
 double DeviceClock::now()
 {
     {
-        auto& state = owned();
-        std::lock_guard lock(state.mutex);
-        if (state.loop)
-            return state.kind == Kind::Virtual ? state.loop->now() : steadyNow() - state.bootSteady;
+        auto& clock = state();
+        std::lock_guard lock(clock.mutex);
+        if (clock.loop)
+            return clock.kind == Kind::Virtual ? clock.loop->now() : steadyNow() - clock.bootSteady;
     }
     auto setting = read();
     if (!setting)
@@ -91,41 +157,41 @@ double DeviceClock::now()
 DeviceClock::Kind DeviceClock::adoptFor(RunLoop& loop)
 {
     auto setting = read().value_or(Setting { Kind::Real, steadyNow() });
-    auto& state = owned();
-    std::lock_guard lock(state.mutex);
-    state.loop = &loop;
-    state.kind = setting.kind;
+    auto& clock = state();
+    std::lock_guard lock(clock.mutex);
+    clock.loop = &loop;
+    clock.kind = setting.kind;
     if (setting.kind == Kind::Virtual) {
         loop.useVirtualClock(setting.value);
-        state.lastPublished = setting.value;
+        clock.lastPublished = setting.value;
     } else {
         loop.useRealClock();
-        state.bootSteady = setting.value;
+        clock.bootSteady = setting.value;
     }
     return setting.kind;
 }
 
 void DeviceClock::publishIfMoved()
 {
-    auto& state = owned();
+    auto& clock = state();
     double time;
     {
-        std::lock_guard lock(state.mutex);
-        if (!state.loop || state.kind != Kind::Virtual)
+        std::lock_guard lock(clock.mutex);
+        if (!clock.loop || clock.kind != Kind::Virtual)
             return;
-        time = state.loop->now();
-        if (time == state.lastPublished)
+        time = clock.loop->now();
+        if (time == clock.lastPublished)
             return;
-        state.lastPublished = time;
+        clock.lastPublished = time;
     }
     publishVirtual(time);
 }
 
 void DeviceClock::reset()
 {
-    auto& state = owned();
-    std::lock_guard lock(state.mutex);
-    state.loop = nullptr;
-    state.kind = Kind::Real;
-    state.lastPublished = NAN;
+    auto& clock = state();
+    std::lock_guard lock(clock.mutex);
+    clock.loop = nullptr;
+    clock.kind = Kind::Real;
+    clock.lastPublished = NAN;
 }

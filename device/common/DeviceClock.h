@@ -3,12 +3,18 @@
 // that the trace of several processes reads as one story.
 //
 // The supervisor decides the kind of clock at boot and writes it to the clock file:
-// - "real B": time runs; B is the steady clock's reading at boot, and every process
+// - real, B: time runs; B is the steady clock's reading at boot, and every process
 //   computes now - B from its own steady clock (CLOCK_MONOTONIC is machine-wide);
-// - "virtual T": time stands still at T. SpringBoard owns the virtual clock: its run loop
+// - virtual, T: time stands still at T. SpringBoard owns the virtual clock: its run loop
 //   starts at T and, whenever its time moves, it writes the new T back, so a tool started
 //   by a SpringBoard timer at virtual second 10800 stamps its events 10800 too.
+//
+// The file is one 64-bit word, read and written through a shared mapping with atomic
+// loads and stores: SpringBoard publishes the time before each timer of a long wait (a
+// three-hour countdown is 10800 of them), so a publication must cost next to nothing, and
+// a reader must never see half of one.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,7 +33,8 @@ public:
     // is unreadable).
     static std::optional<Setting> read();
     static bool write(const Setting& setting);
-    static void publishVirtual(double secondsSinceBoot) { write({ Kind::Virtual, secondsSinceBoot }); }
+    // The owner of the clock moves it (through its mapping: no file is written).
+    static void publishVirtual(double secondsSinceBoot);
     static void publishRealBootingNow();
 
     // Seconds since boot for a trace stamp in this process: the owner's run loop when this
@@ -42,6 +49,7 @@ public:
     // Forgets the adopted loop (tests).
     static void reset();
 
-    static std::string format(const Setting& setting);
-    static std::optional<Setting> parse(const std::string& text);
+    // The file's word for a setting, and back (microsecond resolution).
+    static std::uint64_t encode(const Setting& setting);
+    static Setting decode(std::uint64_t word);
 };

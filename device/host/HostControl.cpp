@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <unistd.h>
 
@@ -24,6 +25,26 @@ double secondsArgument(const ControlServer::Json& request, const char* key)
     if (!std::isfinite(value))
         throw ControlError(fmt::format("\"{}\" must be a finite number of seconds", key));
     return value;
+}
+
+// Moves the virtual clock to `target` one timer at a time, publishing each fire time
+// before the timer runs: a process that the timer starts (sbreload when a time limit runs
+// out, a kill task) reads the clock file at once and must find the time it was started at.
+void advanceTo(double target)
+{
+    auto& loop = RunLoop::main();
+    for (;;) {
+        double now = loop.now();
+        auto next = loop.nextTimerFireTime();
+        double step = next && *next <= target ? std::max(*next, now) : target;
+        DeviceClock::publishVirtual(step);
+        loop.advanceBy(step - now);
+        if (step >= target) {
+            auto due = loop.nextTimerFireTime();
+            if (!due || *due > target)
+                return;
+        }
+    }
 }
 
 } // namespace
@@ -65,7 +86,7 @@ void HostControl::addCoreCommands()
         double seconds = request.contains("until") ? secondsArgument(request, "until") - now : secondsArgument(request, "seconds");
         if (seconds < 0)
             throw ControlError(fmt::format("time only moves forward (asked for {} s)", seconds));
-        loop.advanceBy(seconds);
+        advanceTo(now + seconds);
         settle();
         DeviceClock::publishIfMoved();
         return ControlServer::Json { { "time", loop.now() } };

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -27,6 +28,19 @@ namespace {
 int openPidFd(pid_t pid)
 {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+// How long a SpringBoard that asked for its own respring may take to reach its wait.
+constexpr double kCallerSettleSeconds = 2;
+
+// Whether the process's main thread is inside wait4 or waitid (from /proc/PID/syscall).
+bool isBlockedInWait(pid_t pid)
+{
+    std::ifstream in(fmt::format("/proc/{}/syscall", pid));
+    long number = -1;
+    if (!(in >> number))
+        return false;
+    return number == SYS_wait4 || number == SYS_waitid;
 }
 
 std::string describeWaitStatus(int status)
@@ -365,7 +379,25 @@ void Supervisor::respring(pid_t requester, ControlServer::Reply reply)
     m_respringRequester = requester;
     DeviceTrace::write("respring", { { "springboard", current.pid }, { "requester", requester } });
     say(fmt::format("respring asked for by pid {}: ending SpringBoard (pid {})", requester, current.pid));
-    stopSpringBoard();
+    if (requester == current.pid)
+        stopWhenWaiting(current.pid, RealClock().now() + kCallerSettleSeconds);
+    else
+        stopSpringBoard();
+}
+
+// SpringBoard asked for its own respring: it spawned sbreload and is about to wait for
+// it. It is ended once its main thread sits in that wait, so that what it does between
+// the spawn and the wait (tracing the spawn) is done, as on a device where the wait has
+// begun long before launchd acts.
+void Supervisor::stopWhenWaiting(pid_t pid, double deadline)
+{
+    if (status().pid != pid)
+        return;
+    if (isBlockedInWait(pid) || RealClock().now() >= deadline) {
+        stopSpringBoard();
+        return;
+    }
+    m_loop.addTimer(0.001, [this, pid, deadline] { stopWhenWaiting(pid, deadline); });
 }
 
 void Supervisor::stopSpringBoard()

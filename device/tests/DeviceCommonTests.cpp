@@ -170,15 +170,28 @@ TEST(DeviceClock, TheOwnerPublishesItsVirtualTimeForTheOtherProcesses)
     EXPECT_EQ(DeviceClock::now(), 125);  // from the file now
 }
 
-TEST(DeviceClock, ParsesOnlyWhatItWrites)
+TEST(DeviceClock, TheFileWordKeepsTheKindAndMicroseconds)
 {
-    auto virtualSetting = DeviceClock::parse(DeviceClock::format({ DeviceClock::Kind::Virtual, 3.25 }));
-    ASSERT_TRUE(virtualSetting);
-    EXPECT_EQ(virtualSetting->kind, DeviceClock::Kind::Virtual);
-    EXPECT_EQ(virtualSetting->value, 3.25);
-    EXPECT_FALSE(DeviceClock::parse("virtual"));
-    EXPECT_FALSE(DeviceClock::parse("sundial 3"));
-    EXPECT_FALSE(DeviceClock::parse("real nan"));
+    for (auto setting : { DeviceClock::Setting { DeviceClock::Kind::Virtual, 10800.000001 }, DeviceClock::Setting { DeviceClock::Kind::Real, 123456.5 },
+             DeviceClock::Setting { DeviceClock::Kind::Virtual, 0 } }) {
+        auto back = DeviceClock::decode(DeviceClock::encode(setting));
+        EXPECT_EQ(back.kind, setting.kind);
+        EXPECT_NEAR(back.value, setting.value, 1e-6);
+    }
+}
+
+TEST(DeviceClock, APublicationIsSeenAtOnceAndANewBootReplacesTheFile)
+{
+    TempDeviceRoot root;
+    DeviceClock::reset();
+    DeviceClock::publishVirtual(5);
+    EXPECT_EQ(DeviceClock::now(), 5);
+    for (int second = 6; second < 1000; ++second)
+        DeviceClock::publishVirtual(second);
+    EXPECT_EQ(DeviceClock::now(), 999);
+    // A new boot writes a new file; readers follow it.
+    DeviceClock::write({ DeviceClock::Kind::Virtual, 0 });
+    EXPECT_EQ(DeviceClock::now(), 0);
 }
 
 // --- control channel -----------------------------------------------------------------------

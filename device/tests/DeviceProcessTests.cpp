@@ -72,6 +72,15 @@ protected:
     std::ostringstream m_out;
     std::ostringstream m_err;
     std::unique_ptr<ScenarioRunner> m_runner;
+
+    // A second tweak that runs the respring operation on "test.respring", or 100 seconds
+    // after "test.respring-in-100s".
+    void installRespringCaller()
+    {
+        std::string libraries = m_root.host("/Library/MobileSubstrate/DynamicLibraries/");
+        std::filesystem::copy_file(RESPRING_CALLER_TWEAK, libraries + "RespringCaller.dylib");
+        std::filesystem::copy_file(libraries + "libKavlor.plist", libraries + "RespringCaller.plist");
+    }
 };
 
 TEST_F(DeviceRun, ARespringStartsANewSpringBoardThatReadsTheSettingsAgain)
@@ -161,10 +170,7 @@ TEST_F(DeviceRun, KillallEndsAnAppAndSpringBoardSeesItEnd)
 
 TEST_F(DeviceRun, ARespringFromInsideSpringBoardNeverReturnsToItsCaller)
 {
-    // A second tweak that runs the respring operation on "test.respring".
-    std::string libraries = m_root.host("/Library/MobileSubstrate/DynamicLibraries/");
-    std::filesystem::copy_file(RESPRING_CALLER_TWEAK, libraries + "RespringCaller.dylib");
-    std::filesystem::copy_file(libraries + "libKavlor.plist", libraries + "RespringCaller.plist");
+    installRespringCaller();
     play(R"(
         boot
         post-local test.respring
@@ -194,6 +200,23 @@ TEST_F(DeviceRun, WaitMovesTheDevicesClockForEveryProcess)
         wait 0
         respring
         expect event springboard-start time=90.5
+    )");
+}
+
+TEST_F(DeviceRun, AWaitGoesOnInTheNewSpringBoardWhenATimerResprings)
+{
+    installRespringCaller();
+    play(R"(
+        boot
+        wait 10
+        post-local test.respring-in-100s
+        wait 300
+        expect new-springboard
+        expect event respring time=110
+        expect event springboard-start time=110
+        expect no-event respring-returned
+        kavlorctl set hideLSAccount true
+        expect event settings-write time=310
     )");
 }
 
