@@ -84,7 +84,7 @@ std::vector<ScenarioCommand> makeCommands()
             runner.runDeviceProgram(DeviceFiles::kSbreload, {});
         },
         {} });
-    add({ "wait", "wait SECONDS", "advance SpringBoard's virtual clock, firing its timers in order (never sleeps)",
+    add({ "wait", "wait SECONDS", "advance SpringBoard's virtual clock, firing its timers in order (never sleeps); a respring on the way, the wait goes on in the new SpringBoard",
         1, 1, true, [](ScenarioRunner& runner, const Arguments& arguments) { waitSeconds(runner, parseSeconds(arguments[0])); },
         [](const Arguments& arguments) { parseSeconds(arguments[0]); } });
     add({ "post-local", "post-local NAME", "post NAME on SpringBoard's default notification centre (no object, no user info)",
@@ -115,7 +115,7 @@ std::vector<ScenarioCommand> makeCommands()
             runner.out() << runner.runHostProgram(runner.options().kavlorctlPath, full, "kavlorctl");
         },
         {} });
-    add({ "killall", "killall NAME", "run the device's /usr/bin/killall NAME (SpringBoard killed so is restarted by the supervisor)",
+    add({ "killall", "killall NAME", "run the device's /usr/bin/killall NAME: SpringBoard sees its app end; a killed SpringBoard is started again",
         1, 1, true,
         [](ScenarioRunner& runner, const Arguments& arguments) { runner.runDeviceProgram(DeviceFiles::kKillall, arguments); }, {} });
     add({ "launch-app", "launch-app BUNDLE_ID NAME", "bring an app to the front (NAME: its executable name, what killall takes)",
