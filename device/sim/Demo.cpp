@@ -26,11 +26,11 @@ boot
 expect event springboard-start groups=panel,base,switching
 hooks
 
-say 3. The owner adds a third guest while SpringBoard runs. kavlorctl posts the Darwin notification; Kavlor's bridge in SpringBoard re-posts it on the local centre, where the lock screen's account panel listens.
+say 3. The owner adds a third guest while SpringBoard runs. kavlorctl posts the Darwin notification; Kavlor's bridge in SpringBoard re-posts it on SpringBoard's local centre, which the lock screen's account panel will listen to (the panel is not built yet).
 kavlorctl user add Liam --passcode 3333
 expect event notification centre=local name=com.Quennic.Kavlor/addedNewUser
 
-say 4. The owner picks Emma on the lock screen and confirms: the settings name her the active account and turn guest mode on. Guest mode needs a fresh SpringBoard, so SpringBoard is restarted (sbreload).
+say 4. Emma's visit starts. On a device the owner picks her in the lock-screen panel and confirms; the panel and the start handler are not built yet, so kavlorctl writes the two settings the panel's YES writes (activeUser, isKavlorActive) and the demo asks for the respring (sbreload) the start handler will ask for.
 kavlorctl set activeUser Emma
 kavlorctl set isKavlorActive true
 respring
@@ -40,7 +40,7 @@ expect event springboard-start groups=panel,base,switching,guest
 expect hook FBProcess isForeground replaced
 expect hook UIStatusBarWindow timerFired added
 
-say 5. Emma's visit ends: the owner becomes the active account again, guest mode is off, and SpringBoard restarts without the guest hooks.
+say 5. Emma's visit ends. Standing in for the end handler (not built yet), kavlorctl makes the owner the active account again and turns guest mode off, and SpringBoard restarts without the guest hooks.
 kavlorctl set activeUser Admin
 kavlorctl set isKavlorActive false
 respring

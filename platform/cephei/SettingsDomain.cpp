@@ -57,12 +57,21 @@ void SettingsDomain::detach(HBPreferences* object)
     std::erase(m_objects, object);
 }
 
+// Booleans read YES or NO in the trace, so a switch is not mistaken for the number 1.
+static std::string traceText(const id& value)
+{
+    auto number = value.as<NSNumber>();
+    if (number && number->kind() == NSNumber::Kind::Boolean)
+        return number->boolValue() ? "YES" : "NO";
+    return describe(value);
+}
+
 bool SettingsDomain::write(std::string_view key, const id& value)
 {
     Id<NSDictionary> written = m_file.update(key, value);
     if (!written)
         return false;
-    Trace::emit("settings-write", { { "domain", identifier() }, { "key", std::string(key) }, { "value", describe(value) } });
+    Trace::emit("settings-write", { { "domain", identifier() }, { "key", std::string(key) }, { "value", traceText(value) } });
     if (isMainThread())
         applyToBindings(written);
     else

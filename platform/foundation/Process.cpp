@@ -145,16 +145,17 @@ int kv_posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_
     char* const noArguments[] = { const_cast<char*>(path), nullptr };
     char* const* arguments = argv ? argv : noArguments;
 
+    // The spawn is traced before the child exists, so that nothing the child does (a
+    // respring ending this very process, say) can come before it in the trace.
+    Trace::emit("spawn", { { "path", path }, { "argv", joinArguments(arguments) } });
     pid_t child = 0;
     int error = ::posix_spawn(&child, hostPath.c_str(), fileActions, attributes, arguments, environmentPointers.data());
-    Trace::Fields fields { { "path", path }, { "argv", joinArguments(arguments) } };
     if (error) {
-        fields.emplace_back("error", std::strerror(error));
+        Trace::emit("spawn-failed", { { "path", path }, { "error", std::strerror(error) } });
         std::fprintf(stderr, "kv_posix_spawn: cannot start %s (host path %s): %s\n", path, hostPath.c_str(), std::strerror(error));
     } else if (pid) {
         *pid = child;
     }
-    Trace::emit("spawn", fields);
     return error;
 }
 
@@ -202,15 +203,14 @@ FILE* kv_popen(const char* command, const char* mode)
         errno = EINVAL;
         return nullptr;
     }
+    Trace::emit("spawn", { { "path", firstWord(command) }, { "argv", command } });
     FILE* stream = ::popen(deviceShellCommand(command).c_str(), mode);
-    Trace::Fields fields { { "path", firstWord(command) }, { "argv", command } };
     if (!stream) {
         int error = errno;
-        fields.emplace_back("error", std::strerror(error));
+        Trace::emit("spawn-failed", { { "path", firstWord(command) }, { "error", std::strerror(error) } });
         std::fprintf(stderr, "kv_popen: cannot start \"%s\": %s\n", command, std::strerror(error));
         errno = error;
     }
-    Trace::emit("spawn", fields);
     return stream;
 }
 

@@ -39,7 +39,7 @@ id FBProcessManager::launch(const std::string& bundleIdentifier, const std::stri
         record.m_pid = m_nextPid++;
         record.m_running = true;
         m_processes.push_back(process);
-        Trace::emit("process-launched", { { "bundleIdentifier", bundleIdentifier }, { "name", name }, { "pid", std::to_string(record.m_pid) } });
+        Trace::emit("process-launched", { { "bundleIdentifier", bundleIdentifier }, { "name", name }, { "appPid", std::to_string(record.m_pid) } });
     }
     process.as<FBProcess>()->m_foreground = true;
     return process;

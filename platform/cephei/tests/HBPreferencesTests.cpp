@@ -144,10 +144,12 @@ TEST_F(SettingsWritesTest, AreTracedAndStoreTheValueAsGiven)
     auto settings = HBPreferences::preferencesForIdentifier(m_identifier);
     settings->setObject(NSNumber::numberWithBool(false), "showImportantAlert");
     settings->removeObjectForKey("activeUser");
+    settings->setObject(NSNumber::numberWithInteger(1), "retries");
 
-    ASSERT_EQ(writes.size(), 2u);
-    EXPECT_EQ(writes[0], (Trace::Fields { { "domain", m_identifier }, { "key", "showImportantAlert" }, { "value", "0" } }));
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(writes[0], (Trace::Fields { { "domain", m_identifier }, { "key", "showImportantAlert" }, { "value", "NO" } }));
     EXPECT_EQ(writes[1], (Trace::Fields { { "domain", m_identifier }, { "key", "activeUser" }, { "value", "(null)" } }));
+    EXPECT_EQ(writes[2][2].second, "1") << "a number is not shown as a boolean";
     auto stored = storedOnDisk()->objectForKey("showImportantAlert").as<NSNumber>();
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->kind(), NSNumber::Kind::Boolean);
