@@ -17,6 +17,9 @@ kavlorctl user add Admin --passcode 123456
 kavlorctl user add Emma --passcode 1111 --block control-center,search
 kavlorctl user add Noah --passcode 2222 --block time-limit --time-limit 0
 kavlorctl set adminPasscode 123456
+kavlorctl apps disable Emma com.apple.camera com.apple.mobilesafari
+say What the profile store will read for each account: record fields, blocked features, time limit in minutes, disabled apps.
+kavlorctl user list
 say The owner switches the tweak on.
 kavlorctl set toggleKavlor true
 expect setting toggleKavlor YES

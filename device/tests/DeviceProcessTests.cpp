@@ -110,6 +110,22 @@ TEST_F(DeviceRun, ARespringStartsANewSpringBoardThatReadsTheSettingsAgain)
     EXPECT_EQ(exits[0]["expected"], true);
 }
 
+TEST_F(DeviceRun, TheTweaksInitialisersRunOnceEachInOrderBeforeSpringBoardsOwnStartUp)
+{
+    play("boot");
+    std::vector<std::string> order;
+    bool springBoardStartedFirst = false;
+    for (const auto& event : runner().events()) {
+        std::string name = event.value("event", std::string());
+        if (name == "initialiser")
+            order.push_back(event.value("name", std::string()));
+        if ((name == "springboard-step" || name == "springboard-start") && order.size() < 5)
+            springBoardStartedFirst = true;
+    }
+    EXPECT_EQ(order, (std::vector<std::string> { "main", "second", "colour settings", "blur-view settings", "panel settings" }));
+    EXPECT_FALSE(springBoardStartedFirst);
+}
+
 TEST_F(DeviceRun, AnAccountChangeReachesSpringBoardsLocalCentreWithoutAnObject)
 {
     play(R"(
