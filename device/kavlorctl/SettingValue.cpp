@@ -12,32 +12,6 @@ namespace SettingValue {
 
 namespace {
 
-struct KnownKey {
-    const char* key;
-    SettingType type;
-    bool isColour;
-};
-
-constexpr std::array<KnownKey, 11> kKnownKeys { {
-    { "toggleKavlor", SettingType::Boolean, false },
-    { "isKavlorActive", SettingType::Boolean, false },
-    { "hideLSAccount", SettingType::Boolean, false },
-    { "showImportantAlert", SettingType::Boolean, false },
-    { "toggleCustomChroma", SettingType::Boolean, false },
-    { "activeUser", SettingType::String, false },
-    { "adminPasscode", SettingType::String, false },
-    { "backgroundChroma", SettingType::String, true },
-    { "fontChroma", SettingType::String, true },
-    { "buttonChroma", SettingType::String, true },
-    { "imageChroma", SettingType::String, true },
-} };
-
-const KnownKey* findKnownKey(std::string_view key)
-{
-    auto found = std::find_if(kKnownKeys.begin(), kKnownKeys.end(), [&](const KnownKey& known) { return key == known.key; });
-    return found == kKnownKeys.end() ? nullptr : &*found;
-}
-
 id parseBoolean(std::string_view key, const std::string& text)
 {
     if (text == "true" || text == "false")
@@ -52,16 +26,6 @@ id parseInteger(std::string_view key, const std::string& text)
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
         throw KavlorctlError(fmt::format("'{}' is not an integer for {}", text, key));
     return NSNumber::numberWithInteger(value);
-}
-
-// The library reads colours of 3, 4, 6 or 8 hex digits; any other text gives transparent
-// black there, which is never what was meant.
-void checkColour(std::string_view key, const std::string& text)
-{
-    bool hexDigits = std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-    bool usableLength = text.size() == 3 || text.size() == 4 || text.size() == 6 || text.size() == 8;
-    if (!hexDigits || !usableLength)
-        throw KavlorctlError(fmt::format("'{}' is not a colour for {}: give 3, 4, 6 or 8 hex digits (RGB, RGBA, RRGGBB, RRGGBBAA)", text, key));
 }
 
 } // namespace
@@ -90,20 +54,9 @@ const char* typeName(SettingType type)
     return "a value";
 }
 
-std::optional<SettingType> knownType(std::string_view key)
-{
-    const KnownKey* known = findKnownKey(key);
-    return known ? std::optional(known->type) : std::nullopt;
-}
-
 id parse(std::string_view key, const std::string& text, std::optional<SettingType> requested)
 {
-    const KnownKey* known = findKnownKey(key);
-    if (known && requested && *requested != known->type)
-        throw KavlorctlError(fmt::format("{} holds {}; it cannot be stored as {}", key, typeName(known->type), typeName(*requested)));
-
-    SettingType type = known ? known->type
-        : requested      ? *requested
+    SettingType type = requested ? *requested
         : (text == "true" || text == "false") ? SettingType::Boolean
                                               : SettingType::String;
     switch (type) {
@@ -112,8 +65,6 @@ id parse(std::string_view key, const std::string& text, std::optional<SettingTyp
     case SettingType::Integer:
         return parseInteger(key, text);
     case SettingType::String:
-        if (known && known->isColour)
-            checkColour(key, text);
         return NSString::string(text);
     }
     return nil;

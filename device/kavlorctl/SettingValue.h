@@ -1,13 +1,8 @@
 #pragma once
-// How `set` turns its text into a stored value and `get` a stored value into text.
-//
-// The keys the library reads have fixed types, and a value of another type would be read
-// as absent (a boolean stored as a string reads NO), so for them the type is enforced:
-//   booleans  toggleKavlor isKavlorActive hideLSAccount showImportantAlert toggleCustomChroma
-//   strings   activeUser adminPasscode
-//   colours   backgroundChroma fontChroma buttonChroma imageChroma: 3, 4, 6 or 8 hex digits
-// Any other key is the preference bundle's own: "true" and "false" are booleans, anything
-// else a string, unless a type is asked for (--int, --string, --type).
+// How `set` turns its text into a stored value and `get` a stored value into text:
+// "true" and "false" are booleans, anything else a string, unless a type is asked for
+// (--int, --string, --type). Any key may hold any of them, so that a person can store
+// exactly what they want to try (a colour of the wrong length, a name that is a number).
 
 #include "NSObjectValues.h"
 
@@ -23,9 +18,6 @@ namespace SettingValue {
 // anything else.
 SettingType parseTypeName(std::string_view name);
 const char* typeName(SettingType type);
-
-// The type the library expects under `key`, when it is one of the library's keys.
-std::optional<SettingType> knownType(std::string_view key);
 
 // The value to store. `requested` is the type asked for on the command line, if any.
 // Throws KavlorctlError naming the key and the text when they do not fit.

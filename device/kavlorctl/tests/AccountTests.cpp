@@ -225,11 +225,9 @@ TEST_F(AccountTest, BadInputIsRefusedNamingItAndChangesNothing)
         { { "user", "add", "Ann", "--passcode", "1", "--avatar", textFile }, textFile },
         { { "user", "add", "Ann", "--passcode", "1", "--wallpaper", truncatedPNG }, truncatedPNG },
         { { "user", "add", "Ann", "--passcode", "" }, "passcode" },
-        { { "set", "toggleKavlor", "yes" }, "'yes'" },
         { { "set", "count", "12x", "--int" }, "'12x'" },
         { { "set", "count", "1", "--type", "float" }, "'float'" },
-        { { "set", "adminPasscode", "1", "--int" }, "adminPasscode" },
-        { { "set", "buttonChroma", "#3366CC" }, "'#3366CC'" },
+        { { "set", "toggleKavlor", "yes", "--type", "bool" }, "'yes'" },
     };
     auto userData = fileBytes(kUserData);
     auto appList = fileBytes(kAppList);
