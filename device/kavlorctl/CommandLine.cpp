@@ -45,10 +45,9 @@ void CommandLine::declareSettings(CLI::App& app)
     auto* asType = set->add_option("--type", m_typeName, "store VALUE as TYPE: bool, int or string")->type_name("TYPE");
     asInteger->excludes(asString)->excludes(asType);
     asString->excludes(asType);
-    set->footer("The library's keys keep their types: toggleKavlor, isKavlorActive, hideLSAccount, "
-                "showImportantAlert and toggleCustomChroma are booleans; activeUser and adminPasscode "
-                "strings; backgroundChroma, fontChroma, buttonChroma and imageChroma 3, 4, 6 or 8 hex "
-                "digits. A VALUE that starts with '-' goes after '--'.");
+    set->footer("The library reads toggleKavlor, isKavlorActive, hideLSAccount, showImportantAlert and "
+                "toggleCustomChroma as booleans, activeUser, adminPasscode and the four colour keys as "
+                "strings; any value is stored as given. A VALUE that starts with '-' goes after '--'.");
     set->callback([this] { m_command = [this] { return runSet(); }; });
 
     auto* get = app.add_subcommand("get", "print a setting (all settings without KEY); exit 1 when it is not set");

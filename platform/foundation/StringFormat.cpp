@@ -23,9 +23,9 @@ const char* kindName(Kind kind)
     return "a value";
 }
 
-// One conversion specification: "%-08.3lld" is flags "-0", width "8", precision ".3",
+// One conversion: "%-08.3lld" is flags "-0", width "8", precision ".3",
 // conversion 'd' (the length modifier is dropped: the argument's own type is known).
-struct Specification {
+struct Conversion {
     std::string flags;
     std::string width;
     std::string precision;
@@ -36,10 +36,10 @@ bool isSupportedConversion(char c) { return c && std::string_view("@sdiuxXocfFeE
 
 bool isLengthModifier(char c) { return c == 'h' || c == 'l' || c == 'q' || c == 'z' || c == 't' || c == 'j' || c == 'L'; }
 
-// Parses the specification after a '%'; `position` is left on the conversion character.
-Specification parseSpecification(std::string_view format, size_t& position)
+// Parses the conversion after a '%'; `position` is left on the conversion character.
+Conversion parseConversion(std::string_view format, size_t& position)
 {
-    Specification spec;
+    Conversion spec;
     while (position < format.size() && std::string_view("-+ #0").find(format[position]) != std::string_view::npos)
         spec.flags += format[position++];
     while (position < format.size() && std::isdigit(static_cast<unsigned char>(format[position])))
@@ -57,7 +57,7 @@ Specification parseSpecification(std::string_view format, size_t& position)
 }
 
 template<class Value>
-std::string printWith(const Specification& spec, const char* length, char conversion, Value value)
+std::string printWith(const Conversion& spec, const char* length, char conversion, Value value)
 {
     std::string printfFormat = "%" + spec.flags + spec.width + spec.precision + length + conversion;
     int size = std::snprintf(nullptr, 0, printfFormat.c_str(), value);
@@ -74,7 +74,7 @@ std::string printWith(const Specification& spec, const char* length, char conver
     throw RuntimeError(fmt::format("format \"{}\": argument {} for %{} is {}", format, index + 1, conversion, kindName(given)));
 }
 
-std::string render(std::string_view format, const Specification& spec, size_t index, const Argument& argument)
+std::string render(std::string_view format, const Conversion& spec, size_t index, const Argument& argument)
 {
     auto requireKind = [&](std::initializer_list<Kind> accepted) {
         for (Kind kind : accepted) {
@@ -136,7 +136,7 @@ std::string formatArguments(std::string_view format, std::span<const Argument> a
             out += '%';
             continue;
         }
-        Specification spec = parseSpecification(format, position);
+        Conversion spec = parseConversion(format, position);
         if (!isSupportedConversion(spec.conversion))
             throw RuntimeError(fmt::format("format \"{}\": unsupported conversion %{}", format,
                 spec.conversion ? std::string(1, spec.conversion) : std::string("(end of format)")));
