@@ -4,34 +4,45 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace FileSystem {
 
-std::optional<std::vector<uint8_t>> readFile(std::string_view path)
+static std::optional<std::vector<uint8_t>> readOpenFile(int fd, std::size_t maxBytes)
 {
-    int fd = ::open(devicePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<uintmax_t>(info.st_size) > maxBytes)
         return std::nullopt;
-    }
     std::vector<uint8_t> bytes;
     bytes.reserve(static_cast<size_t>(info.st_size));
     uint8_t buffer[65536];
     for (;;) {
         ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            ::close(fd);
+        if (got < 0)
             return std::nullopt;
-        }
         if (got == 0)
             break;
+        if (bytes.size() + static_cast<size_t>(got) > maxBytes)
+            return std::nullopt; // grew while being read
         bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    return bytes;
+}
+
+std::optional<std::vector<uint8_t>> readFile(std::string_view path, std::size_t maxBytes)
+{
+    int fd = ::open(devicePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<std::vector<uint8_t>> bytes;
+    try {
+        bytes = readOpenFile(fd, maxBytes);
+    } catch (const std::bad_alloc&) {
+        // A file larger than the memory there is reads as unreadable, like any other.
+        bytes = std::nullopt;
     }
     ::close(fd);
     return bytes;

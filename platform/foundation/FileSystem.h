@@ -2,14 +2,19 @@
 // Whole-file reads and atomic writes. Paths here are device paths: each is resolved under
 // the device root first.
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 namespace FileSystem {
 
-std::optional<std::vector<uint8_t>> readFile(std::string_view path);
+// The whole file, or nothing when it cannot be read, is not a regular file, is larger
+// than `maxBytes`, or does not fit in memory.
+std::optional<std::vector<uint8_t>> readFile(std::string_view path,
+    std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 // Writes beside the file and renames over it, so a reader sees the old file or the new,
 // never a part. With atomically false, writes in place.
 bool writeFile(std::string_view path, const std::vector<uint8_t>& bytes, bool atomically = true);

@@ -4,6 +4,7 @@
 #include "PropertyList.h"
 
 #include <cmath>
+#include <limits>
 #include <fmt/format.h>
 
 namespace {
@@ -88,7 +89,21 @@ Id<NSNumber> NSNumber::numberWithDouble(double value)
 }
 
 bool NSNumber::boolValue() const { return m_kind == Kind::Real ? m_real != 0 : m_integer != 0; }
-NSInteger NSNumber::integerValue() const { return m_kind == Kind::Real ? static_cast<NSInteger>(m_real) : m_integer; }
+// A real outside the integer range saturates and NaN reads as 0, as the device's
+// conversion does; a plain cast would be undefined there.
+static NSInteger saturatingInteger(double value)
+{
+    constexpr double limit = 9223372036854775808.0; // 2^63
+    if (std::isnan(value))
+        return 0;
+    if (value >= limit)
+        return std::numeric_limits<NSInteger>::max();
+    if (value < -limit)
+        return std::numeric_limits<NSInteger>::min();
+    return static_cast<NSInteger>(value);
+}
+
+NSInteger NSNumber::integerValue() const { return m_kind == Kind::Real ? saturatingInteger(m_real) : m_integer; }
 double NSNumber::doubleValue() const { return m_kind == Kind::Real ? m_real : static_cast<double>(m_integer); }
 
 std::string NSNumber::stringValue() const

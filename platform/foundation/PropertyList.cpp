@@ -1,8 +1,10 @@
 #include "PropertyList.h"
 
+#include "BinaryPlistShape.h"
 #include "FileSystem.h"
 
 #include <memory>
+#include <new>
 #include <plist/plist.h>
 
 namespace PropertyList {
@@ -14,9 +16,26 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-id toObject(plist_t node, int depth);
+// Nesting is bounded so that a hostile file cannot exhaust the stack: a document with
+// anything nested deeper than this reads as nil as a whole.
+constexpr int maximumDepth = 256;
+// Files larger than this are not read at all.
+constexpr std::size_t maximumFileSize = 256u << 20;
 
-id dictionaryFrom(plist_t node, int depth)
+// Turns a parsed tree into values; notes when the tree goes deeper than maximumDepth.
+class Converter {
+public:
+    id toObject(plist_t node, int depth);
+    bool wentTooDeep() const { return m_tooDeep; }
+
+private:
+    id dictionaryFrom(plist_t node, int depth);
+    id arrayFrom(plist_t node, int depth);
+
+    bool m_tooDeep { false };
+};
+
+id Converter::dictionaryFrom(plist_t node, int depth)
 {
     auto dictionary = NSDictionary::dictionary();
     plist_dict_iter iterator = nullptr;
@@ -38,7 +57,7 @@ id dictionaryFrom(plist_t node, int depth)
     return dictionary;
 }
 
-id arrayFrom(plist_t node, int depth)
+id Converter::arrayFrom(plist_t node, int depth)
 {
     std::vector<id> items;
     uint32_t count = plist_array_get_size(node);
@@ -50,13 +69,14 @@ id arrayFrom(plist_t node, int depth)
     return NSArray::array(std::move(items));
 }
 
-// Nesting is bounded so that a hostile file cannot exhaust the stack.
-constexpr int maximumDepth = 256;
-
-id toObject(plist_t node, int depth)
+id Converter::toObject(plist_t node, int depth)
 {
-    if (!node || depth > maximumDepth)
+    if (!node)
         return nil;
+    if (depth > maximumDepth) {
+        m_tooDeep = true;
+        return nil;
+    }
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
         uint8_t value = 0;
@@ -100,6 +120,68 @@ id toObject(plist_t node, int depth)
         return dictionaryFrom(node, depth);
     default:
         return nil;
+    }
+}
+
+// The last child of a container, or null.
+plist_t lastChild(plist_t node)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_ARRAY: {
+        uint32_t count = plist_array_get_size(node);
+        return count ? plist_array_get_item(node, count - 1) : nullptr;
+    }
+    case PLIST_DICT: {
+        plist_dict_iter iterator = nullptr;
+        plist_dict_new_iter(node, &iterator);
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(node, iterator, &key, &value);
+        free(key);
+        free(iterator);
+        return value;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+// Frees `child`, which has no children left, from its container `parent`; answers
+// whether the container shrank.
+bool removeEmptiedChild(plist_t parent, plist_t child)
+{
+    if (plist_get_node_type(parent) == PLIST_ARRAY) {
+        uint32_t before = plist_array_get_size(parent);
+        plist_array_item_remove(child);
+        return plist_array_get_size(parent) < before;
+    }
+    uint32_t before = plist_dict_get_size(parent);
+    char* key = nullptr;
+    plist_dict_get_item_key(child, &key);
+    if (key)
+        plist_dict_remove_item(parent, key);
+    free(key);
+    return plist_dict_get_size(parent) < before;
+}
+
+// plist_free recurses once per level, so a tree nested too deep for the stack is taken
+// apart from the bottom up instead: each node is freed once it has no children left.
+void freeDeepTree(plist_t root)
+{
+    plist_t node = root;
+    while (node) {
+        if (plist_t child = lastChild(node)) {
+            node = child;
+            continue;
+        }
+        if (node == root) {
+            plist_free(root);
+            return;
+        }
+        plist_t parent = plist_get_parent(node);
+        if (!parent || !removeEmptiedChild(parent, node))
+            return; // cannot happen for a parsed tree; leaking beats looping for ever
+        node = parent;
     }
 }
 
@@ -149,19 +231,49 @@ plist_t toNode(const id& value)
 
 } // namespace
 
+// The bytes as a value; throws std::bad_alloc when they spell out more than memory holds.
+static id readOrThrow(std::span<const uint8_t> bytes)
+{
+    const char* data = reinterpret_cast<const char*>(bytes.data());
+    auto length = static_cast<uint32_t>(bytes.size());
+    // libplist's binary reader recurses once per level and copies a shared object once
+    // per reference, so its input is checked first.
+    if (plist_is_binary(data, length) && !BinaryPlistShape::isSafe(bytes, maximumDepth, maximumFileSize))
+        return nil;
+    plist_t root = nullptr;
+    plist_from_memory(data, length, &root);
+    if (!root)
+        return nil;
+    Converter converter;
+    id value;
+    try {
+        value = converter.toObject(root, 0);
+    } catch (...) {
+        freeDeepTree(root);
+        throw;
+    }
+    if (converter.wentTooDeep()) {
+        freeDeepTree(root);
+        return nil;
+    }
+    plist_free(root);
+    return value;
+}
+
 id read(std::span<const uint8_t> bytes)
 {
     if (bytes.empty() || bytes.size() > UINT32_MAX)
         return nil;
-    plist_t root = nullptr;
-    plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), &root);
-    PlistPtr owner(root);
-    return toObject(root, 0);
+    try {
+        return readOrThrow(bytes);
+    } catch (const std::bad_alloc&) {
+        return nil;
+    }
 }
 
 id readFile(std::string_view path)
 {
-    auto bytes = FileSystem::readFile(path);
+    auto bytes = FileSystem::readFile(path, maximumFileSize);
     return bytes ? read(*bytes) : nil;
 }
 

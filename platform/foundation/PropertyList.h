@@ -2,7 +2,9 @@
 // The one property-list reader and writer of the product (XML and binary, through
 // libplist). Every settings, user-data, app-list and icon-state file is read here, so how
 // such files are read is decided in one place. Bytes that are not a property list read
-// as nil; nothing here throws.
+// as nil, and so do files over 256 MiB, documents nested more than 256 levels deep and
+// binary documents whose shared objects would spell out more than the file holds;
+// nothing here throws.
 
 #include "NSObjectValues.h"
 

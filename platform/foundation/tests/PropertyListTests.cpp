@@ -1,8 +1,11 @@
 #include "FileSystem.h"
 #include "PropertyList.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -85,6 +88,74 @@ TEST_F(PropertyListTest, ValuesThatAreNotPropertyListsAreNotWritten)
     EXPECT_FALSE(std::filesystem::exists(m_root / "var/never.plist"));
 }
 
+// A binary property list whose object i (of `count`) is an array of `width` references
+// to object i + 1; the last object is the integer 7. Width 1 is a chain nested `count`
+// levels deep; width 2 makes each level refer twice to the next, 2^count leaves in all.
+std::vector<uint8_t> binaryChain(uint32_t count, int width)
+{
+    std::vector<uint8_t> bytes { 'b', 'p', 'l', 'i', 's', 't', '0', '0' };
+    auto appendBigEndian = [&](uint64_t value, int size) {
+        for (int shift = (size - 1) * 8; shift >= 0; shift -= 8)
+            bytes.push_back(static_cast<uint8_t>(value >> shift));
+    };
+    std::vector<uint64_t> offsets;
+    for (uint32_t i = 0; i < count; ++i) {
+        offsets.push_back(bytes.size());
+        if (i + 1 == count) {
+            bytes.insert(bytes.end(), { 0x10, 7 });
+            continue;
+        }
+        bytes.push_back(static_cast<uint8_t>(0xA0 | width));
+        for (int reference = 0; reference < width; ++reference)
+            appendBigEndian(i + 1, 4);
+    }
+    uint64_t table = bytes.size();
+    for (uint64_t offset : offsets)
+        appendBigEndian(offset, 4);
+    bytes.insert(bytes.end(), { 0, 0, 0, 0, 0, 0, 4, 4 });
+    appendBigEndian(count, 8);
+    appendBigEndian(0, 8);
+    appendBigEndian(table, 8);
+    return bytes;
+}
+
+std::vector<uint8_t> xmlNestedArrays(int depth)
+{
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">";
+    for (int i = 0; i < depth; ++i)
+        text += "<array>";
+    text += "<string>bottom</string>";
+    for (int i = 0; i < depth; ++i)
+        text += "</array>";
+    text += "</plist>";
+    return { text.begin(), text.end() };
+}
+
+TEST_F(PropertyListTest, HostileStructuresReadAsNothingWithoutExhaustingStackOrMemory)
+{
+    EXPECT_TRUE(PropertyList::read(xmlNestedArrays(200))) << "ordinary nesting still reads";
+    EXPECT_TRUE(PropertyList::read(binaryChain(200, 1)));
+    EXPECT_FALSE(PropertyList::read(xmlNestedArrays(300)));
+    EXPECT_FALSE(PropertyList::read(xmlNestedArrays(1'000'000))) << "freeing the parsed tree must not recurse per level";
+    EXPECT_FALSE(PropertyList::read(binaryChain(300, 1)));
+    EXPECT_FALSE(PropertyList::read(binaryChain(200'000, 1))) << "parsing must not recurse per level";
+    EXPECT_FALSE(PropertyList::read(binaryChain(64, 2))) << "2^64 copies of one shared leaf";
+
+    auto cycle = binaryChain(3, 1);
+    cycle[8 + 5 + 1 + 3] = 0; // the second array's reference, low byte: back to the first
+    EXPECT_FALSE(PropertyList::read(cycle));
+}
+
+TEST_F(PropertyListTest, AFileTooLargeToHoldReadsAsNothing)
+{
+    // Sparse: a terabyte that takes no room on disk.
+    std::filesystem::path huge = m_root / "var/huge.plist";
+    { std::ofstream create(huge); }
+    std::filesystem::resize_file(huge, 1ull << 40);
+    EXPECT_FALSE(PropertyList::readFile("/var/huge.plist"));
+    EXPECT_FALSE(FileSystem::readFile("/var/huge.plist", 1 << 20));
+}
+
 TEST(NSStringTest, LengthCountsUtf16UnitsAndEqualityIsExact)
 {
     EXPECT_EQ("Admin"_ns->length(), 5u);
@@ -93,6 +164,15 @@ TEST(NSStringTest, LengthCountsUtf16UnitsAndEqualityIsExact)
     EXPECT_TRUE("Admin"_ns->isEqualToString("Admin"_ns));
     EXPECT_FALSE("Admin"_ns->isEqualToString("admin"_ns));
     EXPECT_TRUE(send<bool>("Admin"_ns, "isEqual:", id("Admin"_ns)));
+}
+
+TEST(NSNumberTest, RealsOutsideTheIntegerRangeSaturateAndNaNIsZero)
+{
+    EXPECT_EQ(NSNumber::numberWithDouble(1e300)->integerValue(), std::numeric_limits<NSInteger>::max());
+    EXPECT_EQ(NSNumber::numberWithDouble(-1e300)->integerValue(), std::numeric_limits<NSInteger>::min());
+    EXPECT_EQ(NSNumber::numberWithDouble(std::nan(""))->integerValue(), 0);
+    EXPECT_EQ(NSNumber::numberWithDouble(-3.9)->integerValue(), -3);
+    EXPECT_FALSE(isEqual(NSNumber::numberWithDouble(1e300), NSNumber::numberWithInteger(std::numeric_limits<NSInteger>::max())));
 }
 
 TEST(DescribeTest, RendersValuesReadably)
