@@ -79,7 +79,7 @@ private:
 
     static bool enterGuestPath()
     {
-        activeUser = mainSettings->objectForKey("activeUser");
+        activeUser = readActiveUser();
         if (isExactlyOwner(activeUser))
             return false;
         crntUserData = fetchCrntUserData();
@@ -131,7 +131,12 @@ void installHookTable()
 
 void accountsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef)
 {
-    NSNotificationCenter::defaultCenter()->postNotificationName(NSString::string(accountChangeNotification), nil, nil);
+    // Called from SpringBoard's run loop: whatever an observer of the re-post fails with
+    // ends here, silently, instead of unwinding through SpringBoard.
+    try {
+        NSNotificationCenter::defaultCenter()->postNotificationName(NSString::string(accountChangeNotification), nil, nil);
+    } catch (...) {
+    }
 }
 
 void bridgeAccountChanges()

@@ -26,10 +26,13 @@ bool isExactlyOwner(const id& user)
 
 bool isOwnerOrUnset(const id& user)
 {
-    if (!user)
-        return true;
     auto name = user.as<NSString>();
-    return name && (name->length() == 0 || name->isEqualToString(kOwnerName));
+    return !name || name->length() == 0 || name->isEqualToString(kOwnerName);
+}
+
+id readActiveUser()
+{
+    return mainSettings ? id(mainSettings->objectForKey("activeUser").as<NSString>()) : nil;
 }
 
 // A missing or unreadable file, or one whose root is not a dictionary, reads as empty.
@@ -41,7 +44,7 @@ static Id<NSDictionary> readMutableDictionary(const char* path)
 
 Id<NSDictionary> fetchCrntUserData()
 {
-    activeUser = mainSettings ? mainSettings->objectForKey("activeUser") : nil;
+    activeUser = readActiveUser();
     auto users = readMutableDictionary(kUserDataPath);
     id entry = users->objectForKey(activeUser);
     NSLog("xxxxxxxx activeUser data:-%@", entry);

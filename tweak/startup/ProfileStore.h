@@ -39,9 +39,13 @@ extern Id<NSDictionary> dictState;        // the icon-state file as read at load
 extern Id<NSDictionary> mutableDictState; // the working copy that the icon-state hooks update
 
 // The owner is the account named exactly "Admin". The icon-state hooks also count an
-// absent or empty name as the owner; everything else asks for the exact name.
+// absent or empty name as the owner (a value that is not a string is absent); everything
+// else asks for the exact name.
 bool isOwnerOrUnset(const id& user);
 bool isExactlyOwner(const id& user);
+
+// The activeUser key as stored now; a value that is not a string reads as absent.
+id readActiveUser();
 
 // Reads activeUser from the settings, then the user-data file afresh; answers the
 // active account's record, or nil. Sets activeUser.

@@ -270,4 +270,32 @@ TEST_F(HookInstallationTest, TheBridgeRepostsADarwinPostFromAnotherProcessLocall
     EXPECT_FALSE(sender);
 }
 
+TEST_F(HookInstallationTest, AFailingObserverOfTheRepostStaysInsideTheBridge)
+{
+    load(14);
+    int calls = 0;
+    NSNotificationCenter::defaultCenter()->addObserverForName("com.Quennic.Kavlor/addedNewUser"_ns, nil, nullptr,
+        makeBlock<void(id)>([&](id) {
+            ++calls;
+            throw RuntimeError("an observer that fails");
+        }));
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), "com.Quennic.Kavlor/addedNewUser", nullptr, nullptr, true);
+    EXPECT_NO_THROW(RunLoop::main().runUntil([&] { return calls > 0; }, 5.0));
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(HookInstallationTest, AnActiveUserThatIsNotAStringReadsAsAbsent)
+{
+    settings()->setBool(true, "toggleKavlor");
+    settings()->setBool(true, "isKavlorActive");
+    settings()->setObject(NSNumber::numberWithInteger(7), "activeUser");
+    auto installed = load(14);
+    EXPECT_EQ(installed.methods, rowsOn(range(1, 35), 14)) << "as with no activeUser: the guest rows, with empty data";
+    EXPECT_FALSE(activeUser);
+    EXPECT_FALSE(crntUserData);
+    EXPECT_TRUE(isOwnerOrUnset(activeUser));
+    EXPECT_TRUE(isOwnerOrUnset(NSNumber::numberWithInteger(7))) << "the icon-state hooks' own reads of the key";
+    EXPECT_EQ(installed.log.front(), "xxxxxxxx activeUser data:-(null)");
+}
+
 } // namespace
