@@ -64,6 +64,19 @@ bool pathExists(const std::string& devicePathName)
     return ::lstat(devicePath(devicePathName).c_str(), &info) == 0;
 }
 
+// Whether the file opens for reading; `error` says why not. Non-blocking, so that a
+// FIFO in the file's place cannot hang the writer.
+bool canOpen(const std::string& hostPath, int& error)
+{
+    int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 } // namespace
 
 SettingsFile::SettingsFile(std::string identifier) : m_identifier(std::move(identifier)) { }
@@ -120,6 +133,14 @@ Id<NSDictionary> SettingsFile::readForUpdate() const
         return NSDictionary::dictionary();
     if (auto stored = PropertyList::readDictionaryFile(path()))
         return stored;
+    // A file that cannot even be opened just now (no descriptor left, no permission) may
+    // hold perfectly good settings: moving it aside would lose them all for one write.
+    int error = 0;
+    if (!canOpen(devicePath(path()), error) && error != ENOENT && error != ELOOP) {
+        complain(fmt::format("cannot read {}: {}; the write was refused and the file left as it is", devicePath(path()),
+            std::strerror(error)));
+        return nullptr;
+    }
     if (!moveDamagedFileAside())
         return nullptr;
     return NSDictionary::dictionary();

@@ -12,6 +12,8 @@
 // ".corrupt.1", ".corrupt.2"... when that name is taken) before writing the new file, so
 // the settings work again and the damaged bytes are kept for whoever wants to look at
 // them. If it cannot be moved aside the write is refused: the file is never made worse.
+// A file that cannot be opened at the moment of the write (descriptors exhausted, no
+// permission) is not taken for damaged: the write is refused and the file left alone.
 
 #include "NSObjectValues.h"
 

@@ -1,6 +1,10 @@
 #include "SettingsTestSupport.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -219,6 +223,31 @@ TEST_F(DamagedSettingsTest, IsNeverReplacedWhenItCannotBeKeptAside)
     settings->setBool(true, "toggleKavlor");
     EXPECT_EQ(fileText(hostPath()), "damaged");
     EXPECT_FALSE(toggleKavlor) << "a refused write changes no bound variable";
+}
+
+TEST_F(DamagedSettingsTest, AFileThatCannotBeOpenedForNowIsNotTakenForDamaged)
+{
+    storeDirectly(NSDictionary::dictionary({ { "toggleKavlor", NSNumber::numberWithBool(true) }, { "adminPasscode", "2580"_ns } }));
+    pid_t child = fork();
+    if (child == 0) {
+        // Every descriptor but one in use: the write's lock takes it, so opening the
+        // settings file fails with EMFILE, as in a process that ran out of descriptors.
+        rlimit limit { 64, 64 };
+        setrlimit(RLIMIT_NOFILE, &limit);
+        std::vector<int> held;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;)
+            held.push_back(fd);
+        ::close(held.back());
+        HBPreferences::preferencesForIdentifier(m_identifier)->setBool(true, "isKavlorActive");
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_FALSE(std::filesystem::exists(hostPath(".corrupt")));
+    auto stored = storedOnDisk();
+    ASSERT_TRUE(stored) << "the settings are still where they were";
+    EXPECT_TRUE(isEqual(stored->objectForKey("adminPasscode"), "2580"_ns));
 }
 
 TEST_F(SettingsRuntimeTest, EveryOperationIsReachedByMessageSend)
