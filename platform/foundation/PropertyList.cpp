@@ -185,8 +185,12 @@ void freeDeepTree(plist_t root)
     }
 }
 
-plist_t toNode(const id& value)
+// Nothing for a value nested deeper than a reader reads back, so that what is written
+// can always be read again whole.
+plist_t toNode(const id& value, int depth = 0)
 {
+    if (depth > maximumDepth)
+        return nullptr;
     if (auto text = value.as<NSString>())
         return plist_new_string(text->UTF8String());
     if (auto number = value.as<NSNumber>()) {
@@ -209,7 +213,7 @@ plist_t toNode(const id& value)
     if (auto array = value.as<NSArray>()) {
         PlistPtr node(plist_new_array());
         for (const auto& item : *array) {
-            plist_t child = toNode(item);
+            plist_t child = toNode(item, depth + 1);
             if (!child)
                 return nullptr;
             plist_array_append_item(node.get(), child);
@@ -219,7 +223,7 @@ plist_t toNode(const id& value)
     if (auto dictionary = value.as<NSDictionary>()) {
         PlistPtr node(plist_new_dict());
         for (const auto& [key, item] : dictionary->entries()) {
-            plist_t child = toNode(item);
+            plist_t child = toNode(item, depth + 1);
             if (!child)
                 return nullptr;
             plist_dict_set_item(node.get(), key->UTF8String(), child);

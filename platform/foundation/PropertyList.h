@@ -20,7 +20,8 @@ id readFile(std::string_view path);
 // The root object when it is a dictionary, else nil.
 Id<NSDictionary> readDictionaryFile(std::string_view path);
 
-// Empty when the value holds something a property list cannot (an object of another class).
+// Empty when the value holds something a property list cannot (an object of another
+// class), or is nested deeper than a read would take.
 std::vector<uint8_t> serialize(const id& value, Format = Format::XML);
 bool writeFile(std::string_view path, const id& value, Format = Format::XML, bool atomically = true);
 

@@ -156,6 +156,19 @@ TEST_F(PropertyListTest, AFileTooLargeToHoldReadsAsNothing)
     EXPECT_FALSE(FileSystem::readFile("/var/huge.plist", 1 << 20));
 }
 
+TEST_F(PropertyListTest, AValueNestedDeeperThanAReadTakesIsNotWritten)
+{
+    auto nested = [](int depth) {
+        id value = "bottom"_ns;
+        for (int i = 0; i < depth; ++i)
+            value = NSArray::array({ value });
+        return value;
+    };
+    EXPECT_TRUE(isEqual(PropertyList::read(PropertyList::serialize(nested(200))), nested(200)));
+    EXPECT_TRUE(PropertyList::serialize(nested(300)).empty());
+    EXPECT_FALSE(PropertyList::writeFile("/var/deep.plist", nested(300)));
+}
+
 TEST(NSStringTest, LengthCountsUtf16UnitsAndEqualityIsExact)
 {
     EXPECT_EQ("Admin"_ns->length(), 5u);
