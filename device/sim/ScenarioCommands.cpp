@@ -19,6 +19,11 @@ namespace {
 using Json = ScenarioRunner::Json;
 using Arguments = std::vector<std::string>;
 
+// The longest single wait (about 31 years). The device's clock is a count of microseconds
+// in one 64-bit word shared by every process; a wait such as 1e300 would overflow it, and
+// every process would stamp its events with garbage.
+constexpr double kMaxWaitSeconds = 1e9;
+
 double parseSeconds(const std::string& text)
 {
     size_t used = 0;
@@ -30,6 +35,8 @@ double parseSeconds(const std::string& text)
     }
     if (used != text.size() || !std::isfinite(seconds) || seconds < 0)
         throw ScenarioFailure(fmt::format("\"{}\" is not a number of seconds (0 or more)", text));
+    if (seconds > kMaxWaitSeconds)
+        throw ScenarioFailure(fmt::format("\"{}\" is more seconds than the device's clock counts in one wait (at most {:.0f})", text, kMaxWaitSeconds));
     return seconds;
 }
 
@@ -41,6 +48,7 @@ void checkName(const Arguments& arguments)
 
 void waitSeconds(ScenarioRunner& runner, double seconds)
 {
+    runner.requireBooted("wait");
     auto now = runner.askSpringBoard(Json { { "command", "ping" } });
     double target = (now ? now->value("time", 0.0) : 0.0) + seconds;
     // A respring on the way (a time limit running out) restarts SpringBoard at the time it

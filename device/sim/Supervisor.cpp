@@ -43,6 +43,22 @@ bool isBlockedInWait(pid_t pid)
     return number == SYS_wait4 || number == SYS_waitid;
 }
 
+// Like launchd, SpringBoard starts with every signal at its default action and none
+// blocked, whatever this process inherited (an ignored SIGTERM from a shell's trap would
+// make each respring wait for the SIGKILL; an ignored SIGCHLD would let SpringBoard's
+// wait for sbreload return at once). Only async-signal-safe calls: it runs between fork
+// and exec.
+void resetSignalsForChild()
+{
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    for (int number = 1; number < NSIG; ++number)
+        ::sigaction(number, &defaultAction, nullptr);  // refused for SIGKILL, SIGSTOP and the C library's own
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 std::string describeWaitStatus(int status)
 {
     if (WIFEXITED(status))
@@ -260,6 +276,7 @@ void Supervisor::launchSpringBoard()
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(1);
+        resetSignalsForChild();
         ::close(gate[1]);
         char go;
         while (::read(gate[0], &go, 1) < 0 && errno == EINTR) { }

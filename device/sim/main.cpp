@@ -111,6 +111,13 @@ int runScenario(const std::string& root, const std::string& script, ScenarioRunn
         buffer << std::cin.rdbuf();
         source = buffer.str();
     } else {
+        // A folder opens, reads as nothing and would run as a script of no commands: a
+        // mistyped path would pass.
+        std::error_code error;
+        if (fs::is_directory(script, error)) {
+            std::cerr << fmt::format("kavlor-sim run: cannot read the script {}: it is a folder\n", script);
+            return 2;
+        }
         std::ifstream in(script);
         if (!in) {
             std::cerr << fmt::format("kavlor-sim run: cannot read the script {}\n", script);

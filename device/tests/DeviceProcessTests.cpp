@@ -236,17 +236,42 @@ TEST_F(DeviceRun, AWaitGoesOnInTheNewSpringBoardWhenATimerResprings)
     )");
 }
 
+// launchd gives SpringBoard the default signal dispositions whatever it inherited itself
+// (a shell's `trap '' TERM`, say): a respring ends SpringBoard with SIGTERM at once, and
+// SpringBoard's wait for sbreload really waits.
+TEST_F(DeviceRun, SpringBoardEndsOnTheRespringsSIGTERMEvenWhenTheSupervisorIgnoresIt)
+{
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGTERM, &ignore, &previous), 0);
+    play(R"(
+        boot
+        respring
+        expect new-springboard
+    )");
+    ::sigaction(SIGTERM, &previous, nullptr);
+    auto exits = eventsNamed("springboard-exit");
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_EQ(exits[0]["status"], "killed by signal 15 (SIGTERM)");
+}
+
 TEST_F(DeviceRun, CommandsBeforeBootAndBadScriptsAreRefusedClearly)
 {
     EXPECT_EQ(runner().runScript("post-local x\n", "early.txt"), 1);
     EXPECT_NE(m_err.str().find("early.txt:1"), std::string::npos) << m_err.str();
     EXPECT_NE(m_err.str().find("add `boot` before this line"), std::string::npos) << m_err.str();
+    // The message names the command of the line, not the request it makes.
+    EXPECT_EQ(runner().runScript("wait 5\n", "early-wait.txt"), 1);
+    EXPECT_NE(m_err.str().find("early-wait.txt:1: wait 5\n  wait needs a running device"), std::string::npos) << m_err.str();
 
     // A typo late in a script stops it before the device boots.
     EXPECT_EQ(runner().runScript("boot\nwait soon\n", "typo.txt"), 2);
     EXPECT_NE(m_err.str().find("typo.txt:2: \"soon\" is not a number of seconds"), std::string::npos) << m_err.str();
     EXPECT_EQ(runner().runScript("boot\nexpect evnet x\n", "typo.txt"), 2);
     EXPECT_NE(m_err.str().find("unknown expectation \"evnet\""), std::string::npos) << m_err.str();
+    // More seconds than the device's clock can count are refused before anything boots.
+    EXPECT_EQ(runner().runScript("boot\nwait 1e300\n", "far.txt"), 2);
+    EXPECT_NE(m_err.str().find("far.txt:2: \"1e300\" is more seconds than the device's clock counts"), std::string::npos) << m_err.str();
     EXPECT_TRUE(eventsNamed("springboard-launch").empty());
 }
 
@@ -266,6 +291,13 @@ TEST_F(DeviceRun, AFailingExpectationEndsTheRunWithAMessageNamingTheLine)
     std::ofstream(script) << "boot\nexpect count springboard-start 1\n";
     ChildResult again = runChild(KAVLOR_SIM_PATH, { "run", m_root.path(), script }, 60);
     EXPECT_TRUE(again.succeeded()) << again.describe() << again.err;
+}
+
+TEST_F(DeviceRun, AScriptThatIsAFolderIsRefusedRatherThanRunAsEmpty)
+{
+    ChildResult result = runChild(KAVLOR_SIM_PATH, { "run", m_root.path(), m_root.host("/var") }, 60);
+    EXPECT_EQ(result.exitStatus, 2) << result.describe() << result.err;
+    EXPECT_NE(result.err.find("cannot read the script " + m_root.host("/var") + ": it is a folder"), std::string::npos) << result.err;
 }
 
 } // namespace
