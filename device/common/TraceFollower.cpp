@@ -6,6 +6,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// An object whose time, pid, process and event, where present, have the types every
+// reader takes them with (value("time", 0.0) and the like throw on any other).
+bool hasTheLinesOwnFields(const nlohmann::ordered_json& event)
+{
+    if (!event.is_object())
+        return false;
+    auto has = [&](const char* key, auto&& isRightType) {
+        auto field = event.find(key);
+        return field == event.end() || isRightType(*field);
+    };
+    return has("time", [](const auto& value) { return value.is_number(); })
+        && has("pid", [](const auto& value) { return value.is_number_integer(); })
+        && has("process", [](const auto& value) { return value.is_string(); })
+        && has("event", [](const auto& value) { return value.is_string(); });
+}
+
+} // namespace
+
 TraceFollower::TraceFollower(std::string hostPath, bool fromEnd)
     : m_path(std::move(hostPath))
 {
@@ -42,7 +62,7 @@ std::vector<nlohmann::ordered_json> TraceFollower::readNew()
         if (line.empty())
             continue;
         auto event = nlohmann::ordered_json::parse(line, nullptr, false);
-        if (event.is_discarded() || !event.is_object())
+        if (event.is_discarded() || !hasTheLinesOwnFields(event))
             event = nlohmann::ordered_json { { "event", "unreadable-trace-line" }, { "text", line } };
         events.push_back(std::move(event));
     }

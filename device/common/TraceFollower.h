@@ -15,8 +15,10 @@ public:
     // file are skipped; otherwise they are all handed out by the first read.
     TraceFollower(std::string hostPath, bool fromEnd);
 
-    // The events appended since the last read, in file order. A line that is not JSON is
-    // handed out as {"event": "unreadable-trace-line", "text": ...} rather than dropped.
+    // The events appended since the last read, in file order. A line that is not a JSON
+    // object, or whose time, pid, process or event is not a number, an integer, a string
+    // and a string, is handed out as {"event": "unreadable-trace-line", "text": ...}
+    // rather than dropped.
     std::vector<nlohmann::ordered_json> readNew();
     std::uint64_t offset() const { return m_offset; }
 

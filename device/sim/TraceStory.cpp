@@ -77,9 +77,12 @@ std::string sentence(const Json& event)
         return fmt::format("an observer got {} (object {}, user info {})", text(event, "name"), text(event, "object"), text(event, "userInfo"));
     if (name == "spawn")
         return fmt::format("started {} ({})", text(event, "path"), text(event, "argv"));
-    if (name == "kill")
-        return event["target"].is_null() ? fmt::format("found no process named {}", text(event, "name"))
-                                         : fmt::format("ended {} (pid {}) with signal {}", text(event, "name"), text(event, "target"), text(event, "signal"));
+    if (name == "kill") {
+        // killall traces a name that matched nothing with a null target.
+        bool found = event.contains("target") && !event["target"].is_null();
+        return found ? fmt::format("ended {} (pid {}) with signal {}", text(event, "name"), text(event, "target"), text(event, "signal"))
+                     : fmt::format("found no process named {}", text(event, "name"));
+    }
     if (name == "process-launched")
         return fmt::format("opened the app {} ({})", text(event, "bundleIdentifier"), text(event, "name"));
     if (name == "process-terminated")

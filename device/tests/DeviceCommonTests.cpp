@@ -11,6 +11,7 @@
 #include "TempDeviceRoot.h"
 #include "Trace.h"
 #include "TraceFollower.h"
+#include "TraceStory.h"
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,37 @@ TEST(TraceFollower, HandsOutOnlyWholeNewLines)
     EXPECT_EQ(second[0]["x"], 1);
     EXPECT_EQ(second[1]["event"], "unreadable-trace-line");
     EXPECT_EQ(second[1]["text"], "not json");
+}
+
+// Every reader (the pretty lines, the story, the expectations) takes time, pid, process
+// and event with their types; a line where one has another type is handed out as
+// unreadable, like a line that is not JSON, instead of making its reader throw.
+TEST(TraceFollower, ALineWhoseOwnFieldsHaveOtherTypesIsUnreadable)
+{
+    TempDeviceRoot root;
+    std::string path = root.host("/trace.jsonl");
+    TraceFollower follower(path, true);
+    appendRaw(path, "{\"time\":\"soon\",\"pid\":1,\"process\":\"x\",\"event\":\"log\"}\n"
+                    "{\"time\":1,\"pid\":\"one\",\"event\":\"log\"}\n"
+                    "{\"time\":1,\"process\":7,\"event\":\"log\"}\n"
+                    "{\"event\":7}\n"
+                    "{\"time\":2.5,\"pid\":3,\"process\":\"SpringBoard\",\"event\":\"springboard-ready\"}\n");
+    auto events = follower.readNew();
+    ASSERT_EQ(events.size(), 5u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(events[i]["event"], "unreadable-trace-line") << i;
+        EXPECT_NO_THROW(prettyTraceEvent(events[i])) << i;
+        EXPECT_NO_THROW(storyLine(events[i])) << i;
+    }
+    EXPECT_EQ(events[4]["event"], "springboard-ready");
+}
+
+TEST(TraceStory, AKillWithoutATargetIsToldAsFindingNothing)
+{
+    Json kill { { "time", 1 }, { "pid", 2 }, { "process", "killall" }, { "event", "kill" }, { "name", "Game" } };
+    auto line = storyLine(kill);
+    ASSERT_TRUE(line);
+    EXPECT_NE(line->find("found no process named Game"), std::string::npos) << *line;
 }
 
 TEST(TraceFollower, PrettyLinesShowTimeProcessEventAndFields)
