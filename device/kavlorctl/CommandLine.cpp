@@ -216,6 +216,15 @@ int CommandLine::run(int argc, const char* const* argv)
 {
     CLI::App app("kavlorctl", "kavlorctl");
     declare(app);
+    // A malformed command line is bad input like any other: one line naming the problem
+    // (CLI11's own message adds a second line).
+    app.failure_message([](const CLI::App* failed, const CLI::Error& error) {
+        // CLI11 checks for a missing subcommand before words it did not expect, so
+        // `kavlorctl dance` would only hear that a subcommand is required.
+        auto unexpected = failed->remaining();
+        std::string problem = unexpected.empty() ? error.what() : fmt::format("unknown command or argument '{}'", unexpected.front());
+        return fmt::format("kavlorctl: {} (kavlorctl --help shows the usage)\n", problem);
+    });
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

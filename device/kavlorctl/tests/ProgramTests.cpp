@@ -9,6 +9,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +125,28 @@ TEST_F(ProgramTest, MurvexIsStartedWithItsWordsInTheSameDeviceAndWaitedFor)
     auto result = run({ "murvex", "setWallGuest", "/var/mobile/wall.png" });
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     EXPECT_EQ(result.standardOutput, "args: setWallGuest /var/mobile/wall.png\nroot: " + m_root + "\n");
+}
+
+// A malformed command line is refused like any other bad input: one line on standard
+// error naming what is wrong, a non-zero exit, nothing written.
+TEST_F(ProgramTest, AMalformedCommandLineGetsOneLineNamingTheProblem)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        { { "set", "toggleKavlor" }, "VALUE" },
+        { { "user", "add", "Ann" }, "--passcode" },
+        { { "user", "add", "Ann", "--passcode" }, "--passcode" },
+        { { "user" }, "subcommand" },
+        { { "dance" }, "dance" },
+    };
+    for (const auto& [arguments, named] : cases) {
+        auto result = run(arguments);
+        EXPECT_NE(result.exitStatus, 0) << arguments[0];
+        EXPECT_THAT(result.standardError, HasSubstr("kavlorctl: ")) << arguments[0];
+        EXPECT_THAT(result.standardError, HasSubstr(named)) << arguments[0];
+        EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1) << result.standardError;
+    }
+    EXPECT_FALSE(std::filesystem::exists(hostPath(kUserData)));
+    EXPECT_FALSE(std::filesystem::exists(hostPath(kSettings)));
 }
 
 TEST_F(ProgramTest, EverySubcommandHasHelp)
