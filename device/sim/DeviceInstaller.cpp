@@ -85,14 +85,23 @@ void copyBuilt(const BuiltFile& file, const fs::path& root)
         throw InstallError(fmt::format("cannot copy {} to {}: {}", file.builtPath, target.string(), error.message()));
 }
 
+// Written beside and renamed into place, like the programs: a SpringBoard or murvex that
+// starts while the device is made again reads the old file or the new one, never half.
 void writePlist(const fs::path& target, const id& value)
 {
     auto bytes = PropertyList::serialize(value, PropertyList::Format::XML);
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    fs::path aside = target;
+    aside += ".installing";
+    std::ofstream out(aside, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (bytes.empty() || !out)
+    std::error_code error;
+    if (!bytes.empty() && out)
+        fs::rename(aside, target, error);
+    if (bytes.empty() || !out || error) {
+        fs::remove(aside, error);
         throw InstallError(fmt::format("cannot write {}", target.string()));
+    }
 }
 
 // A home screen as a new device has it: the dock and two pages of apps.

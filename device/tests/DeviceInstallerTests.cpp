@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -90,6 +91,31 @@ TEST(DeviceInstaller, RefusesAFolderInUseAndReinstallingKeepsTheData)
     layout >> contents;
     EXPECT_EQ(contents, "kept") << "the home screen a person arranged is kept";
     EXPECT_EQ(PropertyList::readDictionaryFile("/System/Library/CoreServices/SystemVersion.plist")->valueForKey<NSString>("ProductVersion")->utf8(), "13.7");
+}
+
+// A SpringBoard that starts while the device is made again reads the old configuration or
+// the new one, never half of one: each file is replaced whole, not rewritten in place.
+TEST(DeviceInstaller, ReinstallingReplacesTheConfigurationFilesWhole)
+{
+    TempDeviceRoot root;
+    DeviceInstaller::install(root.path(), DeviceSpec {}, false);
+    auto inodeOf = [](const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        return info.st_ino;
+    };
+    std::vector<std::string> files { root.host("/System/Library/CoreServices/SystemVersion.plist"), root.host("/var/mobile/Library/kavlor-device.plist") };
+    std::vector<ino_t> before;
+    for (const auto& file : files)
+        before.push_back(inodeOf(file));
+
+    DeviceInstaller::install(root.path(), DeviceSpec {}, true);
+
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_NE(inodeOf(files[i]), before[i]) << files[i];
+        EXPECT_FALSE(fs::exists(files[i] + ".installing")) << files[i];
+    }
+    EXPECT_TRUE(PropertyList::readDictionaryFile("/var/mobile/Library/kavlor-device.plist"));
 }
 
 TEST(DeviceInstaller, NamesTheValueAPersonGotWrong)

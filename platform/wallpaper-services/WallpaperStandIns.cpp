@@ -27,11 +27,22 @@ void install(const StandIn& standIn, const std::filesystem::path& root)
     fs::create_directories(target.parent_path(), error);
     if (error)
         throw std::runtime_error("cannot make the folder " + target.parent_path().string() + ": " + error.message());
-    fs::copy_file(standIn.builtPath, target, fs::copy_options::overwrite_existing, error);
-    if (error)
+    // Copied beside and renamed into place: a program that has the old library mapped
+    // (murvex while the device is made again) keeps its file; writing into that file
+    // would change the code under it.
+    fs::path aside = target;
+    aside += ".installing";
+    fs::copy_file(standIn.builtPath, aside, fs::copy_options::overwrite_existing, error);
+    if (!error)
+        fs::permissions(aside, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
+            fs::perm_options::replace, error);
+    if (!error)
+        fs::rename(aside, target, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(aside, ignored);
         throw std::runtime_error(std::string("cannot copy ") + standIn.builtPath + " to " + target.string() + ": " + error.message());
-    fs::permissions(target, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
-        fs::perm_options::replace, error);
+    }
 }
 
 } // namespace

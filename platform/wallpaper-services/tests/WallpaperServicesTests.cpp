@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -138,6 +139,32 @@ TEST_F(WallpaperServices, TheRecordOfSetImagesDescribesEachAppearance)
     EXPECT_TRUE(lines[0]["dark"]["mode"].is_null());
     // The light appearance's picture is the one shown.
     EXPECT_EQ(decodeCPBitmap(read(kFolder + "HomeBackground.cpbitmap")).at(0), light);
+}
+
+// A program running with a stand-in loaded (murvex, say) keeps the library it mapped when
+// the device is made again (kavlor-sim init --force): the new copy takes the file's place,
+// it is not written into the mapped file.
+TEST_F(WallpaperServices, ReinstallingReplacesEachLibraryInsteadOfWritingIntoIt)
+{
+    auto inodeOf = [](const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        return info.st_ino;
+    };
+    const char* const libraries[] = { kJailbreakLibraryPath, kSpringBoardFoundationPath, kSpringBoardUIServicesPath };
+    std::vector<ino_t> before;
+    for (const char* library : libraries)
+        before.push_back(inodeOf(m_root + library));
+
+    installWallpaperStandIns(m_root);
+
+    for (size_t i = 0; i < std::size(libraries); ++i) {
+        std::string path = m_root + libraries[i];
+        EXPECT_NE(inodeOf(path), before[i]) << path;
+        EXPECT_EQ(::access(path.c_str(), R_OK | X_OK), 0) << path;
+        for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path()))
+            EXPECT_EQ(entry.path().filename().string().find(".installing"), std::string::npos) << entry.path();
+    }
 }
 
 TEST(WallpaperThumbnail, EachPixelIsTheAverageOfTheBlockItCovers)
