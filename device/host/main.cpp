@@ -69,7 +69,11 @@ HostOptions parseOptions(int argc, char** argv)
             std::exit(0);
         } else if (argument == "--list-hooks") {
             options.listHooks = true;
-        } else if (argument == "--device" && i + 1 < argc) {
+        } else if (argument == "--device") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "SpringBoard: --device needs the device root (a folder made by `kavlor-sim init DIR`)\n");
+                std::exit(2);
+            }
             std::error_code error;
             auto root = std::filesystem::absolute(argv[++i], error);
             ::setenv("KAVLOR_DEVICE_ROOT", root.c_str(), 1);

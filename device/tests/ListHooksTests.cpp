@@ -132,6 +132,10 @@ TEST(ListHooksAlone, WithoutADeviceRootItSaysWhatIsMissing)
     auto missing = runChild(SPRINGBOARD_HOST_PATH, { "--list-hooks" }, 30);
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_NE(missing.err.find("kavlor-sim init"), std::string::npos) << missing.err;
+
+    auto noFolder = runChild(SPRINGBOARD_HOST_PATH, { "--list-hooks", "--device" }, 30);
+    EXPECT_EQ(noFolder.exitStatus, 2);
+    EXPECT_NE(noFolder.err.find("--device needs the device root"), std::string::npos) << noFolder.err;
 }
 
 } // namespace
