@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -65,12 +66,13 @@ std::vector<Entry> list()
     if (error)
         return entries;
     for (const auto& file : it) {
+        // Only the digits of a pid name an entry: "PID.XXXXXX" is an entry still being
+        // written aside, which is neither listed nor removed.
+        std::string fileName = file.path().filename().string();
         pid_t pid = 0;
-        try {
-            pid = static_cast<pid_t>(std::stol(file.path().filename().string()));
-        } catch (...) {
+        auto [end, failure] = std::from_chars(fileName.data(), fileName.data() + fileName.size(), pid);
+        if (failure != std::errc() || end != fileName.data() + fileName.size())
             continue;
-        }
         std::ifstream in(file.path());
         std::string name, startTime;
         std::getline(in, name);

@@ -336,6 +336,21 @@ TEST(ProcessTable, FindsLiveProcessesByNameAndForgetsEndedOnes)
     EXPECT_EQ(ProcessTable::findByName("Tester").size(), 1u);
 }
 
+// An entry is written aside ("PID.XXXXXX") and renamed into place. A reader that took the
+// file in flight for the entry of PID would list it half-written, or remove it as stale
+// and make the writer's rename fail.
+TEST(ProcessTable, AnEntryStillBeingWrittenIsLeftAlone)
+{
+    TempDeviceRoot root;
+    ASSERT_TRUE(ProcessTable::add(::getpid(), "Half"));
+    std::string entry = root.host("/var/run/kavlor/processes/" + std::to_string(::getpid()));
+    std::string inFlight = entry + ".Ab12Cd";
+    std::filesystem::rename(entry, inFlight);
+
+    EXPECT_TRUE(ProcessTable::findByName("Half").empty());
+    EXPECT_TRUE(std::filesystem::exists(inFlight));
+}
+
 TEST(ProcessTable, AnEntryWhosePidWasReusedIsNotThatProcess)
 {
     TempDeviceRoot root;
