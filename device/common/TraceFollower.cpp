@@ -24,6 +24,14 @@ bool hasTheLinesOwnFields(const nlohmann::ordered_json& event)
         && has("event", [](const auto& value) { return value.is_string(); });
 }
 
+// The text with every byte that is not part of valid UTF-8 replaced by U+FFFD, so that
+// the event can be printed as JSON (which refuses invalid UTF-8) and for a person.
+std::string asValidUTF8(const std::string& text)
+{
+    auto quoted = nlohmann::ordered_json(text).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return nlohmann::ordered_json::parse(quoted).get<std::string>();
+}
+
 } // namespace
 
 TraceFollower::TraceFollower(std::string hostPath, bool fromEnd)
@@ -63,7 +71,7 @@ std::vector<nlohmann::ordered_json> TraceFollower::readNew()
             continue;
         auto event = nlohmann::ordered_json::parse(line, nullptr, false);
         if (event.is_discarded() || !hasTheLinesOwnFields(event))
-            event = nlohmann::ordered_json { { "event", "unreadable-trace-line" }, { "text", line } };
+            event = nlohmann::ordered_json { { "event", "unreadable-trace-line" }, { "text", asValidUTF8(line) } };
         events.push_back(std::move(event));
     }
     m_partial.erase(0, start);

@@ -161,9 +161,15 @@ void ScenarioRunner::runLine(const ScenarioLine& line)
     std::vector<std::string> arguments(line.words.begin() + 1, line.words.end());
     try {
         command->run(*this, arguments);
-    } catch (...) {
+    } catch (const ScenarioFailure&) {
         collectTrace(true);
         throw;
+    } catch (const std::exception& error) {
+        // Anything else that stops a line (a word no request can carry, a file system
+        // error) fails the line like a missed expectation, so the run ends with the line
+        // named and the device stopped instead of aborting.
+        collectTrace(true);
+        throw ScenarioFailure(fmt::format("the line could not be carried out: {}", error.what()));
     }
     collectTrace(true);
 }

@@ -165,6 +165,22 @@ TEST(TraceFollower, ALineWhoseOwnFieldsHaveOtherTypesIsUnreadable)
     EXPECT_EQ(events[4]["event"], "springboard-ready");
 }
 
+// A line that is not even UTF-8 is kept as text that is: printing it (as JSON or for a
+// person) must not throw.
+TEST(TraceFollower, ALineThatIsNotUTF8IsHandedOutAsValidText)
+{
+    TempDeviceRoot root;
+    std::string path = root.host("/trace.jsonl");
+    TraceFollower follower(path, true);
+    appendRaw(path, "not json caf\xe9 at all\n");
+    auto events = follower.readNew();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0]["event"], "unreadable-trace-line");
+    EXPECT_NO_THROW(events[0].dump());
+    EXPECT_NO_THROW(prettyTraceEvent(events[0]));
+    EXPECT_NE(events[0]["text"].get<std::string>().find("not json caf"), std::string::npos);
+}
+
 TEST(TraceStory, AKillWithoutATargetIsToldAsFindingNothing)
 {
     Json kill { { "time", 1 }, { "pid", 2 }, { "process", "killall" }, { "event", "kill" }, { "name", "Game" } };

@@ -293,6 +293,18 @@ TEST_F(DeviceRun, AFailingExpectationEndsTheRunWithAMessageNamingTheLine)
     EXPECT_TRUE(again.succeeded()) << again.describe() << again.err;
 }
 
+// A line the runner cannot carry out for a reason of its own (here a name that is not
+// UTF-8, which no request to SpringBoard can carry) fails like a missed expectation: the
+// line named, the device stopped, no abort.
+TEST_F(DeviceRun, ALineThatCannotBeCarriedOutFailsTheRunNamingIt)
+{
+    EXPECT_EQ(runner().runScript("boot\npost-local caf\xe9\n", "latin1.txt"), 1);
+    EXPECT_NE(m_err.str().find("latin1.txt:2: "), std::string::npos) << m_err.str();
+    EXPECT_NE(m_err.str().find("UTF-8"), std::string::npos) << m_err.str();
+    EXPECT_FALSE(runner().isBooted());
+    EXPECT_EQ(eventsNamed("shutdown").size(), 1u);
+}
+
 TEST_F(DeviceRun, AScriptThatIsAFolderIsRefusedRatherThanRunAsEmpty)
 {
     ChildResult result = runChild(KAVLOR_SIM_PATH, { "run", m_root.path(), m_root.host("/var") }, 60);
