@@ -57,7 +57,14 @@ std::vector<int> killApps(const std::string& name, int signalNumber)
 {
     std::vector<int> pids;
     nlohmann::ordered_json request { { "command", "kill-app" }, { "name", name }, { "signal", signalNumber } };
-    auto result = ControlClient::request(LocalSocket::nameFor("springboard"), request, 30);
+    ControlClient::Result result;
+    try {
+        result = ControlClient::request(LocalSocket::nameFor("springboard"), request, 30);
+    } catch (const nlohmann::json::exception&) {
+        // SpringBoard's channel speaks JSON, which holds UTF-8 only: a name that is not
+        // UTF-8 is the name of no app SpringBoard runs.
+        return pids;
+    }
     if (result.status == ControlClient::Status::NoServer)
         return pids;
     if (!result.ok()) {

@@ -182,6 +182,11 @@ TEST_F(DeviceRun, KillallEndsAnAppAndSpringBoardSeesItEnd)
     )");
     ChildResult again = runChild(m_root.host("/usr/bin/killall"), { "Notes" }, 10);
     EXPECT_EQ(again.exitStatus, 1) << "nothing named Notes runs any more";
+    // A name that is not UTF-8 names no app (SpringBoard's channel speaks JSON) and is no
+    // reason for killall to abort.
+    ChildResult latin1 = runChild(m_root.host("/usr/bin/killall"), { "caf\xe9" }, 10);
+    EXPECT_EQ(latin1.exitStatus, 1) << latin1.describe() << latin1.err;
+    EXPECT_NE(latin1.err.find("No matching processes"), std::string::npos) << latin1.err;
 }
 
 TEST_F(DeviceRun, ARespringFromInsideSpringBoardNeverReturnsToItsCaller)
