@@ -34,7 +34,9 @@ static std::optional<std::vector<uint8_t>> readOpenFile(int fd, std::size_t maxB
 
 std::optional<std::vector<uint8_t>> readFile(std::string_view path, std::size_t maxBytes)
 {
-    int fd = ::open(devicePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or a device at the path is refused by the type test
+    // instead of blocking the open until a writer comes; regular files read as ever.
+    int fd = ::open(devicePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     std::optional<std::vector<uint8_t>> bytes;

@@ -14,6 +14,8 @@ namespace {
 
 timespec toTimespec(double seconds)
 {
+    // A timer decades away waits no longer than this; beyond time_t, ppoll would refuse.
+    seconds = std::min(seconds, 1e9);
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(seconds);
     ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -78,6 +79,13 @@ TEST_F(PropertyListTest, GarbageMissingFilesAndWrongRootTypesReadAsNothing)
     ASSERT_TRUE(PropertyList::writeFile("/var/array.plist", NSArray::array({ "x"_ns })));
     EXPECT_TRUE(PropertyList::readFile("/var/array.plist"));
     EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile("/var/array.plist"));
+}
+
+TEST_F(PropertyListTest, AFifoAtThePathReadsAsNothingWithoutWaitingForAWriter)
+{
+    ASSERT_EQ(mkfifo((m_root / "var/pipe.plist").c_str(), 0644), 0);
+    EXPECT_FALSE(FileSystem::readFile("/var/pipe.plist"));
+    EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile("/var/pipe.plist"));
 }
 
 TEST_F(PropertyListTest, ValuesThatAreNotPropertyListsAreNotWritten)
