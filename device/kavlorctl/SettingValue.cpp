@@ -1,6 +1,7 @@
 #include "SettingValue.h"
 
 #include "KavlorctlError.h"
+#include "SettingText.h"
 
 #include <algorithm>
 #include <array>
@@ -72,21 +73,7 @@ id parse(std::string_view key, const std::string& text, std::optional<SettingTyp
 
 std::string format(const id& value)
 {
-    if (auto number = value.as<NSNumber>()) {
-        switch (number->kind()) {
-        case NSNumber::Kind::Boolean:
-            return number->boolValue() ? "true" : "false";
-        case NSNumber::Kind::Integer:
-            return std::to_string(number->integerValue());
-        case NSNumber::Kind::Real:
-            return fmt::format("{}", number->doubleValue());
-        }
-    }
-    if (auto text = value.as<NSString>())
-        return text->utf8();
-    if (auto data = value.as<NSData>())
-        return fmt::format("<data, {} bytes>", data->length());
-    return describe(value);
+    return settingText(value, BooleanWords::TrueFalse);
 }
 
 } // namespace SettingValue

@@ -1,6 +1,7 @@
 #include "SettingValues.h"
 
 #include "NSObjectValues.h"
+#include "SettingText.h"
 #include "SettingsFile.h"
 
 #include <fmt/format.h>
@@ -26,21 +27,7 @@ id readKavlorSetting(const std::string& key)
 
 std::string renderSettingValue(const id& value)
 {
-    if (auto number = value.as<NSNumber>()) {
-        switch (number->kind()) {
-        case NSNumber::Kind::Boolean:
-            return number->boolValue() ? "YES" : "NO";
-        case NSNumber::Kind::Integer:
-            return std::to_string(number->integerValue());
-        case NSNumber::Kind::Real:
-            return fmt::format("{}", number->doubleValue());
-        }
-    }
-    if (auto text = value.as<NSString>())
-        return text->utf8();
-    if (auto data = value.as<NSData>())
-        return fmt::format("<{} bytes>", data->length());
-    return describe(value);
+    return settingText(value, BooleanWords::YesNo);
 }
 
 std::string renderSettingForPerson(const id& value)
