@@ -10,8 +10,11 @@ all: configure
 setup:
 	scripts/setup
 
+# ccache, where the machine has it, keeps rebuilds of unchanged files cheap.
+LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
 configure:
-	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
 
 test: setup all
 	cd $(BUILD) && ctest --output-on-failure -j2
