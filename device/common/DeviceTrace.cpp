@@ -23,11 +23,6 @@ std::string& storedProcessName()
     return name;
 }
 
-Observer& storedObserver()
-{
-    static Observer observer;
-    return observer;
-}
 
 bool isReserved(const std::string& key)
 {
@@ -83,14 +78,8 @@ void write(const std::string& event, const nlohmann::ordered_json& fields)
     // process this event announces (a spawn) stamps its own events at the same time.
     DeviceClock::publishIfMoved();
     appendLine(formatLine(DeviceClock::now(), static_cast<int>(::getpid()), storedProcessName(), event, fields));
-    if (storedObserver())
-        storedObserver()(event, fields);
 }
 
-void setObserver(Observer observer)
-{
-    storedObserver() = std::move(observer);
-}
 
 void install(std::string processName)
 {

@@ -23,12 +23,6 @@ const std::string& processName();
 // without install(). Fields named time, pid, process or event are kept under "field-NAME".
 void write(const std::string& event, const nlohmann::ordered_json& fields = nlohmann::ordered_json::object());
 
-// Calls `observer` for every event this process writes (after it was written), so that a
-// process can react to what its libraries report (the host learns the tweak's hook groups
-// this way). One observer; null removes it.
-using Observer = std::function<void(const std::string& event, const nlohmann::ordered_json& fields)>;
-void setObserver(Observer observer);
-
 // The JSON line (without the line feed) for an event, as write() would append it.
 std::string formatLine(double time, int pid, const std::string& process, const std::string& event,
                        const nlohmann::ordered_json& fields);

@@ -2,6 +2,7 @@
 
 #include "Runtime.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace HookListing {
@@ -14,6 +15,39 @@ std::vector<Row> installedRows()
         rows.push_back({ method.className, method.selector, method.kind == InstalledKind::Replaced ? "replaced" : "added", library });
     }
     return rows;
+}
+
+std::vector<std::string> groups(const std::vector<Row>& rows)
+{
+    // One method of each group that every system has: its presence tells the group.
+    struct Marker {
+        const char* group;
+        const char* className;
+        const char* selector;
+    };
+    static const Marker markers[] {
+        { "panel", "", "userAccountView" },
+        { "base", "SpringBoard", "applicationDidFinishLaunching:" },
+        { "switching", "SBHomeScreenViewController", "viewDidAppear:" },
+        { "guest", "UIStatusBarWindow", "timerFired" },
+    };
+    std::vector<std::string> found;
+    for (const auto& marker : markers) {
+        bool present = std::any_of(rows.begin(), rows.end(), [&](const Row& row) {
+            return row.selector == marker.selector && (!*marker.className || row.className == marker.className);
+        });
+        if (present)
+            found.push_back(marker.group);
+    }
+    return found;
+}
+
+std::string joinedGroups(const std::vector<Row>& rows)
+{
+    std::string joined;
+    for (const auto& group : groups(rows))
+        joined += (joined.empty() ? "" : ",") + group;
+    return joined;
 }
 
 std::string format(const Row& row)

@@ -17,6 +17,10 @@ struct Row {
 };
 
 std::vector<Row> installedRows();
+// The hook groups a SpringBoard got, in the order the library installs them ("panel",
+// "base", "switching", "guest"), told by one method each group always brings.
+std::vector<std::string> groups(const std::vector<Row>& rows);
+std::string joinedGroups(const std::vector<Row>& rows); // "panel,base,switching"
 // "CLASS\tSELECTOR\tKIND\tLIBRARY"
 std::string format(const Row& row);
 nlohmann::ordered_json toJson(const std::vector<Row>& rows);

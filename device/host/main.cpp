@@ -168,14 +168,8 @@ int main(int argc, char** argv)
 
     // --list-hooks inspects; it is not a start of the device's SpringBoard, so it leaves
     // the device's trace alone.
-    std::string hookGroups;
-    if (!options.listHooks) {
+    if (!options.listHooks)
         DeviceTrace::install("SpringBoard");
-        DeviceTrace::setObserver([&hookGroups](const std::string& event, const nlohmann::ordered_json& fields) {
-            if (event == "hook-groups")
-                hookGroups = fields.value("groups", std::string());
-        });
-    }
     DeviceClock::adoptFor(RunLoop::main());
 
     SpringBoardPlatform platform = SpringBoardPlatform::forThisDevice();
@@ -184,6 +178,10 @@ int main(int argc, char** argv)
 
     if (options.listHooks)
         return listHooks();
+
+    // What the tweaks installed tells which of the library's hook groups this start got.
+    std::string hookGroups = HookListing::joinedGroups(HookListing::installedRows());
+    DeviceTrace::write("hook-groups", { { "groups", hookGroups } });
 
     DeviceTrace::write("springboard-start",
         { { "ios", platform.versionText() }, { "idiom", platform.idiomName() }, { "groups", hookGroups } });

@@ -1,14 +1,14 @@
 #include "AccountChangeNotice.h"
 
 #include "CFNotificationCenter.h"
-#include "DevicePaths.h"
+#include "KavlorSchema.h"
 
 namespace AccountChangeNotice {
 
 void post()
 {
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-        DevicePaths::kAccountsChangedNotification, nullptr, nullptr, true);
+        KavlorSchema::kAccountsChangedNotification, nullptr, nullptr, true);
 }
 
 } // namespace AccountChangeNotice

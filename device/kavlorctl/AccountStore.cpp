@@ -1,7 +1,7 @@
 #include "AccountStore.h"
 
 #include "AccountFilesLock.h"
-#include "DevicePaths.h"
+#include "KavlorSchema.h"
 #include "FeatureToggles.h"
 #include "KavlorctlError.h"
 #include "PlistDocument.h"
@@ -17,12 +17,12 @@ const char* const kAppListDescription = "app-list file";
 
 PlistDocument loadUserData()
 {
-    return PlistDocument::load(DevicePaths::kUserDataFile, kUserDataDescription);
+    return PlistDocument::load(KavlorSchema::kUserDataPath, kUserDataDescription);
 }
 
 PlistDocument loadAppList()
 {
-    return PlistDocument::load(DevicePaths::kAppListFile, kAppListDescription);
+    return PlistDocument::load(KavlorSchema::kAppListPath, kAppListDescription);
 }
 
 void requireUser(const PlistDocument& userData, const std::string& name)
@@ -41,7 +41,7 @@ Id<NSDictionary> appListEntry(const PlistDocument& appList, const std::string& n
     auto dictionary = entry.as<NSDictionary>();
     if (!dictionary)
         throw KavlorctlError(fmt::format("the entry for '{}' in {} is not a dictionary; nothing was changed", name, appList.hostPath()));
-    id disabled = dictionary->objectForKey("Disabled");
+    id disabled = dictionary->objectForKey(KavlorSchema::kDisabledKey);
     if (disabled && !disabled.as<NSArray>())
         throw KavlorctlError(fmt::format("\"Disabled\" of '{}' in {} is not an array; nothing was changed", name, appList.hostPath()));
     return dictionary->mutableCopy();
@@ -49,7 +49,7 @@ Id<NSDictionary> appListEntry(const PlistDocument& appList, const std::string& n
 
 std::vector<id> disabledItems(const Id<NSDictionary>& entry)
 {
-    auto disabled = entry->valueForKey<NSArray>("Disabled");
+    auto disabled = entry->valueForKey<NSArray>(KavlorSchema::kDisabledKey);
     return disabled ? disabled->items() : std::vector<id>{};
 }
 
@@ -86,7 +86,7 @@ DisabledApps changeDisabledApps(const std::string& name, const std::vector<std::
     // Both changes only ever add or only ever remove, so the count tells whether they did.
     bool changed = after.size() != before.size();
     if (changed) {
-        entry->setObject(NSArray::array(after), "Disabled");
+        entry->setObject(NSArray::array(after), KavlorSchema::kDisabledKey);
         appList.root()->setObject(entry, name);
         appList.save();
     }
@@ -103,9 +103,9 @@ AccountSummary summarise(const Id<NSString>& key, const id& value, const PlistDo
     if (!record)
         return summary;
     summary.isRecord = true;
-    auto passcode = record->valueForKey<NSString>("PassCode");
+    auto passcode = record->valueForKey<NSString>(KavlorSchema::RecordKey::passCode);
     summary.hasPasscode = passcode && passcode->length() > 0;
-    if (auto toggles = record->valueForKey<NSDictionary>("toggleData")) {
+    if (auto toggles = record->valueForKey<NSDictionary>(KavlorSchema::RecordKey::toggleData)) {
         for (const auto& toggle : FeatureToggles::kAll) {
             auto on = toggles->valueForKey<NSNumber>(toggle.index);
             if (!on || !on->boolValue())
@@ -116,7 +116,7 @@ AccountSummary summarise(const Id<NSString>& key, const id& value, const PlistDo
                 summary.blocked.push_back(toggle.name);
         }
     }
-    if (auto limit = record->valueForKey<NSNumber>("LimitedTime"))
+    if (auto limit = record->valueForKey<NSNumber>(KavlorSchema::RecordKey::limitedTime))
         summary.limitedTime = limit->integerValue();
     return summary;
 }
@@ -138,7 +138,7 @@ void AccountStore::checkBundleIds(const std::vector<std::string>& bundleIds)
 
 bool AccountStore::addUser(const Id<NSDictionary>& record, bool replace) const
 {
-    std::string name = record->valueForKey<NSString>("UserName")->utf8();
+    std::string name = record->valueForKey<NSString>(KavlorSchema::RecordKey::userName)->utf8();
     AccountFilesLock lock;
     PlistDocument userData = loadUserData();
     bool exists = static_cast<bool>(userData.root()->objectForKey(name));

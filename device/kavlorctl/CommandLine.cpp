@@ -2,7 +2,7 @@
 
 #include "AccountChangeNotice.h"
 #include "AccountStore.h"
-#include "DevicePaths.h"
+#include "KavlorSchema.h"
 #include "DeviceTrace.h"
 #include "FeatureToggles.h"
 #include "KavlorctlError.h"
@@ -151,7 +151,7 @@ int CommandLine::runGet() const
     }
     auto value = settings.get(m_key);
     if (!value) {
-        m_err << "kavlorctl: no setting '" << m_key << "' in " << DevicePaths::kSettingsDomain << "\n";
+        m_err << "kavlorctl: no setting '" << m_key << "' in " << KavlorSchema::kSettingsDomain << "\n";
         return 1;
     }
     m_out << *value << "\n";
@@ -161,7 +161,7 @@ int CommandLine::runGet() const
 int CommandLine::runUnset() const
 {
     if (!SettingsEditor().unset(m_key))
-        m_err << "kavlorctl: there was no setting '" << m_key << "' in " << DevicePaths::kSettingsDomain << "\n";
+        m_err << "kavlorctl: there was no setting '" << m_key << "' in " << KavlorSchema::kSettingsDomain << "\n";
     return 0;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// The six switches of a guest record's "toggleData": their indices ("0".."5") and the
-// names kavlorctl uses for them on the command line.
+// The six switches of a guest record's "toggleData" (their indices are KavlorSchema's) and
+// the names kavlorctl uses for them on the command line.
+
+#include "KavlorSchema.h"
 
 #include <array>
 #include <optional>
@@ -16,15 +18,15 @@ struct Toggle {
 };
 
 inline constexpr std::array<Toggle, 6> kAll { {
-    { "0", "control-center" },
-    { "1", "notifications" },
-    { "2", "search" },
-    { "3", "today" },
-    { "4", "app-deletion" },
-    { "5", "time-limit" },
+    { KavlorSchema::Toggle::blockControlCenter, "control-center" },
+    { KavlorSchema::Toggle::blockNotifications, "notifications" },
+    { KavlorSchema::Toggle::blockSearch, "search" },
+    { KavlorSchema::Toggle::blockTodayView, "today" },
+    { KavlorSchema::Toggle::blockAppDeletion, "app-deletion" },
+    { KavlorSchema::Toggle::limitTime, "time-limit" },
 } };
 
-inline constexpr std::string_view kTimeLimitIndex = "5";
+inline constexpr std::string_view kTimeLimitIndex = KavlorSchema::Toggle::limitTime;
 
 // The index for a command-line name; nothing for an unknown name.
 std::optional<std::string> indexForName(std::string_view name);

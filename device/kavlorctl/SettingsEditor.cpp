@@ -1,21 +1,21 @@
 #include "SettingsEditor.h"
 
 #include "DeviceRoot.h"
-#include "DevicePaths.h"
+#include "KavlorSchema.h"
 #include "KavlorctlError.h"
 
 #include <fmt/format.h>
 
 SettingsEditor::SettingsEditor()
-    : m_preferences(HBPreferences::preferencesForIdentifier(DevicePaths::kSettingsDomain))
+    : m_preferences(HBPreferences::preferencesForIdentifier(KavlorSchema::kSettingsDomain))
 {
     if (!m_preferences)
-        throw KavlorctlError(fmt::format("cannot open the settings domain {}", DevicePaths::kSettingsDomain));
+        throw KavlorctlError(fmt::format("cannot open the settings domain {}", KavlorSchema::kSettingsDomain));
 }
 
 std::string SettingsEditor::settingsFilePath() const
 {
-    return devicePath(fmt::format("/var/mobile/Library/Preferences/{}.plist", DevicePaths::kSettingsDomain));
+    return devicePath(fmt::format("/var/mobile/Library/Preferences/{}.plist", KavlorSchema::kSettingsDomain));
 }
 
 void SettingsEditor::checkKey(const std::string& key) const

@@ -9,8 +9,9 @@ namespace TimeLimits {
 std::string describeTable()
 {
     std::string table;
-    for (size_t limit = 0; limit < kMinutes.size(); ++limit)
-        table += fmt::format("{}{}:{}", limit ? " " : "", limit, kMinutes[limit]);
+    const auto& minutes = KavlorSchema::kTimeLimitMinutes;
+    for (size_t limit = 0; limit < minutes.size(); ++limit)
+        table += fmt::format("{}{}:{}", limit ? " " : "", limit, minutes[limit]);
     return table;
 }
 

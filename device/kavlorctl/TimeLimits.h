@@ -1,23 +1,13 @@
 #pragma once
-// The guest time limits: "LimitedTime" 0..6 chooses one of these lengths in minutes, the
-// same table the library counts down from.
+// The guest time limits on kavlorctl's command line: "LimitedTime" 0..6 chooses one of the
+// lengths of KavlorSchema's table, the one the library counts down from.
 
-#include <array>
-#include <optional>
+#include "KavlorSchema.h"
+
 #include <string>
 #include <string_view>
 
 namespace TimeLimits {
-
-inline constexpr std::array<int, 7> kMinutes { 5, 10, 30, 45, 60, 120, 180 };
-
-// The minutes for a "LimitedTime" value; nothing outside 0..6.
-inline std::optional<int> minutesFor(long long limit)
-{
-    if (limit < 0 || limit >= static_cast<long long>(kMinutes.size()))
-        return std::nullopt;
-    return kMinutes[static_cast<size_t>(limit)];
-}
 
 // "0:5 1:10 2:30 ..." for help texts and error messages.
 std::string describeTable();

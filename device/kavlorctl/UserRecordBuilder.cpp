@@ -60,13 +60,13 @@ Id<NSDictionary> UserRecordBuilder::build(const UserOptions& options)
         wallpaper = ImageFile::readImage(*options.wallpaperPath, "wallpaper");
 
     auto record = NSDictionary::mutableDictionary();
-    record->setObject(NSString::string(options.name), "UserName");
-    record->setObject(NSData::data(std::move(avatar)), "profileIcon");
+    record->setObject(NSString::string(options.name), KavlorSchema::RecordKey::userName);
+    record->setObject(NSData::data(std::move(avatar)), KavlorSchema::RecordKey::profileIcon);
     if (wallpaper)
-        record->setObject(NSData::data(std::move(*wallpaper)), "WallPaperData");
-    record->setObject(NSString::string(options.passcode), "PassCode");
-    record->setObject(toggleData(blocked), "toggleData");
+        record->setObject(NSData::data(std::move(*wallpaper)), KavlorSchema::RecordKey::wallPaperData);
+    record->setObject(NSString::string(options.passcode), KavlorSchema::RecordKey::passCode);
+    record->setObject(toggleData(blocked), KavlorSchema::RecordKey::toggleData);
     if (limit)
-        record->setObject(NSNumber::numberWithInteger(*limit), "LimitedTime");
+        record->setObject(NSNumber::numberWithInteger(*limit), KavlorSchema::RecordKey::limitedTime);
     return record;
 }

@@ -46,7 +46,7 @@ Row rowFor(const AccountSummary& account)
 
 std::string timeLimitCell(const AccountSummary& account)
 {
-    std::optional<int> minutes = account.limitedTime ? TimeLimits::minutesFor(*account.limitedTime) : std::nullopt;
+    std::optional<int> minutes = account.limitedTime ? KavlorSchema::timeLimitMinutes(*account.limitedTime) : std::nullopt;
     if (!account.countdownOn)
         return minutes ? fmt::format("off ({} min)", *minutes) : "off";
     if (minutes)

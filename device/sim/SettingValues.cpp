@@ -1,5 +1,7 @@
 #include "SettingValues.h"
 
+#include "KavlorSchema.h"
+
 #include "NSObjectValues.h"
 #include "SettingText.h"
 #include "SettingsFile.h"
@@ -11,7 +13,7 @@
 std::vector<std::pair<std::string, id>> readKavlorSettings()
 {
     std::vector<std::pair<std::string, id>> entries;
-    auto domain = SettingsFile(kKavlorSettingsDomain).read();
+    auto domain = SettingsFile(KavlorSchema::kSettingsDomain).read();
     if (!domain)
         return entries;
     for (const auto& [key, value] : domain->entries())
@@ -21,7 +23,7 @@ std::vector<std::pair<std::string, id>> readKavlorSettings()
 
 id readKavlorSetting(const std::string& key)
 {
-    auto domain = SettingsFile(kKavlorSettingsDomain).read();
+    auto domain = SettingsFile(KavlorSchema::kSettingsDomain).read();
     return domain ? domain->objectForKey(key) : nil;
 }
 

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-inline constexpr const char* kKavlorSettingsDomain = "com.Quennic.KavlorPrefs";
 
 // The domain's keys and values in file order (empty when there is no file).
 std::vector<std::pair<std::string, id>> readKavlorSettings();

@@ -98,7 +98,7 @@ std::string sentence(const Json& event)
 
 bool leftOut(const Json& event)
 {
-    static const std::set<std::string> innerSteps { "initialiser", "hook-groups", "springboard-step", "springboard-did-finish-launching",
+    static const std::set<std::string> innerSteps { "settings-bind", "hook-groups", "springboard-step", "springboard-did-finish-launching",
         "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened" };
     std::string name = text(event, "event");
     if (innerSteps.count(name))

@@ -112,17 +112,21 @@ TEST_F(DeviceRun, ARespringStartsANewSpringBoardThatReadsTheSettingsAgain)
 
 TEST_F(DeviceRun, TheTweaksInitialisersRunOnceEachInOrderBeforeSpringBoardsOwnStartUp)
 {
+    // Seen from outside, each initialiser's settings object binds its keys: the main one
+    // four, then the colour and blur-view objects toggleCustomChroma, then the panel's
+    // isKavlorActive; all of it before SpringBoard's own start-up begins.
     play("boot");
-    std::vector<std::string> order;
+    std::vector<std::string> bindings;
     bool springBoardStartedFirst = false;
     for (const auto& event : runner().events()) {
         std::string name = event.value("event", std::string());
-        if (name == "initialiser")
-            order.push_back(event.value("name", std::string()));
-        if ((name == "springboard-step" || name == "springboard-start") && order.size() < 5)
+        if (name == "settings-bind" && event.value("domain", std::string()) == "com.Quennic.KavlorPrefs")
+            bindings.push_back(event.value("key", std::string()));
+        if ((name == "springboard-step" || name == "springboard-start") && bindings.size() < 7)
             springBoardStartedFirst = true;
     }
-    EXPECT_EQ(order, (std::vector<std::string> { "main", "second", "colour settings", "blur-view settings", "panel settings" }));
+    EXPECT_EQ(bindings, (std::vector<std::string> { "toggleKavlor", "hideLSAccount", "adminPasscode", "showImportantAlert",
+                            "toggleCustomChroma", "toggleCustomChroma", "isKavlorActive" }));
     EXPECT_FALSE(springBoardStartedFirst);
 }
 

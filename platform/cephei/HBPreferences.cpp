@@ -1,5 +1,7 @@
 #include "HBPreferences.h"
 
+#include "Trace.h"
+
 #include "SettingsDomain.h"
 
 #include <fmt/format.h>
@@ -131,12 +133,19 @@ bool HBPreferences::booleanFromStored(const id& stored, bool absentValue)
     return absentValue;
 }
 
+// Who binds which key, in what order, is how a watcher sees a tweak's settings objects made.
+void HBPreferences::traceBinding(std::string_view key) const
+{
+    Trace::emit("settings-bind", { { "domain", identifier() }, { "key", std::string(key) } });
+}
+
 void HBPreferences::registerBool(bool* variable, bool defaultValue, std::string_view key)
 {
     if (!variable) {
         complain(fmt::format("registerBool:default:forKey: {} was given no variable", key));
         return;
     }
+    traceBinding(key);
     if (!m_domain) {
         *variable = defaultValue;
         return;
@@ -154,6 +163,7 @@ void HBPreferences::registerObject(id* variable, const id& defaultValue, std::st
         complain(fmt::format("registerObject:default:forKey: {} was given no variable", key));
         return;
     }
+    traceBinding(key);
     if (!m_domain) {
         *variable = defaultValue;
         return;

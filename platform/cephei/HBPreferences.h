@@ -78,6 +78,7 @@ private:
     };
 
     bool write(std::string_view key, const id& value);
+    void traceBinding(std::string_view key) const;
 
     SettingsDomain* m_domain { nullptr };
     std::vector<BoolBinding> m_boolBindings;

@@ -1,106 +1,94 @@
-#include "FeatureBlocks.h"
+// The features a guest's toggles block: Control Centre, notifications of disabled apps, search,
+// the Today view, app deletion; and the icon-library search and lock-screen camera, blocked for
+// every guest.
 
-#include "MessageSend.h"
+#include "Hook.h"
 
-IMP originalShouldAllowControlCenterGesture;
-IMP originalPublishBulletin;
-IMP originalSearchGestureShouldBegin;
-IMP originalSearchBarLayoutSubviews;
-IMP originalTodayViewDidLoad;
-IMP originalLibrarySearchShouldBeginEditing;
-IMP originalIconLibraryTableLayoutSubviews;
-IMP originalMinusPageCount;
-IMP originalLayoutSubviewsForTodayView;
-IMP originalBeginPageStateTransition;
-IMP originalWidgetWrapperLayoutSubviews;
-IMP originalWidgetFooterDidMoveToWindow;
-IMP originalAllowsLockScreenTodayView;
-IMP originalAllowsTodayView;
-IMP originalAllowsLockScreenCamera;
-IMP originalAllowsLockScreenCameraSupported;
-IMP originalIconCloseBoxTapped;
+namespace {
 
-bool controlCenterShouldAllowGesture(id self, SEL _cmd)
-{
-    return callOriginal<bool>(originalShouldAllowControlCenterGesture, self, _cmd);
-}
+KAVLOR_HOOK(controlCenterGesture) = replace({ 12, HookGroup::Guest, "SBControlCenterController", "_shouldAllowControlCenterGesture" },
+    [](const Previous<bool()>& previous, id self, SEL _cmd) -> bool {
+        return previous(self, _cmd);
+    });
 
-void bulletinServerPublishBulletin(id self, SEL _cmd, id bulletin, unsigned long long destinations)
-{
-    callOriginal(originalPublishBulletin, self, _cmd, bulletin, destinations);
-}
+KAVLOR_HOOK(publishBulletin) = replace({ 13, HookGroup::Guest, "BBServer", "publishBulletin:destinations:" },
+    [](const Previous<void(id, unsigned long long)>& previous, id self, SEL _cmd, id bulletin, unsigned long long destinations) {
+        previous(self, _cmd, bulletin, destinations);
+    });
 
-bool searchScrollViewGestureShouldBegin(id self, SEL _cmd, id gestureRecognizer)
-{
-    return callOriginal<bool>(originalSearchGestureShouldBegin, self, _cmd, gestureRecognizer);
-}
+KAVLOR_HOOK(searchGesture) = replace({ 14, HookGroup::Guest, "SBSearchScrollView", "gestureRecognizerShouldBegin:" },
+    [](const Previous<bool(id)>& previous, id self, SEL _cmd, id gestureRecognizer) -> bool {
+        return previous(self, _cmd, gestureRecognizer);
+    });
 
-void searchBarLayoutSubviews(id self, SEL _cmd)
-{
-    callOriginal(originalSearchBarLayoutSubviews, self, _cmd);
-}
+KAVLOR_HOOK(searchBarLayout) = replace({ 15, HookGroup::Guest, "SBSearchBar", "layoutSubviews" },
+    [](const Previous<void()>& previous, id self, SEL _cmd) {
+        previous(self, _cmd);
+    });
 
-void todayViewControllerViewDidLoad(id self, SEL _cmd)
-{
-    callOriginal(originalTodayViewDidLoad, self, _cmd);
-}
+KAVLOR_HOOK(todayViewDidLoad) = replace({ 16, HookGroup::Guest, "SBTodayViewController", "viewDidLoad" },
+    [](const Previous<void()>& previous, id self, SEL _cmd) {
+        previous(self, _cmd);
+    });
 
-bool librarySearchShouldBeginEditing(id self, SEL _cmd, id searchBar)
-{
-    return callOriginal<bool>(originalLibrarySearchShouldBeginEditing, self, _cmd, searchBar);
-}
+KAVLOR_HOOK(librarySearch) = replace({ 17, HookGroup::Guest, "SBHLibrarySearchController", "searchBarShouldBeginEditing:" },
+    [](const Previous<bool(id)>& previous, id self, SEL _cmd, id searchBar) -> bool {
+        return previous(self, _cmd, searchBar);
+    });
 
-void iconLibraryTableLayoutSubviews(id self, SEL _cmd)
-{
-    callOriginal(originalIconLibraryTableLayoutSubviews, self, _cmd);
-}
+KAVLOR_HOOK(iconLibraryTableLayout) = replace({ 18, HookGroup::Guest, "_SBHIconLibraryTableView", "layoutSubviews" },
+    [](const Previous<void()>& previous, id self, SEL _cmd) {
+        previous(self, _cmd);
+    });
 
-long long rootFolderMinusPageCount(id self, SEL _cmd)
-{
-    return callOriginal<long long>(originalMinusPageCount, self, _cmd);
-}
+KAVLOR_HOOK(minusPageCount) = replace({ 19, HookGroup::Guest, "SBRootFolderView", "_minusPageCount" },
+    [](const Previous<long long()>& previous, id self, SEL _cmd) -> long long {
+        return previous(self, _cmd);
+    });
 
-void rootFolderLayoutTodayView(id self, SEL _cmd)
-{
-    callOriginal(originalLayoutSubviewsForTodayView, self, _cmd);
-}
+KAVLOR_HOOK(layoutTodayView) = replace({ 20, HookGroup::Guest, "SBRootFolderView", "_layoutSubviewsForTodayView" },
+    [](const Previous<void()>& previous, id self, SEL _cmd) {
+        previous(self, _cmd);
+    });
 
-void rootFolderBeginPageStateTransition(id self, SEL _cmd, long long state, bool animated, bool interactive)
-{
-    callOriginal(originalBeginPageStateTransition, self, _cmd, state, animated, interactive);
-}
+KAVLOR_HOOK(beginPageStateTransition) = replace({ 21, HookGroup::Guest, "SBRootFolderView", "beginPageStateTransitionToState:animated:interactive:" },
+    [](const Previous<void(long long, bool, bool)>& previous, id self, SEL _cmd, long long state, bool animated, bool interactive) {
+        previous(self, _cmd, state, animated, interactive);
+    });
 
-void widgetWrapperLayoutSubviews(id self, SEL _cmd)
-{
-    callOriginal(originalWidgetWrapperLayoutSubviews, self, _cmd);
-}
+KAVLOR_HOOK(widgetWrapperLayout) = replace({ 22, HookGroup::Guest, "WGWidgetWrapperView", "layoutSubviews" },
+    [](const Previous<void()>& previous, id self, SEL _cmd) {
+        previous(self, _cmd);
+    });
 
-void widgetFooterDidMoveToWindow(id self, SEL _cmd)
-{
-    callOriginal(originalWidgetFooterDidMoveToWindow, self, _cmd);
-}
+KAVLOR_HOOK(widgetFooterMovedToWindow) = replace({ 23, HookGroup::Guest, "WGWidgetListFooterView", "didMoveToWindow" },
+    [](const Previous<void()>& previous, id self, SEL _cmd) {
+        previous(self, _cmd);
+    });
 
-bool allowsLockScreenTodayView(id self, SEL _cmd, id* explanation)
-{
-    return callOriginal<bool>(originalAllowsLockScreenTodayView, self, _cmd, explanation);
-}
+KAVLOR_HOOK(lockScreenTodayView) = replace({ 24, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityLockScreenTodayViewWithExplanation:" },
+    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
+        return previous(self, _cmd, explanation);
+    });
 
-bool allowsTodayView(id self, SEL _cmd, id* explanation)
-{
-    return callOriginal<bool>(originalAllowsTodayView, self, _cmd, explanation);
-}
+KAVLOR_HOOK(todayView) = replace({ 25, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityTodayViewWithExplanation:" },
+    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
+        return previous(self, _cmd, explanation);
+    });
 
-bool allowsLockScreenCamera(id self, SEL _cmd, id* explanation)
-{
-    return callOriginal<bool>(originalAllowsLockScreenCamera, self, _cmd, explanation);
-}
+KAVLOR_HOOK(lockScreenCamera) = replace({ 26, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityLockScreenCameraWithExplanation:" },
+    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
+        return previous(self, _cmd, explanation);
+    });
 
-bool allowsLockScreenCameraSupported(id self, SEL _cmd, id* explanation)
-{
-    return callOriginal<bool>(originalAllowsLockScreenCameraSupported, self, _cmd, explanation);
-}
+KAVLOR_HOOK(lockScreenCameraSupported) = replace({ 27, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityLockScreenCameraSupportedWithExplanation:" },
+    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
+        return previous(self, _cmd, explanation);
+    });
 
-void iconControllerCloseBoxTapped(id self, SEL _cmd, id icon)
-{
-    callOriginal(originalIconCloseBoxTapped, self, _cmd, icon);
-}
+KAVLOR_HOOK(iconCloseBoxTapped) = replace({ 28, HookGroup::Guest, "SBIconController", "iconCloseBoxTapped:" },
+    [](const Previous<void(id)>& previous, id self, SEL _cmd, id icon) {
+        previous(self, _cmd, icon);
+    });
+
+} // namespace

@@ -1,10 +1,12 @@
-#include "GuestModeSwitching.h"
+// Switching between the owner and a guest: the start and end handlers, and the respring.
 
-#include "MessageSend.h"
+#include "Hook.h"
 
-IMP originalHomeScreenViewDidAppear;
+namespace {
 
-void homeScreenViewDidAppear(id self, SEL _cmd, bool animated)
-{
-    callOriginal(originalHomeScreenViewDidAppear, self, _cmd, animated);
-}
+KAVLOR_HOOK(homeScreenDidAppear) = replace({ 9, HookGroup::Switching, "SBHomeScreenViewController", "viewDidAppear:" },
+    [](const Previous<void(bool)>& previous, id self, SEL _cmd, bool animated) {
+        previous(self, _cmd, animated);
+    });
+
+} // namespace

@@ -1,22 +1,22 @@
-#include "HomeScreenLayout.h"
+// The owner's icon layout kept in the icon-state file, and the guest's wallpaper behind the home screen.
 
-#include "MessageSend.h"
+#include "Hook.h"
 
-IMP originalLoadCurrentIconState;
-IMP originalSaveCurrentIconState;
-IMP originalIconControllerViewWillAppear;
+namespace {
 
-id iconStoreLoadCurrentIconState(id self, SEL _cmd, id* error)
-{
-    return callOriginal<id>(originalLoadCurrentIconState, self, _cmd, error);
-}
+KAVLOR_HOOK(loadIconState) = replace({ 6, HookGroup::Base, "SBDefaultIconModelStore", "loadCurrentIconState:" },
+    [](const Previous<id(id*)>& previous, id self, SEL _cmd, id* error) -> id {
+        return previous(self, _cmd, error);
+    });
 
-bool iconStoreSaveCurrentIconState(id self, SEL _cmd, id state, id* error)
-{
-    return callOriginal<bool>(originalSaveCurrentIconState, self, _cmd, state, error);
-}
+KAVLOR_HOOK(saveIconState) = replace({ 7, HookGroup::Base, "SBDefaultIconModelStore", "saveCurrentIconState:error:" },
+    [](const Previous<bool(id, id*)>& previous, id self, SEL _cmd, id state, id* error) -> bool {
+        return previous(self, _cmd, state, error);
+    });
 
-void iconControllerViewWillAppear(id self, SEL _cmd, bool animated)
-{
-    callOriginal(originalIconControllerViewWillAppear, self, _cmd, animated);
-}
+KAVLOR_HOOK(iconControllerWillAppear) = replace({ 8, HookGroup::Base, "SBIconController", "viewWillAppear:" },
+    [](const Previous<void(bool)>& previous, id self, SEL _cmd, bool animated) {
+        previous(self, _cmd, animated);
+    });
+
+} // namespace

@@ -1,10 +1,12 @@
-#include "PasscodeUnlock.h"
+// A guest's own passcode unlocks the device through the owner's stored passcode.
 
-#include "MessageSend.h"
+#include "Hook.h"
 
-IMP originalAttemptUnlock;
+namespace {
 
-bool lockScreenManagerAttemptUnlock(id self, SEL _cmd, id passcode, bool finishUIUnlock, id completion)
-{
-    return callOriginal<bool>(originalAttemptUnlock, self, _cmd, passcode, finishUIUnlock, completion);
-}
+KAVLOR_HOOK(attemptUnlock) = replace({ 10, HookGroup::Switching, "SBLockScreenManager", "attemptUnlockWithPasscode:finishUIUnlock:completion:" },
+    [](const Previous<bool(id, bool, id)>& previous, id self, SEL _cmd, id passcode, bool finishUIUnlock, id completion) -> bool {
+        return previous(self, _cmd, passcode, finishUIUnlock, completion);
+    });
+
+} // namespace

@@ -1,15 +1,16 @@
-#include "TimeLimit.h"
+// The guest's time limit, counted down in the status bar; guest mode ends at zero.
 
-#include "MessageSend.h"
+#include "Hook.h"
 
-IMP originalSetStatusBar;
+namespace {
 
-void statusBarWindowSetStatusBar(id self, SEL _cmd, id statusBar)
-{
-    callOriginal(originalSetStatusBar, self, _cmd, statusBar);
-}
+KAVLOR_HOOK(setStatusBar) = replace({ 32, HookGroup::Guest, "UIStatusBarWindow", "setStatusBar:" },
+    [](const Previous<void(id)>& previous, id self, SEL _cmd, id statusBar) {
+        previous(self, _cmd, statusBar);
+    });
 
-// The countdown's added methods. They arrive with the countdown itself; until then a
-// status-bar window that is sent them does nothing.
-void statusBarWindowStart(id, SEL) { }
-void statusBarWindowTimerFired(id, SEL) { }
+KAVLOR_HOOK(start) = add({ 33, HookGroup::Guest, "UIStatusBarWindow", "start" }, [](id, SEL) { });
+
+KAVLOR_HOOK(timerFired) = add({ 34, HookGroup::Guest, "UIStatusBarWindow", "timerFired" }, [](id, SEL) { });
+
+} // namespace

@@ -1,10 +1,12 @@
-#include "FirstLaunchNotice.h"
+// The compatibility notice shown after SpringBoard finishes launching, until confirmed.
 
-#include "MessageSend.h"
+#include "Hook.h"
 
-IMP originalApplicationDidFinishLaunching;
+namespace {
 
-void springBoardDidFinishLaunching(id self, SEL _cmd, id application)
-{
-    callOriginal(originalApplicationDidFinishLaunching, self, _cmd, application);
-}
+KAVLOR_HOOK(didFinishLaunching) = replace({ 35, HookGroup::Base, "SpringBoard", "applicationDidFinishLaunching:" },
+    [](const Previous<void(id)>& previous, id self, SEL _cmd, id application) {
+        previous(self, _cmd, application);
+    });
+
+} // namespace

@@ -7,45 +7,26 @@
 #include "NSProcessInfo.h"
 #include "ProfileStore.h"
 #include "SystemLog.h"
-#include "Trace.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+using namespace KavlorSchema;
+
 namespace {
 
-constexpr const char* accountChangeNotification = "com.Quennic.Kavlor/addedNewUser";
-
-// The type encodings of the added methods are built in one buffer that the additions
-// share in turn.
-char addedMethodTypes[16];
-
-const char* addedMethodEncoding(AddedEncoding kind)
+void install(const HookDeclaration& hook)
 {
-    switch (kind) {
-    case AddedEncoding::Getter:
-        std::snprintf(addedMethodTypes, sizeof addedMethodTypes, "%s@:", "@");
-        break;
-    case AddedEncoding::Setter:
-        std::snprintf(addedMethodTypes, sizeof addedMethodTypes, "v@:%s", "@");
-        break;
-    case AddedEncoding::Action:
-    case AddedEncoding::None:
-        std::strcpy(addedMethodTypes, "v@:");
-        break;
+    Class cls = objc_getClass(hook.row.className);
+    SEL selector = sel_registerName(hook.row.selector);
+    if (hook.kind == HookKind::Added) {
+        class_addMethod(cls, selector, hook.function(), hook.encoding().c_str());
+        return;
     }
-    return addedMethodTypes;
-}
-
-void install(const HookRow& row, bool atLeastIOS13)
-{
-    const HookTarget& target = row.targetFor(atLeastIOS13);
-    Class cls = objc_getClass(target.className);
-    if (row.kind == HookKind::Added)
-        class_addMethod(cls, sel_registerName(row.selector), target.function, addedMethodEncoding(row.addedEncoding));
-    else
-        MSHookMessageEx(cls, sel_registerName(row.selector), target.function, target.slot);
+    const char* replacedTypes = method_getTypeEncoding(class_getInstanceMethod(cls, selector));
+    IMP previous = nullptr;
+    MSHookMessageEx(cls, selector, hook.function(), &previous);
+    hook.slot->keep(previous, replacedTypes, hook.encoding());
 }
 
 // Which groups this SpringBoard gets, decided once from the settings as they are at load.
@@ -94,11 +75,11 @@ private:
 void makeMainSettings()
 {
     mainSettings = HBPreferences::alloc()->initWithIdentifier(kSettingsDomain);
-    mainSettings->registerBool(&toggleKavlor, NO, "toggleKavlor");
-    mainSettings->registerBool(&hideLSAccount, NO, "hideLSAccount");
-    mainSettings->registerObject(&adminPasscode, ""_ns, "adminPasscode");
-    isKavlorActive = mainSettings->boolForKey("isKavlorActive");
-    mainSettings->registerBool(&showImportantAlert, YES, "showImportantAlert");
+    mainSettings->registerBool(&toggleKavlor, NO, Key::toggleKavlor);
+    mainSettings->registerBool(&hideLSAccount, NO, Key::hideLSAccount);
+    mainSettings->registerObject(&adminPasscode, ""_ns, Key::adminPasscode);
+    isKavlorActive = mainSettings->boolForKey(Key::isKavlorActive);
+    mainSettings->registerBool(&showImportantAlert, YES, Key::showImportantAlert);
 }
 
 bool systemIsAtLeastIOS13()
@@ -106,27 +87,14 @@ bool systemIsAtLeastIOS13()
     return NSProcessInfo::processInfo()->isOperatingSystemAtLeastVersion({ 13, 0, 0 });
 }
 
-void reportInstalledGroups(const std::vector<HookGroup>& groups)
-{
-    std::string names;
-    for (HookGroup group : groups)
-        names += (names.empty() ? "" : ",") + std::string(hookGroupName(group));
-    Trace::emit("hook-groups", { { "groups", names } });
-}
-
 void installHookTable()
 {
     GroupDecision decision;
     bool atLeastIOS13 = toggleKavlor && systemIsAtLeastIOS13();
-    std::vector<HookGroup> installed;
-    for (const HookRow& row : hookTable()) {
-        if (!decision.allows(row.group))
-            continue;
-        install(row, atLeastIOS13);
-        if (std::find(installed.begin(), installed.end(), row.group) == installed.end())
-            installed.push_back(row.group);
+    for (const HookDeclaration* hook : hookTable()) {
+        if (hook->row.appliesTo(atLeastIOS13) && decision.allows(hook->row.group))
+            install(*hook);
     }
-    reportInstalledGroups(installed);
 }
 
 void accountsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef)
@@ -134,7 +102,7 @@ void accountsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, C
     // Called from SpringBoard's run loop: whatever an observer of the re-post fails with
     // ends here, silently, instead of unwinding through SpringBoard.
     try {
-        NSNotificationCenter::defaultCenter()->postNotificationName(NSString::string(accountChangeNotification), nil, nil);
+        NSNotificationCenter::defaultCenter()->postNotificationName(NSString::string(kAccountsChangedNotification), nil, nil);
     } catch (...) {
     }
 }
@@ -142,7 +110,7 @@ void accountsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, C
 void bridgeAccountChanges()
 {
     CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, accountsChanged,
-        CFSTR(accountChangeNotification), nullptr, CFNotificationSuspensionBehaviorCoalesce);
+        CFSTR(kAccountsChangedNotification), nullptr, CFNotificationSuspensionBehaviorCoalesce);
 }
 
 } // namespace

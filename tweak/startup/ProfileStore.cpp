@@ -4,6 +4,8 @@
 #include "PropertyList.h"
 #include "SystemLog.h"
 
+using namespace KavlorSchema;
+
 Id<HBPreferences> mainSettings;
 bool toggleKavlor;
 bool hideLSAccount;
@@ -32,7 +34,7 @@ bool isOwnerOrUnset(const id& user)
 
 id readActiveUser()
 {
-    return mainSettings ? id(mainSettings->objectForKey("activeUser").as<NSString>()) : nil;
+    return mainSettings ? id(mainSettings->objectForKey(Key::activeUser).as<NSString>()) : nil;
 }
 
 // A missing or unreadable file, or one whose root is not a dictionary, reads as empty.
@@ -55,12 +57,12 @@ Id<NSArray> fetchDisabledApps()
 {
     auto lists = readMutableDictionary(kAppListPath);
     auto entry = lists->objectForKey(activeUser).as<NSDictionary>();
-    return entry ? entry->valueForKey<NSArray>("Disabled") : nullptr;
+    return entry ? entry->valueForKey<NSArray>(kDisabledKey) : nullptr;
 }
 
 bool recordToggle(const Id<NSDictionary>& record, const char* index)
 {
-    auto toggles = record ? record->valueForKey<NSDictionary>("toggleData") : nullptr;
+    auto toggles = record ? record->valueForKey<NSDictionary>(RecordKey::toggleData) : nullptr;
     auto value = toggles ? toggles->valueForKey<NSNumber>(index) : nullptr;
     return value && value->boolValue();
 }
@@ -77,7 +79,7 @@ Id<NSData> recordData(const Id<NSDictionary>& record, const char* key)
 
 Id<NSNumber> recordTimeLimitMinutes(const Id<NSDictionary>& record)
 {
-    auto limit = record ? record->valueForKey<NSNumber>("LimitedTime") : nullptr;
+    auto limit = record ? record->valueForKey<NSNumber>(RecordKey::limitedTime) : nullptr;
     if (!limit || !timeLimitTable)
         return nullptr;
     return timeLimitTable->valueForKey<NSNumber>(limit->stringValue());
@@ -90,15 +92,10 @@ bool listContains(const Id<NSArray>& list, const id& bundleIdentifier)
 
 void secondInitialiser()
 {
-    timeLimitTable = NSDictionary::dictionary({
-        { "0", NSNumber::numberWithInteger(5) },
-        { "1", NSNumber::numberWithInteger(10) },
-        { "2", NSNumber::numberWithInteger(30) },
-        { "3", NSNumber::numberWithInteger(45) },
-        { "4", NSNumber::numberWithInteger(60) },
-        { "5", NSNumber::numberWithInteger(120) },
-        { "6", NSNumber::numberWithInteger(180) },
-    });
+    auto table = NSDictionary::mutableDictionary();
+    for (size_t index = 0; index < kTimeLimitMinutes.size(); ++index)
+        table->setObject(NSNumber::numberWithInteger(kTimeLimitMinutes[index]), std::to_string(index));
+    timeLimitTable = table;
     dictState = NSDictionary::dictionaryWithContentsOfFile(kIconStatePath);
     mutableDictState = dictState ? dictState->mutableCopy() : NSDictionary::mutableDictionary();
 }

@@ -1,25 +1,13 @@
 #pragma once
 // The settings domain, the per-account files and the values derived from them. The
 // preference bundle owns the user-data and app-list files and most keys; this library
-// reads them, and writes only the icon-state file and the few keys marked in Settings.h.
+// reads them, and writes only the icon-state file and the settings keys of guest mode, the
+// panel and the notice. Names and paths are in KavlorSchema.h.
 
+#include "KavlorSchema.h"
 #include "NSObjectValues.h"
 
 class HBPreferences;
-
-inline constexpr const char* kSettingsDomain = "com.Quennic.KavlorPrefs";
-inline constexpr const char* kUserDataPath = "/var/mobile/Library/Preferences/com.Quennic.KavlorUserData.plist";
-inline constexpr const char* kAppListPath = "/var/mobile/Library/Preferences/com.Quennic.Kavlor.applist.plist";
-inline constexpr const char* kIconStatePath = "/var/mobile/Library/Preferences/com.Quennic.KavlorIconState.plist";
-inline constexpr const char* kOwnerName = "Admin";
-
-// Indices into a record's toggleData.
-inline constexpr const char* blockControlCenter = "0";
-inline constexpr const char* blockNotifications = "1";
-inline constexpr const char* blockSearch = "2";
-inline constexpr const char* blockTodayView = "3";
-inline constexpr const char* blockAppDeletion = "4";
-inline constexpr const char* limitTime = "5";
 
 // The main settings object, made by the main initialiser in the processes it serves,
 // and the keys it binds.

@@ -8,6 +8,6 @@ bool blurCustomChromaEnabled;
 
 void blurViewSettingsInitialiser()
 {
-    blurViewSettings = HBPreferences::alloc()->initWithIdentifier(kSettingsDomain);
-    blurViewSettings->registerBool(&blurCustomChromaEnabled, NO, "toggleCustomChroma");
+    blurViewSettings = HBPreferences::alloc()->initWithIdentifier(KavlorSchema::kSettingsDomain);
+    blurViewSettings->registerBool(&blurCustomChromaEnabled, NO, KavlorSchema::Key::toggleCustomChroma);
 }

@@ -1,69 +1,59 @@
-#include "LockScreenIntegration.h"
+// The lock screen's notification-list controller and scroll view: the panel is placed at
+// the top of the controller's stack view, and a double tap on the scroll view shows it.
+// iOS 13 renamed both classes (SBDashBoard… and SBPagedScrollView became CS…), so every
+// hook is declared once per spelling, with a slot and an association key of its own.
 
-#include "MessageSend.h"
+#include "CoreGraphics.h"
+#include "Hook.h"
 #include "NSNotificationCenter.h"
 #include "NSObjectValues.h"
 
-IMP originalAdjunctListViewDidLoadCS;
-IMP originalAdjunctListViewDidLoadDashBoard;
-IMP originalScrollViewInitWithFrameCS;
-IMP originalScrollViewInitWithFramePaged;
+namespace {
+
+constexpr const char* adjunctListCS = "CSNotificationAdjunctListViewController";
+constexpr const char* adjunctListDashBoard = "SBDashBoardNotificationAdjunctListViewController";
+constexpr const char* scrollViewCS = "CSScrollView";
+constexpr const char* scrollViewPaged = "SBPagedScrollView";
+constexpr Systems modern = Systems::IOS13AndLater;
+constexpr Systems legacy = Systems::BeforeIOS13;
 
 // One association key per controller class: the getter and setter of a class share it.
-static char userAccountViewKeyCS;
-static char userAccountViewKeyDashBoard;
+char userAccountViewKeyCS;
+char userAccountViewKeyDashBoard;
 
-void adjunctListViewDidLoadCS(id self, SEL _cmd)
-{
-    callOriginal(originalAdjunctListViewDidLoadCS, self, _cmd);
-}
-
-void adjunctListViewDidLoadDashBoard(id self, SEL _cmd)
-{
-    callOriginal(originalAdjunctListViewDidLoadDashBoard, self, _cmd);
-}
-
-id userAccountViewCS(id self, SEL)
-{
-    return objc_getAssociatedObject(self, &userAccountViewKeyCS);
-}
-
-id userAccountViewDashBoard(id self, SEL)
-{
-    return objc_getAssociatedObject(self, &userAccountViewKeyDashBoard);
-}
-
-void setUserAccountViewCS(id self, SEL, id view)
-{
-    objc_setAssociatedObject(self, &userAccountViewKeyCS, view, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
-}
-
-void setUserAccountViewDashBoard(id self, SEL, id view)
-{
-    objc_setAssociatedObject(self, &userAccountViewKeyDashBoard, view, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
-}
-
-id scrollViewInitWithFrameCS(id self, SEL _cmd, CGRect frame)
-{
-    return callOriginal<id>(originalScrollViewInitWithFrameCS, self, _cmd, frame);
-}
-
-id scrollViewInitWithFramePaged(id self, SEL _cmd, CGRect frame)
-{
-    return callOriginal<id>(originalScrollViewInitWithFramePaged, self, _cmd, frame);
-}
-
-static void postShowUserAccount(const id& scrollView)
+void postShowUserAccount(const id& scrollView)
 {
     NSNotificationCenter::defaultCenter()->postNotificationName("ShowUserAccountNotification"_ns, scrollView, nil);
 }
 
-void scrollViewShowActionCS(id self, SEL)
-{
-    postShowUserAccount(self);
-}
+KAVLOR_HOOK(adjunctListDidLoadCS) = replace({ 1, HookGroup::Panel, adjunctListCS, "viewDidLoad", modern },
+    [](const Previous<void()>& previous, id self, SEL _cmd) { previous(self, _cmd); });
 
-void scrollViewShowActionPaged(id self, SEL)
-{
-    postShowUserAccount(self);
-}
+KAVLOR_HOOK(adjunctListDidLoadDashBoard) = replace({ 1, HookGroup::Panel, adjunctListDashBoard, "viewDidLoad", legacy },
+    [](const Previous<void()>& previous, id self, SEL _cmd) { previous(self, _cmd); });
+
+KAVLOR_HOOK(userAccountViewCS) = add({ 2, HookGroup::Panel, adjunctListCS, "userAccountView", modern },
+    [](id self, SEL) -> id { return objc_getAssociatedObject(self, &userAccountViewKeyCS); });
+
+KAVLOR_HOOK(userAccountViewDashBoard) = add({ 2, HookGroup::Panel, adjunctListDashBoard, "userAccountView", legacy },
+    [](id self, SEL) -> id { return objc_getAssociatedObject(self, &userAccountViewKeyDashBoard); });
+
+KAVLOR_HOOK(setUserAccountViewCS) = add({ 3, HookGroup::Panel, adjunctListCS, "setUserAccountView:", modern },
+    [](id self, SEL, id view) { objc_setAssociatedObject(self, &userAccountViewKeyCS, view, OBJC_ASSOCIATION_RETAIN_NONATOMIC); });
+
+KAVLOR_HOOK(setUserAccountViewDashBoard) = add({ 3, HookGroup::Panel, adjunctListDashBoard, "setUserAccountView:", legacy },
+    [](id self, SEL, id view) { objc_setAssociatedObject(self, &userAccountViewKeyDashBoard, view, OBJC_ASSOCIATION_RETAIN_NONATOMIC); });
+
+KAVLOR_HOOK(scrollViewInitCS) = replace({ 4, HookGroup::Panel, scrollViewCS, "initWithFrame:", modern },
+    [](const Previous<id(CGRect)>& previous, id self, SEL _cmd, CGRect frame) -> id { return previous(self, _cmd, frame); });
+
+KAVLOR_HOOK(scrollViewInitPaged) = replace({ 4, HookGroup::Panel, scrollViewPaged, "initWithFrame:", legacy },
+    [](const Previous<id(CGRect)>& previous, id self, SEL _cmd, CGRect frame) -> id { return previous(self, _cmd, frame); });
+
+KAVLOR_HOOK(showActionCS) = add({ 5, HookGroup::Panel, scrollViewCS, "showAction", modern },
+    [](id self, SEL) { postShowUserAccount(self); });
+
+KAVLOR_HOOK(showActionPaged) = add({ 5, HookGroup::Panel, scrollViewPaged, "showAction", legacy },
+    [](id self, SEL) { postShowUserAccount(self); });
+
+} // namespace

@@ -8,6 +8,6 @@ bool colourCustomChromaEnabled;
 
 void colourSettingsInitialiser()
 {
-    colourSettings = HBPreferences::alloc()->initWithIdentifier(kSettingsDomain);
-    colourSettings->registerBool(&colourCustomChromaEnabled, NO, "toggleCustomChroma");
+    colourSettings = HBPreferences::alloc()->initWithIdentifier(KavlorSchema::kSettingsDomain);
+    colourSettings->registerBool(&colourCustomChromaEnabled, NO, KavlorSchema::Key::toggleCustomChroma);
 }

@@ -8,6 +8,6 @@ bool panelKavlorActive;
 
 void panelSettingsInitialiser()
 {
-    panelSettings = HBPreferences::alloc()->initWithIdentifier(kSettingsDomain);
-    panelSettings->registerBool(&panelKavlorActive, NO, "isKavlorActive");
+    panelSettings = HBPreferences::alloc()->initWithIdentifier(KavlorSchema::kSettingsDomain);
+    panelSettings->registerBool(&panelKavlorActive, NO, KavlorSchema::Key::isKavlorActive);
 }

@@ -15,7 +15,8 @@
 
 namespace {
 
-using Rows = std::set<int>;
+using Groups = std::set<HookGroup>;
+using enum HookGroup;
 
 struct Installation {
     std::set<std::pair<std::string, std::string>> methods;
@@ -27,11 +28,9 @@ protected:
     void SetUp() override
     {
         TweakTestEnvironment::SetUp();
-        for (const HookRow& row : hookTable()) {
-            for (const HookTarget* target : { &row.target, row.legacy ? &*row.legacy : nullptr }) {
-                if (target && target->slot)
-                    *target->slot = nullptr;
-            }
+        for (const HookDeclaration* hook : hookTable()) {
+            if (hook->slot)
+                hook->slot->keep(nullptr, nullptr, hook->encoding());
         }
         writeUsers({ { "Admin", guestRecord("Admin") }, { "Guest", guestRecord("Guest") } });
         writeAppList({ { "Guest", disabledList({ "com.apple.camera" }) } });
@@ -62,29 +61,16 @@ protected:
 
     static Id<HBPreferences> settings() { return HBPreferences::preferencesForIdentifier(kSettingsDomain); }
 
-    // The (class, selector) pairs of the given rows whose class this system has.
-    static std::set<std::pair<std::string, std::string>> rowsOn(const Rows& rows, int iosMajor)
+    // The (class, selector) pairs of the hooks of these groups that this system has.
+    static std::set<std::pair<std::string, std::string>> methodsOf(const Groups& groups, int iosMajor)
     {
         std::set<std::pair<std::string, std::string>> result;
-        for (const HookRow& row : hookTable()) {
-            const char* className = row.targetFor(iosMajor >= 13).className;
-            if (rows.contains(row.number) && objc_getClass(className))
-                result.emplace(className, row.selector);
+        for (const HookDeclaration* hook : hookTable()) {
+            const HookRow& row = hook->row;
+            if (groups.contains(row.group) && row.appliesTo(iosMajor >= 13) && objc_getClass(row.className))
+                result.emplace(row.className, row.selector);
         }
         return result;
-    }
-
-    static Rows range(int first, int last)
-    {
-        Rows rows;
-        for (int i = first; i <= last; ++i)
-            rows.insert(i);
-        return rows;
-    }
-    static Rows unite(Rows a, const Rows& b)
-    {
-        a.insert(b.begin(), b.end());
-        return a;
     }
 };
 
@@ -111,7 +97,7 @@ TEST_F(HookInstallationTest, SwitchedOffInstallsOnlyTheBaseRowsWhateverGuestMode
     settings()->setBool(true, "isKavlorActive");
     settings()->setObject("Guest"_ns, "activeUser");
     auto installed = load(14);
-    EXPECT_EQ(installed.methods, rowsOn({ 6, 7, 8, 35 }, 14));
+    EXPECT_EQ(installed.methods, methodsOf({ Base }, 14));
     EXPECT_EQ(installed.log, std::vector<std::string> { "xxxxxxxx crntUserData:-(null)" });
 }
 
@@ -119,13 +105,13 @@ TEST_F(HookInstallationTest, OwnerOrNoGuestModeGetsPanelSwitchingAndBase)
 {
     settings()->setBool(true, "toggleKavlor");
     auto switchedOn = load(14);
-    EXPECT_EQ(switchedOn.methods, rowsOn(unite(range(1, 10), { 35 }), 14));
+    EXPECT_EQ(switchedOn.methods, methodsOf({ Panel, Base, Switching }, 14));
     EXPECT_FALSE(crntUserData);
 
     settings()->setBool(true, "isKavlorActive");
     settings()->setObject("Admin"_ns, "activeUser");
     auto installed = load(14);
-    EXPECT_EQ(installed.methods, rowsOn(unite(range(1, 10), { 35 }), 14));
+    EXPECT_EQ(installed.methods, methodsOf({ Panel, Base, Switching }, 14));
     EXPECT_TRUE(isEqual(activeUser, "Admin"_ns));
     EXPECT_EQ(installed.log, std::vector<std::string> { "xxxxxxxx crntUserData:-(null)" });
 }
@@ -136,7 +122,7 @@ TEST_F(HookInstallationTest, AnActiveGuestGetsEveryRowAndItsDataIsFetched)
     settings()->setBool(true, "isKavlorActive");
     settings()->setObject("Guest"_ns, "activeUser");
     auto installed = load(14);
-    EXPECT_EQ(installed.methods, rowsOn(range(1, 35), 14));
+    EXPECT_EQ(installed.methods, methodsOf({ Panel, Base, Switching, Guest }, 14));
     ASSERT_TRUE(crntUserData);
     EXPECT_TRUE(recordString(crntUserData, "UserName")->isEqualToString("Guest"));
     EXPECT_TRUE(listContains(disabledApps, "com.apple.camera"_ns));
@@ -150,7 +136,7 @@ TEST_F(HookInstallationTest, GuestModeWithNoActiveUserStillInstallsGuestRowsWith
     settings()->setBool(true, "toggleKavlor");
     settings()->setBool(true, "isKavlorActive");
     auto installed = load(13);
-    EXPECT_EQ(installed.methods, rowsOn(range(1, 35), 13));
+    EXPECT_EQ(installed.methods, methodsOf({ Panel, Base, Switching, Guest }, 13));
     EXPECT_TRUE(installed.methods.contains({ "FBProcess", "isForeground" }));
     EXPECT_FALSE(installed.methods.contains({ "SBHLibrarySearchController", "searchBarShouldBeginEditing:" }))
         << "the App Library arrived with iOS 14";
@@ -188,14 +174,14 @@ TEST_F(HookInstallationTest, EveryReplacementHasTheSignatureOfTheMethodItReplace
     for (int ios : { 12, 13, 14 }) {
         objc_resetRuntimeForTesting();
         registerSpringBoardClasses(ios);
-        for (const HookRow& row : hookTable()) {
-            const HookTarget& target = row.targetFor(ios >= 13);
-            Class cls = objc_getClass(target.className);
-            if (!cls || row.kind == HookKind::Added)
+        for (const HookDeclaration* hook : hookTable()) {
+            const HookRow& row = hook->row;
+            Class cls = objc_getClass(row.className);
+            if (!cls || hook->kind == HookKind::Added || !row.appliesTo(ios >= 13))
                 continue;
             Method method = class_getInstanceMethod(cls, sel(row.selector));
-            ASSERT_TRUE(method) << "iOS " << ios << ": " << target.className << " has no " << row.selector;
-            EXPECT_EQ(method_getTypeEncoding(method), target.encoding) << "row " << row.number << " on iOS " << ios;
+            ASSERT_TRUE(method) << "iOS " << ios << ": " << row.className << " has no " << row.selector;
+            EXPECT_EQ(method_getTypeEncoding(method), hook->encoding()) << row.className << " " << row.selector << " on iOS " << ios;
         }
     }
 }
@@ -206,17 +192,70 @@ TEST_F(HookInstallationTest, ReplacementsAreWhatCallersRunAndKeepThePreviousImpl
     settings()->setBool(true, "isKavlorActive");
     settings()->setObject("Guest"_ns, "activeUser");
     load(14);
-    for (const HookRow& row : hookTable()) {
-        const HookTarget& target = row.targetFor(true);
-        Class cls = objc_getClass(target.className);
-        if (!cls)
+    for (const HookDeclaration* hook : hookTable()) {
+        const HookRow& row = hook->row;
+        Class cls = objc_getClass(row.className);
+        if (!cls || !row.appliesTo(true))
             continue;
-        EXPECT_EQ(class_getMethodImplementation(cls, sel(row.selector)), target.function) << "row " << row.number;
-        if (row.kind == HookKind::Replaced) {
-            EXPECT_NE(*target.slot, nullptr) << "row " << row.number;
-            EXPECT_NE(*target.slot, target.function) << "row " << row.number;
+        EXPECT_EQ(class_getMethodImplementation(cls, sel(row.selector)), hook->function()) << row.className << " " << row.selector;
+        if (hook->kind == HookKind::Replaced) {
+            EXPECT_NE(hook->slot->imp, nullptr) << row.className << " " << row.selector;
+            EXPECT_NE(hook->slot->imp, hook->function()) << row.className << " " << row.selector;
         }
     }
+}
+
+TEST_F(HookInstallationTest, TheTableListsEachMethodOnceInTheOrderOfInstallation)
+{
+    // Places rise through the table; the two spellings of a lock-screen row share one.
+    std::set<std::tuple<std::string, std::string, bool>> seen;
+    int lastPlace = 0;
+    for (const HookDeclaration* hook : hookTable()) {
+        EXPECT_GE(hook->row.place, lastPlace);
+        lastPlace = hook->row.place;
+        for (bool modern : { false, true }) {
+            if (hook->row.appliesTo(modern))
+                EXPECT_TRUE(seen.emplace(hook->row.className, hook->row.selector, modern).second)
+                    << hook->row.className << " " << hook->row.selector << " is declared twice";
+        }
+    }
+    auto groupOf = [](const char* className, const char* selector) {
+        for (const HookDeclaration* hook : hookTable()) {
+            if (std::string_view(hook->row.className) == className && std::string_view(hook->row.selector) == selector)
+                return hook->row.group;
+        }
+        ADD_FAILURE() << className << " " << selector << " is not in the table";
+        return HookGroup::Base;
+    };
+    EXPECT_EQ(groupOf("CSScrollView", "initWithFrame:"), Panel);
+    EXPECT_EQ(groupOf("SBPagedScrollView", "showAction"), Panel);
+    EXPECT_EQ(groupOf("SpringBoard", "applicationDidFinishLaunching:"), Base);
+    EXPECT_EQ(groupOf("SBLockScreenManager", "attemptUnlockWithPasscode:finishUIUnlock:completion:"), Switching);
+    EXPECT_EQ(groupOf("UIStatusBarWindow", "timerFired"), Guest);
+    EXPECT_EQ(hookTable().back()->row.className, std::string("SpringBoard")) << "the launch notice is installed last";
+}
+
+TEST_F(HookInstallationTest, CallingThePreviousImplementationIsTypeCheckedAndAFailureStaysInsideLoggedOnce)
+{
+    settings()->setBool(true, "toggleKavlor");
+    load(14);
+    // A slot whose method turned out to have another type refuses to call it, as a send
+    // would; the error stays inside the library, SpringBoard gets NO, and it is logged once.
+    const HookDeclaration* unlock = nullptr;
+    for (const HookDeclaration* hook : hookTable()) {
+        if (std::string_view(hook->row.selector) == "attemptUnlockWithPasscode:finishUIUnlock:completion:")
+            unlock = hook;
+    }
+    ASSERT_TRUE(unlock);
+    PreviousSlot kept = *unlock->slot;
+    unlock->slot->keep(kept.imp, "v@:@B@", unlock->encoding());
+    SystemLog::Capture capture;
+    id manager = send<id>(objc_getClass("SBLockScreenManager"), "sharedInstance");
+    EXPECT_FALSE(send<bool>(manager, "attemptUnlockWithPasscode:finishUIUnlock:completion:", id("0000"_ns), true, nil));
+    EXPECT_FALSE(send<bool>(manager, "attemptUnlockWithPasscode:finishUIUnlock:completion:", id("0000"_ns), true, nil));
+    *unlock->slot = kept;
+    ASSERT_EQ(capture.lines().size(), 1u) << "logged once";
+    EXPECT_NE(capture.lines()[0].find("-[SBLockScreenManager attemptUnlockWithPasscode:finishUIUnlock:completion:]"), std::string::npos);
 }
 
 TEST_F(HookInstallationTest, AddedMethodsCarryTheirEncodingsAndTheAccessorsKeepTheirValue)
@@ -290,7 +329,7 @@ TEST_F(HookInstallationTest, AnActiveUserThatIsNotAStringReadsAsAbsent)
     settings()->setBool(true, "isKavlorActive");
     settings()->setObject(NSNumber::numberWithInteger(7), "activeUser");
     auto installed = load(14);
-    EXPECT_EQ(installed.methods, rowsOn(range(1, 35), 14)) << "as with no activeUser: the guest rows, with empty data";
+    EXPECT_EQ(installed.methods, methodsOf({ Panel, Base, Switching, Guest }, 14)) << "as with no activeUser: the guest rows, with empty data";
     EXPECT_FALSE(activeUser);
     EXPECT_FALSE(crntUserData);
     EXPECT_TRUE(isOwnerOrUnset(activeUser));

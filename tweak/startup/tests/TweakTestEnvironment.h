@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using namespace KavlorSchema;
+using namespace KavlorSchema::Toggle;
+
 class TweakTestEnvironment : public ::testing::Test {
 protected:
     void SetUp() override
