@@ -1,6 +1,7 @@
 #include "SpringBoardPlatform.h"
 
 #include "DeviceConfiguration.h"
+#include "DeviceUser.h"
 #include "FBProcess.h"
 #include "FBProcessManager.h"
 #include "HostControl.h"
@@ -71,7 +72,7 @@ void SpringBoardPlatform::addControlCommands(HostControl& control)
         std::string name = request.value("name", std::string());
         if (bundleIdentifier.empty() || name.empty())
             throw ControlError("launch-app needs a bundle identifier and an executable name");
-        runningSpringBoard().launchApplication(bundleIdentifier, name);
+        DeviceUser(runningSpringBoard()).launchApplication(bundleIdentifier, name);
         HostControl::settle();
         return ControlServer::Json::object();
     });

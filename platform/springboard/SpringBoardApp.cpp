@@ -1,12 +1,10 @@
 #include "SpringBoardApp.h"
 
-#include "BBBulletin.h"
 #include "BBServer.h"
 #include "CSCoverSheetViewController.h"
 #include "FBProcessManager.h"
 #include "LockScreenClasses.h"
 #include "SBHLibraryViewController.h"
-#include "SBIcon.h"
 #include "SBIconController.h"
 #include "SBIconListModel.h"
 #include "SBIconModel.h"
@@ -19,7 +17,6 @@
 #include "UIKitSupport.h"
 #include "UIScreen.h"
 #include "UIScrollView.h"
-#include "UITapGestureRecognizer.h"
 #include "UIViewController.h"
 #include "UIWindow.h"
 
@@ -182,20 +179,7 @@ bool SpringBoardApp::isLocked() const
     return send<bool>(lockScreenManager(), "isUILocked");
 }
 
-bool SpringBoardApp::attemptUnlock(const std::string& passcode)
-{
-    bool answer = send<bool>(lockScreenManager(), "attemptUnlockWithPasscode:finishUIUnlock:completion:", id(NSString::string(passcode)), true, nil);
-    syncLockScreenWithManager();
-    return answer;
-}
-
-void SpringBoardApp::lock()
-{
-    send(lockScreenManager(), "lockUIFromSource:withOptions:", 0LL, nil);
-    syncLockScreenWithManager();
-}
-
-void SpringBoardApp::syncLockScreenWithManager()
+void SpringBoardApp::syncLockScreen()
 {
     bool locked = isLocked();
     bool shown = !send<bool>(m_lockScreenWindow, "isHidden");
@@ -206,11 +190,6 @@ void SpringBoardApp::syncLockScreenWithManager()
     else
         send(m_lockScreenWindow, "setHidden:", true);
     Trace::emit("lock-screen", { { "state", locked ? "shown" : "dismissed" } });
-}
-
-bool SpringBoardApp::tapLockScreen(unsigned long long taps)
-{
-    return UITapGestureRecognizer::tap(lockScreenScrollView(), taps);
 }
 
 // Home screen ---------------------------------------------------------------------------
@@ -229,48 +208,6 @@ std::vector<std::string> SpringBoardApp::dockIcons() const
     return dock ? dock.as<SBIconListModel>()->bundleIdentifiers() : std::vector<std::string>();
 }
 
-bool SpringBoardApp::tapIconCloseBox(const std::string& bundleIdentifier)
-{
-    id icon = as<SBIconModel>(iconModel(), "SBIconModel").applicationIcon(bundleIdentifier);
-    if (!icon)
-        return false;
-    id iconView = allocInitWithFrame("SBIconView", CGRectZero);
-    send(iconView, "setIcon:", icon);
-    send(m_iconController, "iconCloseBoxTapped:", iconView);
-    return true;
-}
-
-id SpringBoardApp::putIcon(const std::string& bundleIdentifier, size_t page, unsigned long long index, IconPlacement how)
-{
-    id model = iconModel();
-    auto& icons = as<SBIconModel>(model, "SBIconModel");
-    id list = icons.page(page, true);
-    if (!list)
-        return nil;
-    id icon = icons.applicationIcon(bundleIdentifier);
-    if (!icon)
-        icon = SBIcon::applicationIcon(bundleIdentifier);
-    id previousList = icons.listContaining(icon);
-    id placed;
-    switch (how) {
-    case IconPlacement::Place:
-        placed = send<id>(list, "placeIcon:atIndex:", icon, index);
-        break;
-    case IconPlacement::Insert:
-        placed = send<id>(list, "insertIcon:atIndex:options:", icon, index, 0ULL);
-        break;
-    case IconPlacement::Add:
-        placed = send<id>(list, "addIcon:asDirty:", icon, true);
-        break;
-    }
-    if (!placed)
-        return nil;
-    if (previousList && previousList != list)
-        send(previousList, "removeIcon:", icon);
-    send<bool>(model, "saveIconState");
-    return placed;
-}
-
 void SpringBoardApp::runLayoutPass()
 {
     for (const id& window : { m_lockScreenWindow, m_statusBarWindow, m_homeScreenWindow }) {
@@ -287,58 +224,6 @@ bool SpringBoardApp::allowsCapability(const char* selector) const
     return send<bool>(policyAggregator(), selector, &explanation);
 }
 
-bool SpringBoardApp::showTodayView()
-{
-    if (!allowsCapability("_allowsCapabilityTodayViewWithExplanation:"))
-        return false;
-    id folder = rootFolderView();
-    if (send<long long>(folder, "_minusPageCount") <= 0)
-        return false;
-    send(folder, "beginPageStateTransitionToState:animated:interactive:", static_cast<long long>(SBRootFolderPageStateTodayView), true, true);
-    return send<long long>(folder, "pageState") == SBRootFolderPageStateTodayView;
-}
-
-bool SpringBoardApp::showLockScreenTodayView()
-{
-    bool shown = isLocked() && allowsCapability("_allowsCapabilityLockScreenTodayViewWithExplanation:");
-    Trace::emit("lock-screen-today-view", { { "shown", shown ? "YES" : "NO" } });
-    return shown;
-}
-
-bool SpringBoardApp::openLockScreenCamera()
-{
-    bool opened = isLocked() && allowsCapability("_allowsCapabilityLockScreenCameraSupportedWithExplanation:")
-        && allowsCapability("_allowsCapabilityLockScreenCameraWithExplanation:");
-    Trace::emit("lock-screen-camera", { { "opened", opened ? "YES" : "NO" } });
-    return opened;
-}
-
-bool SpringBoardApp::pullDownSearch()
-{
-    id pan = send<id>(searchScrollView(), "panGestureRecognizer");
-    bool began = UIGestureRecognizer::fire(pan);
-    Trace::emit("search", { { "began", began ? "YES" : "NO" } });
-    return began;
-}
-
-bool SpringBoardApp::beginAppLibrarySearch()
-{
-    id search = librarySearchController();
-    if (!search)
-        return false;
-    bool began = send<bool>(search, "searchBarShouldBeginEditing:", send<id>(search, "view"));
-    Trace::emit("library-search", { { "began", began ? "YES" : "NO" } });
-    return began;
-}
-
-bool SpringBoardApp::openControlCenter()
-{
-    id controlCenter = controlCenterController();
-    if (send<bool>(controlCenter, "_shouldAllowControlCenterGesture"))
-        send(controlCenter, "presentAnimated:", true);
-    return send<bool>(controlCenter, "isPresented");
-}
-
 // Apps ------------------------------------------------------------------------------------
 
 void SpringBoardApp::setHomeScreenVisible(bool visible)
@@ -347,25 +232,9 @@ void SpringBoardApp::setHomeScreenVisible(bool visible)
     send(m_homeScreenViewController, "endAppearanceTransition");
 }
 
-id SpringBoardApp::launchApplication(const std::string& bundleIdentifier, const std::string& executableName)
-{
-    id process = as<FBProcessManager>(processManager(), "FBProcessManager").launch(bundleIdentifier, executableName);
-    as<SBMainSwitcherViewController>(switcherController(), "SBMainSwitcherViewController").noteApplicationLaunched(bundleIdentifier);
-    setHomeScreenVisible(false);
-    Trace::emit("application-opened", { { "bundleIdentifier", bundleIdentifier } });
-    send<bool>(process, "isForeground");
-    return process;
-}
-
 bool SpringBoardApp::isForeground(const std::string& bundleIdentifier)
 {
     return send<bool>(as<FBProcessManager>(processManager(), "FBProcessManager").process(bundleIdentifier), "isForeground");
-}
-
-void SpringBoardApp::goHome()
-{
-    as<FBProcessManager>(processManager(), "FBProcessManager").backgroundAll();
-    setHomeScreenVisible(true);
 }
 
 bool SpringBoardApp::terminateApplication(const std::string& bundleIdentifier)
@@ -379,11 +248,6 @@ std::vector<std::string> SpringBoardApp::switcherBundleIdentifiers() const
 }
 
 // Notifications and alerts -----------------------------------------------------------------
-
-void SpringBoardApp::publishBulletin(const std::string& sectionID, const std::string& title, const std::string& message)
-{
-    send(bulletinServer(), "publishBulletin:destinations:", BBBulletin::make(sectionID, title, message), allDestinations);
-}
 
 std::vector<id> SpringBoardApp::publishedBulletins() const
 {
@@ -403,10 +267,4 @@ id SpringBoardApp::presentedAlert() const
         }
     }
     return nil;
-}
-
-bool SpringBoardApp::tapAlertButton(const std::string& title)
-{
-    id alert = presentedAlert();
-    return alert && UIAlertController::tapAction(alert, title);
 }

@@ -1,4 +1,6 @@
 #include "SpringBoardTestSupport.h"
+#include "UIAlertController.h"
+#include "UITapGestureRecognizer.h"
 
 #include <string>
 #include <vector>
@@ -139,9 +141,9 @@ TEST_F(SpringBoardTest, ARecognizerAttachedBeforeInitWithFrameSurvivesItAndADoub
     class_addMethod(objc_getClass("SBPagedScrollView"), sel("showAction"), reinterpret_cast<IMP>(+[](id, SEL) { ++showActions; }), "v@:");
     SpringBoardApp& app = SpringBoardApp::launch();
 
-    EXPECT_FALSE(app.tapLockScreen(1));
+    EXPECT_FALSE(UITapGestureRecognizer::tap(app.lockScreenScrollView(), 1));
     EXPECT_EQ(showActions, 0);
-    EXPECT_TRUE(app.tapLockScreen(2));
+    EXPECT_TRUE(UITapGestureRecognizer::tap(app.lockScreenScrollView(), 2));
     EXPECT_EQ(showActions, 1);
     // The scroll view keeps its own pan recognizer beside the added one.
     EXPECT_EQ(UIView::from(app.lockScreenScrollView())->gestureRecognizers().size(), 2u);
@@ -172,8 +174,8 @@ TEST_F(SpringBoardTest, AnAlertPresentedAtLaunchIsShownOnTheIconControllerAndCan
     id alert = app.presentedAlert();
     ASSERT_TRUE(alert);
     EXPECT_EQ(send<id>(alert, "presentingViewController"), app.iconController());
-    EXPECT_FALSE(app.tapAlertButton("Cancel"));
-    EXPECT_TRUE(app.tapAlertButton("Okay"));
+    EXPECT_FALSE(UIAlertController::tapAction(app.presentedAlert(), "Cancel"));
+    EXPECT_TRUE(UIAlertController::tapAction(app.presentedAlert(), "Okay"));
     EXPECT_EQ(okayTaps, 1);
     EXPECT_FALSE(app.presentedAlert());
 }

@@ -1,3 +1,4 @@
+#include "DeviceUser.h"
 #include "FileSystem.h"
 #include "SpringBoardTestSupport.h"
 
@@ -38,6 +39,7 @@ TEST_F(IconStateTest, LaunchFillsTheIconListsFromSpringBoardsIconState)
 {
     writeIconState({ { "com.apple.mobilesafari", "com.apple.camera" }, { "com.apple.Maps" } }, { "com.apple.mobilephone" });
     SpringBoardApp& app = SpringBoardApp::launch();
+    DeviceUser user(app);
     EXPECT_EQ(app.iconPages(), (Pages { { "com.apple.mobilesafari", "com.apple.camera" }, { "com.apple.Maps" } }));
     EXPECT_EQ(app.dockIcons(), (Strings { "com.apple.mobilephone" }));
     id icon = send<id>(app.iconModel(), "applicationIconForBundleIdentifier:", id("com.apple.camera"_ns));
@@ -86,6 +88,8 @@ TEST_F(IconStateTest, AMissingOrDamagedFileLoadsNothingAndSaysWhy)
     EXPECT_TRUE(error);
 
     SpringBoardApp& app = SpringBoardApp::launch();
+
+    DeviceUser user(app);
     EXPECT_TRUE(app.iconPages().empty());
 }
 
@@ -102,6 +106,7 @@ TEST_F(IconStateTest, RefusedIconsAreMissingAndSpringBoardSavesTheLayoutItShows)
     writeIconState({ { "com.apple.mobilesafari", "com.apple.camera", "com.apple.Maps" } }, {});
     MSHookMessageEx(objc_getClass("SBIconListModel"), sel("addIcon:asDirty:"), reinterpret_cast<IMP>(&refuseCamera), &originalAddIcon);
     SpringBoardApp& app = SpringBoardApp::launch();
+    DeviceUser user(app);
     EXPECT_EQ(app.iconPages(), (Pages { { "com.apple.mobilesafari", "com.apple.Maps" } }));
     EXPECT_EQ(pagesOnDisk(), (Pages { { "com.apple.mobilesafari", "com.apple.Maps" } }));
 }
@@ -137,9 +142,10 @@ TEST_F(IconStateTest, MovingAnIconToAnotherPageTakesItOffTheFirstAndSaves)
 {
     writeIconState({ { "com.apple.mobilesafari", "com.apple.camera" } }, {});
     SpringBoardApp& app = SpringBoardApp::launch();
-    EXPECT_TRUE(app.putIcon("com.apple.camera", 1, 0, SpringBoardApp::IconPlacement::Insert));
-    EXPECT_TRUE(app.putIcon("com.apple.Maps", 0, 0, SpringBoardApp::IconPlacement::Place));
-    EXPECT_FALSE(app.putIcon("com.apple.news", 5, 0, SpringBoardApp::IconPlacement::Add));
+    DeviceUser user(app);
+    EXPECT_TRUE(user.putIcon("com.apple.camera", 1, 0, DeviceUser::IconPlacement::Insert));
+    EXPECT_TRUE(user.putIcon("com.apple.Maps", 0, 0, DeviceUser::IconPlacement::Place));
+    EXPECT_FALSE(user.putIcon("com.apple.news", 5, 0, DeviceUser::IconPlacement::Add));
     Pages expected { { "com.apple.Maps", "com.apple.mobilesafari" }, { "com.apple.camera" } };
     EXPECT_EQ(app.iconPages(), expected);
     EXPECT_EQ(pagesOnDisk(), expected);
@@ -149,10 +155,11 @@ TEST_F(IconStateTest, TheCloseBoxDeletesTheAppEverywhere)
 {
     writeIconState({ { "com.apple.mobilesafari", "com.apple.camera" } }, {});
     SpringBoardApp& app = SpringBoardApp::launch();
-    app.launchApplication("com.apple.camera", "Camera");
-    app.goHome();
-    EXPECT_FALSE(app.tapIconCloseBox("com.example.none"));
-    EXPECT_TRUE(app.tapIconCloseBox("com.apple.camera"));
+    DeviceUser user(app);
+    user.launchApplication("com.apple.camera", "Camera");
+    user.goHome();
+    EXPECT_FALSE(user.tapIconCloseBox("com.example.none"));
+    EXPECT_TRUE(user.tapIconCloseBox("com.apple.camera"));
     EXPECT_EQ(app.iconPages(), (Pages { { "com.apple.mobilesafari" } }));
     EXPECT_EQ(pagesOnDisk(), (Pages { { "com.apple.mobilesafari" } }));
     EXPECT_TRUE(app.switcherBundleIdentifiers().empty());
@@ -174,20 +181,21 @@ protected:
 TEST_F(LockScreenTest, OnlyTheDevicePasscodeUnlocks)
 {
     SpringBoardApp& app = SpringBoardApp::launch();
+    DeviceUser user(app);
     auto& manager = *app.lockScreenManager().as<SBLockScreenManager>();
-    EXPECT_FALSE(app.attemptUnlock("0000"));
-    EXPECT_FALSE(app.attemptUnlock("12345"));
+    EXPECT_FALSE(user.attemptUnlock("0000"));
+    EXPECT_FALSE(user.attemptUnlock("12345"));
     EXPECT_TRUE(app.isLocked());
     EXPECT_EQ(manager.failedAttempts(), 2);
     EXPECT_FALSE(send<bool>(app.lockScreenWindow(), "isHidden"));
 
-    EXPECT_TRUE(app.attemptUnlock("1234"));
+    EXPECT_TRUE(user.attemptUnlock("1234"));
     EXPECT_FALSE(app.isLocked());
     EXPECT_EQ(manager.failedAttempts(), 0);
     EXPECT_TRUE(send<bool>(app.lockScreenWindow(), "isHidden"));
     EXPECT_EQ(app.coverSheetViewController().as<UIViewController>()->appearance(), UIViewController::Appearance::Disappeared);
 
-    app.lock();
+    user.lock();
     EXPECT_TRUE(app.isLocked());
     EXPECT_FALSE(send<bool>(app.lockScreenWindow(), "isHidden"));
 }
@@ -195,6 +203,7 @@ TEST_F(LockScreenTest, OnlyTheDevicePasscodeUnlocks)
 TEST_F(LockScreenTest, AnAttemptWithoutFinishingOnlyVerifiesAndTheCompletionHearsTheAnswer)
 {
     SpringBoardApp& app = SpringBoardApp::launch();
+    DeviceUser user(app);
     std::vector<bool> answers;
     id completion = makeBlock<void(bool)>([&](bool accepted) { answers.push_back(accepted); });
     id manager = app.lockScreenManager();
@@ -226,7 +235,8 @@ TEST_F(LockScreenTest, AReplacedAttemptCanUnlockThroughTheInternalMethod)
         reinterpret_cast<IMP>(&unlockWithOwnerPasscode), &originalAttemptUnlock);
     TraceRecorder trace;
     SpringBoardApp& app = SpringBoardApp::launch();
-    EXPECT_TRUE(app.attemptUnlock("guest"));
+    DeviceUser user(app);
+    EXPECT_TRUE(user.attemptUnlock("guest"));
     EXPECT_FALSE(app.isLocked());
     Strings results;
     for (const auto& event : trace.named("unlock-attempt"))
@@ -238,20 +248,22 @@ TEST_F(LockScreenTest, ADeviceWithoutPasscodeUnlocksWithAnything)
 {
     m_root.writeDeviceConfiguration({});
     SpringBoardApp& app = SpringBoardApp::launch();
-    EXPECT_TRUE(app.attemptUnlock(""));
+    DeviceUser user(app);
+    EXPECT_TRUE(user.attemptUnlock(""));
     EXPECT_FALSE(app.isLocked());
 }
 
 TEST_F(LockScreenTest, CameraAndTodayViewOnTheLockScreenFollowThePolicyWhileLocked)
 {
     SpringBoardApp& app = SpringBoardApp::launch();
-    EXPECT_TRUE(app.openLockScreenCamera());
-    EXPECT_TRUE(app.showLockScreenTodayView());
+    DeviceUser user(app);
+    EXPECT_TRUE(user.openLockScreenCamera());
+    EXPECT_TRUE(user.showLockScreenTodayView());
     MSHookMessageEx(objc_getClass("SBMainDisplayPolicyAggregator"), sel("_allowsCapabilityLockScreenCameraWithExplanation:"),
         reinterpret_cast<IMP>(+[](id, SEL, id*) -> bool { return false; }), nullptr);
-    EXPECT_FALSE(app.openLockScreenCamera());
-    app.attemptUnlock("1234");
-    EXPECT_FALSE(app.showLockScreenTodayView());
+    EXPECT_FALSE(user.openLockScreenCamera());
+    user.attemptUnlock("1234");
+    EXPECT_FALSE(user.showLockScreenTodayView());
 }
 
 // Notifications, apps, switcher -------------------------------------------------------------
@@ -269,10 +281,11 @@ TEST_F(SpringBoardTest, BulletinsArePublishedUnlessAReplacementDropsThem)
     registerVersion(12);
     TraceRecorder trace;
     SpringBoardApp& app = SpringBoardApp::launch();
-    app.publishBulletin("com.apple.MobileSMS", "Anna", "Hello");
+    DeviceUser user(app);
+    user.receiveNotification("com.apple.MobileSMS", "Anna", "Hello");
     MSHookMessageEx(objc_getClass("BBServer"), sel("publishBulletin:destinations:"), reinterpret_cast<IMP>(&dropMessages), &originalPublish);
-    app.publishBulletin("com.apple.MobileSMS", "Anna", "Again");
-    app.publishBulletin("com.apple.mobilemail", "Ben", "Report");
+    user.receiveNotification("com.apple.MobileSMS", "Anna", "Again");
+    user.receiveNotification("com.apple.mobilemail", "Ben", "Report");
     auto bulletins = app.publishedBulletins();
     ASSERT_EQ(bulletins.size(), 2u);
     EXPECT_EQ(bulletins[0].as<BBBulletin>()->message(), "Hello");
@@ -295,21 +308,22 @@ TEST_F(SpringBoardTest, LaunchingAnAppBringsItForwardAndSpringBoardAsksAboutIt)
     foregroundQuestions = 0;
     MSHookMessageEx(objc_getClass("FBProcess"), sel("isForeground"), reinterpret_cast<IMP>(&countForegroundQuestions), &originalIsForeground);
     SpringBoardApp& app = SpringBoardApp::launch();
-    id safari = app.launchApplication("com.apple.mobilesafari", "MobileSafari");
+    DeviceUser user(app);
+    id safari = user.launchApplication("com.apple.mobilesafari", "MobileSafari");
     EXPECT_EQ(foregroundQuestions, 1);
     EXPECT_TRUE(isEqual(send<id>(safari, "name"), "MobileSafari"_ns));
     EXPECT_EQ(app.homeScreenViewController().as<UIViewController>()->appearance(), UIViewController::Appearance::Disappeared);
 
-    app.launchApplication("com.apple.Maps", "Maps");
+    user.launchApplication("com.apple.Maps", "Maps");
     EXPECT_FALSE(app.isForeground("com.apple.mobilesafari"));
     EXPECT_TRUE(app.isForeground("com.apple.Maps"));
     EXPECT_EQ(app.switcherBundleIdentifiers(), (Strings { "com.apple.Maps", "com.apple.mobilesafari" }));
 
-    app.launchApplication("com.apple.mobilesafari", "MobileSafari");
+    user.launchApplication("com.apple.mobilesafari", "MobileSafari");
     EXPECT_EQ(app.switcherBundleIdentifiers(), (Strings { "com.apple.mobilesafari", "com.apple.Maps" }));
-    EXPECT_EQ(send<int>(safari, "pid"), send<int>(app.launchApplication("com.apple.mobilesafari", "MobileSafari"), "pid"));
+    EXPECT_EQ(send<int>(safari, "pid"), send<int>(user.launchApplication("com.apple.mobilesafari", "MobileSafari"), "pid"));
 
-    app.goHome();
+    user.goHome();
     EXPECT_FALSE(app.isForeground("com.apple.mobilesafari"));
     EXPECT_EQ(app.homeScreenViewController().as<UIViewController>()->appearance(), UIViewController::Appearance::Appeared);
     EXPECT_TRUE(app.terminateApplication("com.apple.Maps"));
@@ -323,9 +337,10 @@ protected:
     {
         registerVersion(version);
         SpringBoardApp& app = SpringBoardApp::launch();
+        DeviceUser user(app);
         for (const char* bundleID : { "com.apple.Maps", "com.apple.camera", "com.apple.mobilesafari" })
-            app.launchApplication(bundleID, bundleID);
-        app.goHome();
+            user.launchApplication(bundleID, bundleID);
+        user.goHome();
         return app;
     }
     static bool running(SpringBoardApp& app, const char* bundleID)
@@ -382,10 +397,11 @@ TEST_F(SpringBoardTest, FeaturesOpenByDefaultAndStayClosedWhenTheirMethodsSayNo)
 {
     registerVersion(14);
     SpringBoardApp& app = SpringBoardApp::launch();
-    EXPECT_TRUE(app.showTodayView());
-    EXPECT_TRUE(app.pullDownSearch());
-    EXPECT_TRUE(app.openControlCenter());
-    EXPECT_TRUE(app.beginAppLibrarySearch());
+    DeviceUser user(app);
+    EXPECT_TRUE(user.showTodayView());
+    EXPECT_TRUE(user.pullDownSearch());
+    EXPECT_TRUE(user.openControlCenter());
+    EXPECT_TRUE(user.beginAppLibrarySearch());
 
     registerVersion(14);
     MSHookMessageEx(objc_getClass("SBRootFolderView"), sel("_minusPageCount"), reinterpret_cast<IMP>(+[](id, SEL) -> long long { return 0; }), nullptr);
@@ -393,19 +409,21 @@ TEST_F(SpringBoardTest, FeaturesOpenByDefaultAndStayClosedWhenTheirMethodsSayNo)
     MSHookMessageEx(objc_getClass("SBControlCenterController"), sel("_shouldAllowControlCenterGesture"), reinterpret_cast<IMP>(+[](id, SEL) -> bool { return false; }), nullptr);
     MSHookMessageEx(objc_getClass("SBHLibrarySearchController"), sel("searchBarShouldBeginEditing:"), reinterpret_cast<IMP>(+[](id, SEL, id) -> bool { return false; }), nullptr);
     SpringBoardApp& blocked = SpringBoardApp::launch();
-    EXPECT_FALSE(blocked.showTodayView());
+    DeviceUser blockedUser(blocked);
+    EXPECT_FALSE(blockedUser.showTodayView());
     EXPECT_EQ(send<long long>(blocked.rootFolderView(), "pageState"), SBRootFolderPageStateRegular);
-    EXPECT_FALSE(blocked.pullDownSearch());
-    EXPECT_FALSE(blocked.openControlCenter());
-    EXPECT_FALSE(blocked.beginAppLibrarySearch());
+    EXPECT_FALSE(blockedUser.pullDownSearch());
+    EXPECT_FALSE(blockedUser.openControlCenter());
+    EXPECT_FALSE(blockedUser.beginAppLibrarySearch());
 }
 
 TEST_F(SpringBoardTest, TheAppLibraryExistsOnlyFromIOS14)
 {
     registerVersion(13);
     SpringBoardApp& app = SpringBoardApp::launch();
+    DeviceUser user(app);
     EXPECT_FALSE(app.libraryViewController());
-    EXPECT_FALSE(app.beginAppLibrarySearch());
+    EXPECT_FALSE(user.beginAppLibrarySearch());
 }
 
 } // namespace
