@@ -1,4 +1,5 @@
 #include "MurvexLauncher.h"
+#include "ArgumentVector.h"
 
 #include "DeviceRoot.h"
 #include "KavlorctlError.h"
@@ -17,12 +18,7 @@ int run(const std::vector<std::string>& arguments)
     if (::access(hostPath.c_str(), X_OK) != 0)
         throw KavlorctlError(fmt::format("murvex is not installed on this device ({} is not an executable file)", hostPath));
 
-    std::vector<std::string> words { kMurvexPath };
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
+    ArgumentVector argv(kMurvexPath, arguments);
 
     pid_t pid = 0;
     if (int error = kv_posix_spawn(&pid, kMurvexPath, nullptr, nullptr, argv.data(), nullptr); error != 0)

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "ArgumentVector.h"
 
 #include <fmt/format.h>
 
@@ -47,12 +48,7 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    std::vector<std::string> words { program };
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
+    ArgumentVector argv(program, arguments);
     pid_t pid = 0;
     int spawnError = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -1,4 +1,5 @@
 #include "Supervisor.h"
+#include "ArgumentVector.h"
 
 #include "DeviceClock.h"
 #include "DeviceFiles.h"
@@ -243,18 +244,12 @@ void Supervisor::launchSpringBoard()
     std::string executable = devicePath(DeviceFiles::kSpringBoardExecutable);
     // Everything the child needs is made before fork: between fork and exec the child of
     // a threaded process may only make async-signal-safe calls.
-    std::vector<std::string> environment;
-    std::string rootVariable = "KAVLOR_DEVICE_ROOT=" + m_deviceRoot;
-    for (char** entry = environ; entry && *entry; ++entry) {
-        if (std::strncmp(*entry, "KAVLOR_DEVICE_ROOT=", 19) != 0)
-            environment.emplace_back(*entry);
-    }
-    environment.push_back(rootVariable);
-    std::vector<char*> envp;
-    for (auto& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<char*> argv { executable.data(), nullptr };
+    ArgumentVector environment = ArgumentVector::environmentWithout("KAVLOR_DEVICE_ROOT");
+    environment.add("KAVLOR_DEVICE_ROOT=" + m_deviceRoot);
+    ArgumentVector arguments({ executable });
+    // Taken before the fork: the child may only make async-signal-safe calls.
+    char* const* argv = arguments.data();
+    char* const* envp = environment.data();
     pid_t parent = ::getpid();
     // The child waits on this pipe until its launch is in the trace, so that the trace
     // tells the launch before anything the new SpringBoard does.
@@ -281,7 +276,7 @@ void Supervisor::launchSpringBoard()
         char go;
         while (::read(gate[0], &go, 1) < 0 && errno == EINTR) { }
         ::dup2(STDERR_FILENO, STDOUT_FILENO);  // a scenario's standard output stays the runner's own
-        ::execve(argv[0], argv.data(), envp.data());
+        ::execve(argv[0], argv, envp);
         const char message[] = "kavlor-sim: cannot execute the SpringBoard host\n";
         ssize_t ignored = ::write(STDERR_FILENO, message, sizeof message - 1);
         (void)ignored;

@@ -1,4 +1,5 @@
 #include "NSTask.h"
+#include "ArgumentVector.h"
 
 #include "Process.h"
 
@@ -52,19 +53,16 @@ bool NSTask::launch()
         throw RuntimeError(fmt::format("-[NSTask launch]: the task for {} was launched already", m_launchPath ? m_launchPath->utf8() : "?"));
     if (!m_launchPath)
         throw RuntimeError("-[NSTask launch]: no launch path was set");
-    std::vector<std::string> argumentTexts { m_launchPath->utf8() };
+    ArgumentVector argv;
+    argv.add(m_launchPath->utf8());
     if (m_arguments) {
         for (const id& argument : *m_arguments) {
             auto text = argument.as<NSString>();
             if (!text)
                 throw RuntimeError(fmt::format("-[NSTask launch]: an argument for {} is a {}, not a string", m_launchPath->utf8(), object_getClassName(argument)));
-            argumentTexts.push_back(text->utf8());
+            argv.add(text->utf8());
         }
     }
-    std::vector<char*> argv;
-    for (auto& text : argumentTexts)
-        argv.push_back(text.data());
-    argv.push_back(nullptr);
 
     m_child = std::make_shared<Child>();
     pid_t pid = 0;

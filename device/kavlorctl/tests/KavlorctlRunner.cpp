@@ -1,5 +1,7 @@
 #include "KavlorctlRunner.h"
 
+#include "ArgumentVector.h"
+
 #include "PropertyList.h"
 
 #include <atomic>
@@ -51,23 +53,11 @@ KavlorctlRun KavlorctlTest::run(std::vector<std::string> arguments) const
 
 KavlorctlRun KavlorctlTest::runWithoutDeviceOption(std::vector<std::string> arguments, std::optional<std::string> environmentRoot) const
 {
-    std::vector<std::string> environment;
-    for (char** variable = environ; *variable; ++variable) {
-        if (std::strncmp(*variable, "KAVLOR_DEVICE_ROOT=", 19) != 0)
-            environment.emplace_back(*variable);
-    }
+    ArgumentVector environment = ArgumentVector::environmentWithout("KAVLOR_DEVICE_ROOT");
     if (environmentRoot)
-        environment.push_back("KAVLOR_DEVICE_ROOT=" + *environmentRoot);
-
-    arguments.insert(arguments.begin(), KAVLORCTL_PATH);
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& variable : environment)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
+        environment.add("KAVLOR_DEVICE_ROOT=" + *environmentRoot);
+    ArgumentVector argv(KAVLORCTL_PATH, arguments);
+    char* const* envp = environment.data();
 
     // Names of their own, so that tests may run several at once from threads.
     static std::atomic<int> runs { 0 };
@@ -79,7 +69,7 @@ KavlorctlRun KavlorctlTest::runWithoutDeviceOption(std::vector<std::string> argu
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    int error = posix_spawn(&pid, KAVLORCTL_PATH, &actions, nullptr, argv.data(), envp.data());
+    int error = posix_spawn(&pid, KAVLORCTL_PATH, &actions, nullptr, argv.data(), envp);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         throw std::runtime_error("cannot start " KAVLORCTL_PATH);
