@@ -2,6 +2,7 @@
 // Runs the real kavlorctl program against a throw-away device root and reads back the
 // files it writes.
 
+#include "KavlorSchema.h"
 #include "NSObjectValues.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +20,8 @@ struct KavlorctlRun {
 
 class KavlorctlTest : public ::testing::Test {
 protected:
-    static constexpr const char* kUserData = "/var/mobile/Library/Preferences/com.Quennic.KavlorUserData.plist";
-    static constexpr const char* kAppList = "/var/mobile/Library/Preferences/com.Quennic.Kavlor.applist.plist";
+    static constexpr const char* kUserData = KavlorSchema::kUserDataPath;
+    static constexpr const char* kAppList = KavlorSchema::kAppListPath;
     static constexpr const char* kSettings = "/var/mobile/Library/Preferences/com.Quennic.KavlorPrefs.plist";
 
     void SetUp() override;
