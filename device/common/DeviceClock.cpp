@@ -82,9 +82,15 @@ ClockState& state()
     return clockState;
 }
 
+// Seconds since the steady clock's epoch, and of a run loop's clock: what the shared word counts.
 double steadyNow()
 {
-    return RealClock().now();
+    return RealClock().now().time_since_epoch().count();
+}
+
+double secondsOf(ClockTime time)
+{
+    return time.time_since_epoch().count();
 }
 
 } // namespace
@@ -146,7 +152,7 @@ double DeviceClock::now()
         auto& clock = state();
         std::lock_guard lock(clock.mutex);
         if (clock.loop)
-            return clock.kind == Kind::Virtual ? clock.loop->now() : steadyNow() - clock.bootSteady;
+            return clock.kind == Kind::Virtual ? secondsOf(clock.loop->now()) : steadyNow() - clock.bootSteady;
     }
     auto setting = read();
     if (!setting)
@@ -162,7 +168,7 @@ DeviceClock::Kind DeviceClock::adoptFor(RunLoop& loop)
     clock.loop = &loop;
     clock.kind = setting.kind;
     if (setting.kind == Kind::Virtual) {
-        loop.useVirtualClock(setting.value);
+        loop.useVirtualClock(ClockTime(Seconds(setting.value)));
         clock.lastPublished = setting.value;
     } else {
         loop.useRealClock();
@@ -179,7 +185,7 @@ void DeviceClock::publishIfMoved()
         std::lock_guard lock(clock.mutex);
         if (!clock.loop || clock.kind != Kind::Virtual)
             return;
-        time = clock.loop->now();
+        time = secondsOf(clock.loop->now());
         if (time == clock.lastPublished)
             return;
         clock.lastPublished = time;

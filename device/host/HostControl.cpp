@@ -30,14 +30,14 @@ double secondsArgument(const ControlServer::Json& request, const char* key)
 // Moves the virtual clock to `target` one timer at a time, publishing each fire time
 // before the timer runs: a process that the timer starts (sbreload when a time limit runs
 // out, a kill task) reads the clock file at once and must find the time it was started at.
-void advanceTo(double target)
+void advanceTo(ClockTime target)
 {
     auto& loop = RunLoop::main();
     for (;;) {
-        double now = loop.now();
+        ClockTime now = loop.now();
         auto next = loop.nextTimerFireTime();
-        double step = next && *next <= target ? std::max(*next, now) : target;
-        DeviceClock::publishVirtual(step);
+        ClockTime step = next && *next <= target ? std::max(*next, now) : target;
+        DeviceClock::publishVirtual(step.time_since_epoch().count());
         loop.advanceBy(step - now);
         if (step >= target) {
             auto due = loop.nextTimerFireTime();
@@ -82,14 +82,15 @@ void HostControl::addCoreCommands()
         if (!loop.virtualClock())
             throw ControlError("SpringBoard runs on the real clock (the device was booted interactively); time cannot be moved");
         settle();
-        double now = loop.now();
-        double seconds = request.contains("until") ? secondsArgument(request, "until") - now : secondsArgument(request, "seconds");
-        if (seconds < 0)
-            throw ControlError(fmt::format("time only moves forward (asked for {} s)", seconds));
-        advanceTo(now + seconds);
+        ClockTime now = loop.now();
+        Seconds step = request.contains("until") ? ClockTime(Seconds(secondsArgument(request, "until"))) - now
+                                                 : Seconds(secondsArgument(request, "seconds"));
+        if (step < Seconds::zero())
+            throw ControlError(fmt::format("time only moves forward (asked for {} s)", step.count()));
+        advanceTo(now + step);
         settle();
         DeviceClock::publishIfMoved();
-        return ControlServer::Json { { "time", loop.now() } };
+        return ControlServer::Json { { "time", loop.now().time_since_epoch().count() } };
     });
     add("post-local", [](const ControlServer::Json& request) {
         std::string name = request.at("name").get<std::string>();

@@ -32,7 +32,7 @@ int openPidFd(pid_t pid)
 }
 
 // How long a SpringBoard that asked for its own respring may take to reach its wait.
-constexpr double kCallerSettleSeconds = 2;
+constexpr Seconds kCallerSettle { 2 };
 
 // Whether the process's main thread is inside wait4 or waitid (from /proc/PID/syscall).
 bool isBlockedInWait(pid_t pid)
@@ -103,7 +103,7 @@ bool Supervisor::boot(std::string& error)
         return false;
     }
     setupControlChannel();
-    bool clockWritten = m_options.virtualClock ? DeviceClock::write({ DeviceClock::Kind::Virtual, 0 }) : DeviceClock::write({ DeviceClock::Kind::Real, RealClock().now() });
+    bool clockWritten = m_options.virtualClock ? DeviceClock::write({ DeviceClock::Kind::Virtual, 0 }) : DeviceClock::write({ DeviceClock::Kind::Real, RealClock().now().time_since_epoch().count() });
     if (!clockWritten) {
         m_server.close();
         error = fmt::format("cannot write the device clock {}", devicePath(DeviceFiles::kClockFile));
@@ -299,7 +299,7 @@ void Supervisor::launchSpringBoard()
     say(fmt::format("started SpringBoard (pid {})", pid));
     ::close(gate[0]);
     ::close(gate[1]);  // the child reads end of file and goes on
-    m_readyTimer = m_loop.addTimer(m_options.readySeconds, [this, pid] {
+    m_readyTimer = m_loop.addTimer(Seconds(m_options.readySeconds), [this, pid] {
         if (status().pid == pid && !status().ready) {
             say(fmt::format("SpringBoard (pid {}) was not ready after {} s; ending it", pid, m_options.readySeconds));
             ::kill(pid, SIGKILL);
@@ -392,7 +392,7 @@ void Supervisor::respring(pid_t requester, ControlServer::Reply reply)
     DeviceTrace::write("respring", { { "springboard", current.pid }, { "requester", requester } });
     say(fmt::format("respring asked for by pid {}: ending SpringBoard (pid {})", requester, current.pid));
     if (requester == current.pid)
-        stopWhenWaiting(current.pid, RealClock().now() + kCallerSettleSeconds);
+        stopWhenWaiting(current.pid, RealClock().now() + kCallerSettle);
     else
         stopSpringBoard();
 }
@@ -401,7 +401,7 @@ void Supervisor::respring(pid_t requester, ControlServer::Reply reply)
 // it. It is ended once its main thread sits in that wait, so that what it does between
 // the spawn and the wait (tracing the spawn) is done, as on a device where the wait has
 // begun long before launchd acts.
-void Supervisor::stopWhenWaiting(pid_t pid, double deadline)
+void Supervisor::stopWhenWaiting(pid_t pid, ClockTime deadline)
 {
     if (status().pid != pid)
         return;
@@ -409,7 +409,7 @@ void Supervisor::stopWhenWaiting(pid_t pid, double deadline)
         stopSpringBoard();
         return;
     }
-    m_loop.addTimer(0.001, [this, pid, deadline] { stopWhenWaiting(pid, deadline); });
+    m_loop.addTimer(Seconds(0.001), [this, pid, deadline] { stopWhenWaiting(pid, deadline); });
 }
 
 void Supervisor::stopSpringBoard()
@@ -419,7 +419,7 @@ void Supervisor::stopSpringBoard()
         return;
     ::kill(pid, SIGTERM);
     m_loop.cancelTimer(m_killTimer);
-    m_killTimer = m_loop.addTimer(m_options.stopSeconds, [this, pid] {
+    m_killTimer = m_loop.addTimer(Seconds(m_options.stopSeconds), [this, pid] {
         if (status().pid == pid) {
             say(fmt::format("SpringBoard (pid {}) ignored SIGTERM for {} s; killing it", pid, m_options.stopSeconds));
             ::kill(pid, SIGKILL);

@@ -77,7 +77,7 @@ private:
     void checkIn(pid_t pid);
     void respring(pid_t requester, ControlServer::Reply reply);
     void stopSpringBoard();
-    void stopWhenWaiting(pid_t pid, double deadline);
+    void stopWhenWaiting(pid_t pid, ClockTime deadline);
     void answerRespringWaiters(const ControlServer::Json& result);
     void failLoudly(const std::string& message);
     void say(const std::string& message) const;

@@ -207,8 +207,8 @@ TEST(DeviceClock, TheOwnerPublishesItsVirtualTimeForTheOtherProcesses)
     DeviceClock::publishVirtual(100);
     RunLoop loop;
     EXPECT_EQ(DeviceClock::adoptFor(loop), DeviceClock::Kind::Virtual);
-    EXPECT_EQ(loop.now(), 100);
-    loop.advanceBy(25);
+    EXPECT_EQ(loop.now(), ClockTime(Seconds(100)));
+    loop.advanceBy(Seconds(25));
     // Not yet published: another process still reads the old time.
     EXPECT_EQ(DeviceClock::read()->value, 100);
     DeviceClock::publishIfMoved();

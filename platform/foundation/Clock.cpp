@@ -1,17 +1,16 @@
 #include "Clock.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
-double RealClock::now() const
+ClockTime RealClock::now() const
 {
-    auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
-    return std::chrono::duration<double>(sinceEpoch).count();
+    return ClockTime(std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch()));
 }
 
-void VirtualClock::advance(double seconds)
+void VirtualClock::advance(Seconds step)
 {
+    double seconds = step.count();
     if (!std::isfinite(seconds) || seconds < 0) {
         std::fprintf(stderr, "VirtualClock: refusing to advance by %g seconds (must be finite and >= 0)\n", seconds);
         return;
@@ -20,8 +19,9 @@ void VirtualClock::advance(double seconds)
     while (!m_now.compare_exchange_weak(current, current + seconds, std::memory_order_acq_rel)) { }
 }
 
-void VirtualClock::set(double seconds)
+void VirtualClock::set(ClockTime time)
 {
+    double seconds = time.time_since_epoch().count();
     if (!std::isfinite(seconds)) {
         std::fprintf(stderr, "VirtualClock: refusing to set the time to %g\n", seconds);
         return;

@@ -38,7 +38,7 @@ bool checkMainQueue(dispatch_queue_t queue, const char* function)
 
 std::uint64_t mainClockNanoseconds()
 {
-    double seconds = RunLoop::main().now();
+    double seconds = RunLoop::main().now().time_since_epoch().count();
     if (seconds <= 0)
         return 0;
     return static_cast<std::uint64_t>(std::llround(seconds * 1e9));
@@ -81,10 +81,10 @@ void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block
         return;
     RunLoop& loop = RunLoop::main();
     if (when == DISPATCH_TIME_NOW) {
-        loop.addTimer(0, std::move(block));
+        loop.addTimer(Seconds::zero(), std::move(block));
         return;
     }
-    loop.addTimerAt(static_cast<double>(when) / 1e9, std::move(block));
+    loop.addTimerAt(ClockTime(std::chrono::nanoseconds(when)), std::move(block));
 }
 
 void dispatch_once(dispatch_once_t* predicate, const dispatch_block_t& block)

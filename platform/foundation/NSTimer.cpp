@@ -35,8 +35,8 @@ Id<NSTimer> NSTimer::scheduledTimerWithTimeInterval(double interval, const id& t
     // The callback holds the timer, as the run loop retains a scheduled timer; cancelling
     // the run-loop timer (invalidate, or the end of a one-shot) lets it go.
     auto callback = [timer] { timer->callTarget(); };
-    timer->m_timer = repeats ? RunLoop::main().addRepeatingTimer(timer->m_interval, callback)
-                             : RunLoop::main().addTimer(timer->m_interval, callback);
+    Seconds every(timer->m_interval);
+    timer->m_timer = repeats ? RunLoop::main().addRepeatingTimer(Seconds(every), callback) : RunLoop::main().addTimer(Seconds(every), callback);
     return timer;
 }
 
@@ -72,7 +72,7 @@ void NSTimer::fire()
     callTarget();
 }
 
-std::optional<double> NSTimer::fireTime() const
+std::optional<ClockTime> NSTimer::fireTime() const
 {
     if (m_invalidated)
         return std::nullopt;

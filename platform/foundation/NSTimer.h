@@ -31,7 +31,7 @@ public:
     double timeInterval() const { return m_repeats ? m_interval : 0; }
     const id& userInfo() const { return m_userInfo; }
     // When it fires next, on the main run loop's clock; nothing once invalid.
-    std::optional<double> fireTime() const;
+    std::optional<ClockTime> fireTime() const;
 
 private:
     void callTarget();

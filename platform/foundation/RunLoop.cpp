@@ -12,10 +12,10 @@
 
 namespace {
 
-timespec toTimespec(double seconds)
+timespec toTimespec(Seconds wait)
 {
     // A timer decades away waits no longer than this; beyond time_t, ppoll would refuse.
-    seconds = std::min(seconds, 1e9);
+    double seconds = std::min(wait.count(), 1e9);
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(seconds);
     ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
@@ -24,9 +24,9 @@ timespec toTimespec(double seconds)
     return ts;
 }
 
-double realSecondsNow()
+ClockTime realNow()
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return RealClock().now();
 }
 
 }
@@ -56,21 +56,14 @@ void RunLoop::setClock(std::shared_ptr<Clock> clock)
     }
     {
         std::lock_guard lock(m_mutex);
-        double shift = clock->now() - m_clock->now();
+        Seconds shift = clock->now() - m_clock->now();
         m_clock = std::move(clock);
-        std::set<std::pair<double, TimerId>> rebased;
-        for (auto& [id, timer] : m_timers) {
-            bool scheduled = m_schedule.count({timer.fireTime, id}) > 0;
-            timer.fireTime += shift;
-            if (scheduled)
-                rebased.insert({timer.fireTime, id});
-        }
-        m_schedule = std::move(rebased);
+        m_timers.shift(shift);
     }
     wake();
 }
 
-std::shared_ptr<VirtualClock> RunLoop::useVirtualClock(double start)
+std::shared_ptr<VirtualClock> RunLoop::useVirtualClock(ClockTime start)
 {
     auto clock = std::make_shared<VirtualClock>(start);
     setClock(clock);
@@ -94,60 +87,47 @@ std::shared_ptr<VirtualClock> RunLoop::virtualClock() const
     return std::dynamic_pointer_cast<VirtualClock>(m_clock);
 }
 
-double RunLoop::now() const
+ClockTime RunLoop::now() const
 {
     std::lock_guard lock(m_mutex);
     return nowLocked();
 }
 
-double RunLoop::nowLocked() const
+ClockTime RunLoop::nowLocked() const
 {
     return m_clock->now();
 }
 
 // --- Timers ----------------------------------------------------------------------------
 
-RunLoop::TimerId RunLoop::addTimer(double delaySeconds, Callback callback)
+RunLoop::TimerId RunLoop::addTimer(Seconds delay, Callback callback)
 {
-    if (!(delaySeconds > 0))  // also catches NaN
-        delaySeconds = 0;
-    std::unique_lock lock(m_mutex);
-    double fireTime = nowLocked() + delaySeconds;
-    lock.unlock();
-    return scheduleTimer(fireTime, 0, false, std::move(callback));
+    if (!(delay > Seconds::zero())) // also catches NaN
+        delay = Seconds::zero();
+    return scheduleTimer(now() + delay, std::nullopt, std::move(callback));
 }
 
-RunLoop::TimerId RunLoop::addTimerAt(double fireTime, Callback callback)
+RunLoop::TimerId RunLoop::addTimerAt(ClockTime fireTime, Callback callback)
 {
-    return scheduleTimer(fireTime, 0, false, std::move(callback));
+    return scheduleTimer(fireTime, std::nullopt, std::move(callback));
 }
 
-RunLoop::TimerId RunLoop::addRepeatingTimer(double intervalSeconds, Callback callback)
+RunLoop::TimerId RunLoop::addRepeatingTimer(Seconds interval, Callback callback)
 {
-    if (!(intervalSeconds >= kMinimumInterval))
-        intervalSeconds = kMinimumInterval;
-    std::unique_lock lock(m_mutex);
-    double fireTime = nowLocked() + intervalSeconds;
-    lock.unlock();
-    return scheduleTimer(fireTime, intervalSeconds, true, std::move(callback));
+    if (!(interval >= kMinimumInterval))
+        interval = kMinimumInterval;
+    return scheduleTimer(now() + interval, interval, std::move(callback));
 }
 
-RunLoop::TimerId RunLoop::scheduleTimer(double fireTime, double interval, bool repeats, Callback callback)
+RunLoop::TimerId RunLoop::scheduleTimer(ClockTime fireTime, std::optional<Seconds> interval, Callback callback)
 {
     TimerId id;
     {
         std::lock_guard lock(m_mutex);
-        double now = nowLocked();
-        if (!(fireTime >= now))
-            fireTime = now;
-        id = ++m_lastTimerId;
-        Timer timer;
-        timer.fireTime = fireTime;
-        timer.interval = interval;
-        timer.repeats = repeats;
-        timer.callback = std::make_shared<Callback>(std::move(callback));
-        m_timers.emplace(id, std::move(timer));
-        m_schedule.insert({fireTime, id});
+        ClockTime current = nowLocked();
+        if (!(fireTime >= current))
+            fireTime = current;
+        id = m_timers.add(fireTime, interval, std::move(callback));
     }
     wake();
     return id;
@@ -155,38 +135,28 @@ RunLoop::TimerId RunLoop::scheduleTimer(double fireTime, double interval, bool r
 
 bool RunLoop::cancelTimer(TimerId timer)
 {
-    std::shared_ptr<Callback> releasedAfterUnlock;  // its captures may cancel timers too
+    std::shared_ptr<Callback> releasedAfterUnlock; // its captures may cancel timers too
     std::lock_guard lock(m_mutex);
-    auto it = m_timers.find(timer);
-    if (it == m_timers.end())
-        return false;
-    releasedAfterUnlock = std::move(it->second.callback);
-    m_schedule.erase({it->second.fireTime, timer});
-    m_timers.erase(it);
-    return true;
+    releasedAfterUnlock = m_timers.cancel(timer);
+    return releasedAfterUnlock != nullptr;
 }
 
 bool RunLoop::isTimerValid(TimerId timer) const
 {
     std::lock_guard lock(m_mutex);
-    return m_timers.count(timer) > 0;
+    return m_timers.contains(timer);
 }
 
-std::optional<double> RunLoop::fireTimeOf(TimerId timer) const
+std::optional<ClockTime> RunLoop::fireTimeOf(TimerId timer) const
 {
     std::lock_guard lock(m_mutex);
-    auto it = m_timers.find(timer);
-    if (it == m_timers.end())
-        return std::nullopt;
-    return it->second.fireTime;
+    return m_timers.fireTimeOf(timer);
 }
 
-std::optional<double> RunLoop::nextTimerFireTime() const
+std::optional<ClockTime> RunLoop::nextTimerFireTime() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_schedule.empty())
-        return std::nullopt;
-    return m_schedule.begin()->first;
+    return m_timers.next();
 }
 
 std::size_t RunLoop::timerCount() const
@@ -195,62 +165,27 @@ std::size_t RunLoop::timerCount() const
     return m_timers.size();
 }
 
-std::optional<RunLoop::TimerId> RunLoop::nextDueTimer(double limit, TimerId newestEligible) const
-{
-    if (m_schedule.empty())
-        return std::nullopt;
-    auto [fireTime, id] = *m_schedule.begin();
-    // Timers made during this pass sort after every timer that was already due (their
-    // time is at least "now" and their id is larger), so stopping at the first one is
-    // enough to make them wait for the next pass.
-    if (fireTime > limit || id > newestEligible)
-        return std::nullopt;
-    return id;
-}
-
 void RunLoop::fireTimer(TimerId timer)
 {
-    std::shared_ptr<Callback> callback;
-    double firedAt;
+    std::optional<TimerQueue::Firing> firing;
     {
         std::lock_guard lock(m_mutex);
-        auto it = m_timers.find(timer);
-        if (it == m_timers.end())
-            return;
-        firedAt = it->second.fireTime;
-        // Out of the schedule while it runs, so a nested drain cannot fire it again.
-        m_schedule.erase({firedAt, timer});
-        callback = it->second.callback;
+        firing = m_timers.beginFiring(timer);
     }
+    if (!firing)
+        return;
     struct Rescheduler {
         RunLoop& loop;
         TimerId timer;
-        double firedAt;
-        ~Rescheduler() { loop.finishFiring(timer, firedAt); }
-    } rescheduleEvenIfTheCallbackThrows{*this, timer, firedAt};
-    if (*callback)
-        (*callback)();
-}
-
-void RunLoop::finishFiring(TimerId timer, double firedAt)
-{
-    std::lock_guard lock(m_mutex);
-    auto it = m_timers.find(timer);
-    if (it == m_timers.end())
-        return;  // cancelled by its own callback
-    Timer& entry = it->second;
-    if (!entry.repeats) {
-        m_timers.erase(it);
-        return;
-    }
-    double now = nowLocked();
-    double next = firedAt + entry.interval;
-    if (next <= now)
-        next = firedAt + entry.interval * (std::floor((now - firedAt) / entry.interval) + 1);
-    if (next <= now)  // rounding at huge times
-        next = now + entry.interval;
-    entry.fireTime = next;
-    m_schedule.insert({next, timer});
+        ClockTime dueAt;
+        ~Rescheduler()
+        {
+            std::lock_guard lock(loop.m_mutex);
+            loop.m_timers.finishFiring(timer, dueAt, loop.nowLocked());
+        }
+    } rescheduleEvenIfTheCallbackThrows { *this, timer, firing->dueAt };
+    if (*firing->callback)
+        (*firing->callback)();
 }
 
 bool RunLoop::fireDueTimers()
@@ -258,14 +193,14 @@ bool RunLoop::fireDueTimers()
     TimerId newestEligible;
     {
         std::lock_guard lock(m_mutex);
-        newestEligible = m_lastTimerId;
+        newestEligible = m_timers.newest();
     }
     bool fired = false;
     while (true) {
         std::optional<TimerId> due;
         {
             std::lock_guard lock(m_mutex);
-            due = nextDueTimer(nowLocked(), newestEligible);
+            due = m_timers.nextDue(nowLocked(), newestEligible);
         }
         if (!due)
             break;
@@ -276,12 +211,13 @@ bool RunLoop::fireDueTimers()
     return fired;
 }
 
-double RunLoop::secondsUntilNextTimer() const
+Seconds RunLoop::timeUntilNextTimer() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_schedule.empty())
+    auto next = m_timers.next();
+    if (!next)
         return kForever;
-    return std::max(0.0, m_schedule.begin()->first - nowLocked());
+    return std::max(Seconds::zero(), *next - nowLocked());
 }
 
 // --- Blocks ----------------------------------------------------------------------------
@@ -362,7 +298,7 @@ std::size_t RunLoop::fdSourceCount() const
     return m_sources.size();
 }
 
-bool RunLoop::pollSources(double timeoutSeconds)
+bool RunLoop::pollSources(Seconds timeout)
 {
     std::vector<pollfd> fds;
     std::vector<SourceId> ids;
@@ -375,13 +311,13 @@ bool RunLoop::pollSources(double timeoutSeconds)
     }
     fds.push_back({wakeFd(), POLLIN, 0});
 
-    timespec timeout{};
-    timespec* timeoutArg = nullptr;
-    if (std::isfinite(timeoutSeconds)) {
-        timeout = toTimespec(std::max(0.0, timeoutSeconds));
-        timeoutArg = &timeout;
+    timespec wait {};
+    timespec* waitArg = nullptr;
+    if (std::isfinite(timeout.count())) {
+        wait = toTimespec(std::max(Seconds::zero(), timeout));
+        waitArg = &wait;
     }
-    int ready = ::ppoll(fds.data(), fds.size(), timeoutArg, nullptr);
+    int ready = ::ppoll(fds.data(), fds.size(), waitArg, nullptr);
     if (ready < 0) {
         if (errno != EINTR)
             std::fprintf(stderr, "RunLoop: poll failed: %s\n", std::strerror(errno));
@@ -482,56 +418,58 @@ void RunLoop::stop()
     wake();
 }
 
-bool RunLoop::runOnce(double maxWaitSeconds)
+bool RunLoop::runOnce(Seconds maxWait)
 {
     if (drainPending())
         return true;
     if (m_stopRequested.load())
         return false;
-    double timeout = maxWaitSeconds;
+    Seconds timeout = maxWait;
     if (!virtualClock())
-        timeout = std::min(timeout, secondsUntilNextTimer());
+        timeout = std::min(timeout, timeUntilNextTimer());
     bool ran = pollSources(timeout);
     return drainPending() || ran;
 }
 
-bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeoutSeconds)
+bool RunLoop::runUntil(const std::function<bool()>& predicate, Seconds timeout)
 {
-    double deadline = realSecondsNow() + timeoutSeconds;
+    ClockTime deadline = realNow() + timeout;
     while (!predicate()) {
-        double remaining = deadline - realSecondsNow();
-        if (remaining <= 0)
+        Seconds remaining = deadline - realNow();
+        if (remaining <= Seconds::zero())
             return predicate();
         runOnce(remaining);
     }
     return true;
 }
 
-void RunLoop::advanceBy(double seconds)
+void RunLoop::advanceBy(Seconds step)
 {
-    if (!std::isfinite(seconds) || seconds < 0) {
-        std::fprintf(stderr, "RunLoop: refusing to advance by %g seconds (must be finite and >= 0)\n", seconds);
+    if (!std::isfinite(step.count()) || step < Seconds::zero()) {
+        std::fprintf(stderr, "RunLoop: refusing to advance by %g seconds (must be finite and >= 0)\n", step.count());
         return;
     }
     std::shared_ptr<VirtualClock> clock = virtualClock();
     if (!clock) {
-        runUntil([] { return false; }, seconds);
+        runUntil([] { return false; }, step);
         return;
     }
     drainPending();
-    double target = clock->now() + seconds;
+    ClockTime target = clock->now() + step;
     while (true) {
-        std::optional<std::pair<double, TimerId>> next;
+        std::optional<TimerId> next;
+        std::optional<ClockTime> fireTime;
         {
             std::lock_guard lock(m_mutex);
-            if (!m_schedule.empty() && m_schedule.begin()->first <= target)
-                next = *m_schedule.begin();
+            next = m_timers.nextDue(target, m_timers.newest());
+            if (next)
+                fireTime = m_timers.fireTimeOf(*next);
         }
         if (!next)
             break;
-        if (next->first > clock->now())
-            clock->set(next->first);
-        fireTimer(next->second);
+        if (*fireTime > clock->now())
+            clock->set(*fireTime);
+        fireTimer(*next);
         runQueuedBlocks();
     }
     if (clock->now() < target)
@@ -545,7 +483,7 @@ bool RunLoop::hasPendingWork()
         std::lock_guard lock(m_mutex);
         if (!m_blocks.empty())
             return true;
-        if (!m_schedule.empty() && m_schedule.begin()->first <= nowLocked())
+        if (auto next = m_timers.next(); next && *next <= nowLocked())
             return true;
     }
     return anySourceReadable();
@@ -555,7 +493,7 @@ bool RunLoop::drainPending()
 {
     bool ran = runQueuedBlocks();
     ran = fireDueTimers() || ran;
-    ran = pollSources(0) || ran;
+    ran = pollSources(Seconds::zero()) || ran;
     return ran;
 }
 
@@ -572,15 +510,14 @@ bool RunLoop::settle(int maxPasses)
 void RunLoop::resetForTesting()
 {
     // Destroyed outside the lock: a captured object's destructor may queue work.
-    std::map<TimerId, Timer> timers;
+    std::map<TimerId, std::shared_ptr<Callback>> timers;
     std::deque<Callback> blocks;
     std::map<SourceId, Source> sources;
     {
         std::lock_guard lock(m_mutex);
-        timers.swap(m_timers);
+        timers = m_timers.takeAll();
         blocks.swap(m_blocks);
         sources.swap(m_sources);
-        m_schedule.clear();
         m_clock = std::make_shared<RealClock>();
     }
     m_stopRequested.store(false);

@@ -11,10 +11,9 @@
 // three-hour countdown is tested in milliseconds.
 //
 // Ordering rules:
-// - timers fire in fire-time order; equal times fire in creation order (a repeating timer
-//   keeps its creation rank for all its firings);
-// - a timer added while timers are firing never fires before its own time, and never in
-//   the same drain pass that was running when it was added;
+// - timers fire in the order of their TimerQueue (fire time, then creation); a timer added
+//   while timers are firing never fires before its own time, and never in the same drain
+//   pass that was running when it was added;
 // - blocks run first-in first-out; blocks queued by a timer callback run before the next
 //   timer fires;
 // - fd sources are level-triggered: the callback runs while the fd is readable (or at
@@ -24,6 +23,7 @@
 // timers, queue blocks, and add or remove sources, including their own.
 
 #include "Clock.h"
+#include "TimerQueue.h"
 
 #include <atomic>
 #include <cstdint>
@@ -41,13 +41,11 @@
 class RunLoop {
 public:
     using Callback = std::function<void()>;
-    using TimerId = std::uint64_t;
+    using TimerId = TimerQueue::TimerId;
     using SourceId = std::uint64_t;
 
-    static constexpr double kForever = std::numeric_limits<double>::infinity();
-    // Shorter repeat intervals are raised to this one, as NSTimer does, so that a
-    // repeating timer can never keep a drain pass busy for ever.
-    static constexpr double kMinimumInterval = 0.0001;
+    static constexpr Seconds kForever { std::numeric_limits<double>::infinity() };
+    static constexpr Seconds kMinimumInterval = TimerQueue::kMinimumInterval;
 
     RunLoop();
     ~RunLoop();
@@ -61,28 +59,28 @@ public:
     // --- Clock -------------------------------------------------------------------------
     // Replaces the clock. Timers already scheduled keep the time they had left.
     void setClock(std::shared_ptr<Clock> clock);
-    std::shared_ptr<VirtualClock> useVirtualClock(double start = 0.0);
+    std::shared_ptr<VirtualClock> useVirtualClock(ClockTime start = ClockTime {});
     void useRealClock();
     std::shared_ptr<Clock> clock() const;
     // The clock when it is virtual, else null.
     std::shared_ptr<VirtualClock> virtualClock() const;
-    double now() const;
+    ClockTime now() const;
 
     // --- Timers ------------------------------------------------------------------------
     // A one-shot timer `delaySeconds` from now (negative delays count as zero).
-    TimerId addTimer(double delaySeconds, Callback callback);
+    TimerId addTimer(Seconds delay, Callback callback);
     // A one-shot timer at an absolute time of the clock (a past time means now).
-    TimerId addTimerAt(double fireTime, Callback callback);
+    TimerId addTimerAt(ClockTime fireTime, Callback callback);
     // A timer that fires every `intervalSeconds`, first one interval from now. When the
     // loop was too busy to fire it on time (real clock), missed firings are skipped and it
     // keeps its original rhythm, as NSTimer does.
-    TimerId addRepeatingTimer(double intervalSeconds, Callback callback);
+    TimerId addRepeatingTimer(Seconds interval, Callback callback);
     // Cancels a timer; a repeating timer may cancel itself from its own callback. Answers
     // whether the timer was still valid.
     bool cancelTimer(TimerId timer);
     bool isTimerValid(TimerId timer) const;
-    std::optional<double> fireTimeOf(TimerId timer) const;
-    std::optional<double> nextTimerFireTime() const;
+    std::optional<ClockTime> fireTimeOf(TimerId timer) const;
+    std::optional<ClockTime> nextTimerFireTime() const;
     std::size_t timerCount() const;
 
     // --- Blocks ------------------------------------------------------------------------
@@ -103,18 +101,18 @@ public:
     // run() is active makes the next run() return at once.
     void run();
     void stop();
-    // One round: handles what is ready; when nothing is, waits up to `maxWaitSeconds`
-    // (real seconds) for an fd, a queued block or, on the real clock, a timer, and
-    // handles it. Answers whether anything ran.
-    bool runOnce(double maxWaitSeconds);
-    // Runs rounds until `predicate` holds or `timeoutSeconds` of real time have passed.
-    // Answers the predicate's final value.
-    bool runUntil(const std::function<bool()>& predicate, double timeoutSeconds = kForever);
-    // Virtual clock: moves time forward by `seconds`, firing every timer that falls due on
+    // One round: handles what is ready; when nothing is, waits up to `maxWait` (real
+    // time) for an fd, a queued block or, on the real clock, a timer, and handles it.
+    // Answers whether anything ran.
+    bool runOnce(Seconds maxWait);
+    // Runs rounds until `predicate` holds or `timeout` of real time has passed. Answers
+    // the predicate's final value.
+    bool runUntil(const std::function<bool()>& predicate, Seconds timeout = kForever);
+    // Virtual clock: moves time forward by `step`, firing every timer that falls due on
     // the way in order, with the clock set to each timer's fire time during its callback
     // and queued blocks run between firings; never sleeps. Pending work is drained before
     // and after (fds included). Real clock: simply runs the loop for that many seconds.
-    void advanceBy(double seconds);
+    void advanceBy(Seconds step);
 
     // Whether a block is queued, a timer is due, or an fd source is readable now.
     bool hasPendingWork();
@@ -131,38 +129,28 @@ public:
     void resetForTesting();
 
 private:
-    struct Timer {
-        double fireTime = 0;
-        double interval = 0;
-        bool repeats = false;
-        std::shared_ptr<Callback> callback;
-    };
     struct Source {
         int fd = -1;
         std::shared_ptr<Callback> callback;
     };
 
-    TimerId scheduleTimer(double fireTime, double interval, bool repeats, Callback callback);
+    TimerId scheduleTimer(ClockTime fireTime, std::optional<Seconds> interval, Callback callback);
     void fireTimer(TimerId timer);
-    void finishFiring(TimerId timer, double firedAt);
-    std::optional<TimerId> nextDueTimer(double limit, TimerId newestEligible) const;
     bool fireDueTimers();
     bool runQueuedBlocks();
-    // Polls the fd sources (and the wake fd) for up to `timeoutSeconds` and runs the
-    // callbacks of the readable ones. Answers whether a callback ran.
-    bool pollSources(double timeoutSeconds);
+    // Polls the fd sources (and the wake fd) for up to `timeout` and runs the callbacks of
+    // the readable ones. Answers whether a callback ran.
+    bool pollSources(Seconds timeout);
     bool anySourceReadable();
-    double secondsUntilNextTimer() const;
-    double nowLocked() const;
+    Seconds timeUntilNextTimer() const;
+    ClockTime nowLocked() const;
     void wake();
     int wakeFd();
     void drainWakeFd();
 
     mutable std::mutex m_mutex;
     std::shared_ptr<Clock> m_clock;
-    std::map<TimerId, Timer> m_timers;
-    std::set<std::pair<double, TimerId>> m_schedule;  // (fire time, id): fire order
-    TimerId m_lastTimerId = 0;
+    TimerQueue m_timers;
     std::deque<Callback> m_blocks;
     std::map<SourceId, Source> m_sources;
     SourceId m_lastSourceId = 0;

@@ -49,7 +49,7 @@ protected:
     // Runs the main loop until `count` posts have arrived, for at most five seconds.
     bool receivedPosts(int count) const
     {
-        return RunLoop::main().runUntil([&] { return accountChangeCount >= count; }, 5.0);
+        return RunLoop::main().runUntil([&] { return accountChangeCount >= count; }, Seconds(5.0));
     }
 };
 

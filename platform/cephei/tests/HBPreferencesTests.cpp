@@ -88,7 +88,7 @@ TEST_F(BoundSettingsTest, AreWrittenOnTheMainThreadWhenTheWriteCameFromAnother)
     std::thread([&] { settings->setBool(true, "hideLSAccount"); }).join();
     EXPECT_TRUE(settings->boolForKey("hideLSAccount")) << "the write itself is done at once";
     EXPECT_FALSE(hideLSAccount) << "the bound variable waits for the main run loop";
-    EXPECT_TRUE(RunLoop::main().runUntil([&] { return hideLSAccount; }, 5.0));
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return hideLSAccount; }, Seconds(5.0)));
 }
 
 TEST_F(BoundSettingsTest, AReleasedObjectIsForgottenByItsDomain)

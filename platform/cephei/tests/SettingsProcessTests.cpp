@@ -17,7 +17,7 @@ namespace {
 
 using SettingsBetweenProcessesTest = SettingsTest;
 
-constexpr double kDeliveryTimeoutSeconds = 10.0;
+constexpr Seconds kDeliveryTimeoutSeconds { 10.0 };
 
 class WriterProcess {
 public:

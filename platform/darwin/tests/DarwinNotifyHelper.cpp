@@ -53,7 +53,7 @@ int main(int argc, char** argv)
                 nullptr, CFNotificationSuspensionBehaviorDeliverImmediately);
         std::printf("ready\n");
         std::fflush(stdout);
-        bool done = RunLoop::main().runUntil([&] { return deliveries >= expected; }, 5.0);
+        bool done = RunLoop::main().runUntil([&] { return deliveries >= expected; }, Seconds(5.0));
         return done ? 0 : 1;
     }
     return usage(stderr, 2);

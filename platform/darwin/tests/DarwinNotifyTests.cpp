@@ -173,7 +173,7 @@ TEST_F(DarwinNotifyTest, APostFromAnotherProcessIsDeliveredOnTheMainRunLoop)
     ASSERT_EQ(poster.wait(), 0);
 
     EXPECT_TRUE(deliveries.empty()) << "delivery happens on the run loop, not at arrival";
-    ASSERT_TRUE(RunLoop::main().runUntil([] { return !deliveries.empty(); }, 5.0));
+    ASSERT_TRUE(RunLoop::main().runUntil([] { return !deliveries.empty(); }, Seconds(5.0)));
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_EQ(deliveries[0].observer, &tag1);
     EXPECT_EQ(deliveries[0].name, "com.Quennic.Kavlor/addedNewUser");

@@ -1,4 +1,5 @@
 #include "Dispatch.h"
+#include "ClockTestSupport.h"
 #include "RunLoop.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ struct DispatchOnMainLoop : ::testing::Test {
     void SetUp() override
     {
         RunLoop::main().resetForTesting();
-        clock = RunLoop::main().useVirtualClock(50.0);
+        clock = RunLoop::main().useVirtualClock(at(50.0));
     }
     void TearDown() override { RunLoop::main().resetForTesting(); }
 };
@@ -38,11 +39,11 @@ TEST_F(DispatchOnMainLoop, DispatchAfterFiresWhenVirtualTimeReachesIt)
 {
     double firedAt = -1;
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 150000000), dispatch_get_main_queue(),
-        [&] { firedAt = RunLoop::main().now(); });
+        [&] { firedAt = secondsOf(RunLoop::main().now()); });
 
-    RunLoop::main().advanceBy(0.149);
+    RunLoop::main().advanceBy(Seconds(0.149));
     EXPECT_EQ(firedAt, -1);
-    RunLoop::main().advanceBy(0.001);
+    RunLoop::main().advanceBy(Seconds(0.001));
     EXPECT_DOUBLE_EQ(firedAt, 50.15);
 }
 
@@ -56,7 +57,7 @@ TEST_F(DispatchOnMainLoop, DelayedBlocksFireInTimeOrderAndQueuedBlocksRunAtTheNe
     EXPECT_TRUE(order.empty());
     RunLoop::main().settle();
     EXPECT_EQ(order, std::vector<int>{1});
-    RunLoop::main().advanceBy(3600);
+    RunLoop::main().advanceBy(Seconds(3600));
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 

@@ -1,4 +1,5 @@
 #include "NSTimer.h"
+#include "ClockTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +21,10 @@ Class targetClass()
 {
     static Class cls = ClassBuilder("TimerTestTarget", NSObjectClass())
                            .permanent()
-                           .method("tick:", [](id, SEL, id timer) { firings().push_back({ RunLoop::main().now(), timer }); })
-                           .method("timerFired", [](id, SEL) { firings().push_back({ RunLoop::main().now(), nil }); })
+                           .method("tick:", [](id, SEL, id timer) { firings().push_back({ secondsOf(RunLoop::main().now()), timer }); })
+                           .method("timerFired", [](id, SEL) { firings().push_back({ secondsOf(RunLoop::main().now()), nil }); })
                            .method("stopAfterTwo:", [](id, SEL, id timer) {
-                               firings().push_back({ RunLoop::main().now(), timer });
+                               firings().push_back({ secondsOf(RunLoop::main().now()), timer });
                                if (firings().size() == 2)
                                    send<void>(timer, "invalidate");
                            })
@@ -37,7 +38,7 @@ protected:
     {
         firings().clear();
         RunLoop::main().resetForTesting();
-        RunLoop::main().useVirtualClock(100.0);
+        RunLoop::main().useVirtualClock(at(100.0));
     }
     void TearDown() override
     {
@@ -50,17 +51,17 @@ TEST_F(NSTimerTest, RepeatingTimerFiresEveryIntervalWithItselfUntilInvalidated)
 {
     id target = class_createInstance(targetClass());
     auto timer = NSTimer::scheduledTimerWithTimeInterval(1.0, target, sel("tick:"), "info"_ns, true);
-    RunLoop::main().advanceBy(3.5);
+    RunLoop::main().advanceBy(Seconds(3.5));
     ASSERT_EQ(firings().size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_DOUBLE_EQ(firings()[i].time, 101.0 + static_cast<double>(i));
         EXPECT_TRUE(firings()[i].timer == timer);
     }
     EXPECT_TRUE(timer->isValid());
-    EXPECT_DOUBLE_EQ(timer->fireTime().value(), 104.0);
+    EXPECT_DOUBLE_EQ(secondsOf(timer->fireTime().value()), 104.0);
     EXPECT_TRUE(isEqual(timer->userInfo(), "info"_ns));
     timer->invalidate();
-    RunLoop::main().advanceBy(5);
+    RunLoop::main().advanceBy(Seconds(5));
     EXPECT_EQ(firings().size(), 3u);
     EXPECT_FALSE(timer->isValid());
     EXPECT_FALSE(timer->userInfo());
@@ -71,9 +72,9 @@ TEST_F(NSTimerTest, OneShotTimerFiresOnceAndThenIsInvalid)
     id target = class_createInstance(targetClass());
     auto timer = NSTimer::scheduledTimerWithTimeInterval(2.0, target, sel("tick:"), nil, false);
     EXPECT_DOUBLE_EQ(timer->timeInterval(), 0);
-    RunLoop::main().advanceBy(1.9);
+    RunLoop::main().advanceBy(Seconds(1.9));
     EXPECT_TRUE(firings().empty());
-    RunLoop::main().advanceBy(10);
+    RunLoop::main().advanceBy(Seconds(10));
     ASSERT_EQ(firings().size(), 1u);
     EXPECT_DOUBLE_EQ(firings()[0].time, 102.0);
     EXPECT_FALSE(timer->isValid());
@@ -90,7 +91,7 @@ TEST_F(NSTimerTest, RunLoopHoldsTheTimerAndTheTimerHoldsItsTargetUntilInvalidate
             sel("stopAfterTwo:"), nil, true);
         EXPECT_GT(target->retainCount(), before);
     }
-    RunLoop::main().advanceBy(600);
+    RunLoop::main().advanceBy(Seconds(600));
     // The callback invalidated the timer at its second firing: no third firing.
     ASSERT_EQ(firings().size(), 2u);
     EXPECT_DOUBLE_EQ(firings()[1].time, 220.0);
@@ -103,7 +104,7 @@ TEST_F(NSTimerTest, MethodWithoutArgumentIsCalledWithoutTheTimer)
     id target = class_createInstance(targetClass());
     id timer = send<id>(objc_getClass("NSTimer"), "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:", 1.0, target,
         sel("timerFired"), nil, true);
-    RunLoop::main().advanceBy(2);
+    RunLoop::main().advanceBy(Seconds(2));
     EXPECT_EQ(firings().size(), 2u);
     send<void>(timer, "invalidate");
     send<void>(timer, "invalidate"); // a second time does nothing
@@ -117,7 +118,7 @@ TEST_F(NSTimerTest, FireCallsNowAndEndsAOneShotTimer)
     timer->fire();
     EXPECT_EQ(firings().size(), 1u);
     EXPECT_FALSE(timer->isValid());
-    RunLoop::main().advanceBy(10);
+    RunLoop::main().advanceBy(Seconds(10));
     EXPECT_EQ(firings().size(), 1u);
 }
 

@@ -1,4 +1,5 @@
 #include "RunLoop.h"
+#include "ClockTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,12 @@ namespace {
 // A loop on a virtual clock, and a log of (label, time of firing).
 struct VirtualLoop : ::testing::Test {
     RunLoop loop;
-    std::shared_ptr<VirtualClock> clock = loop.useVirtualClock(100.0);
+    std::shared_ptr<VirtualClock> clock = loop.useVirtualClock(at(100.0));
     std::vector<std::pair<std::string, double>> fired;
 
     RunLoop::Callback record(std::string label)
     {
-        return [this, label] { fired.emplace_back(label, loop.now()); };
+        return [this, label] { fired.emplace_back(label, secondsOf(loop.now())); };
     }
     std::vector<std::string> labels() const
     {
@@ -35,40 +36,40 @@ using Labels = std::vector<std::string>;
 
 TEST(VirtualClockTest, MovesOnlyWhenToldAndRefusesToGoBackByAdvance)
 {
-    VirtualClock clock(5);
-    EXPECT_EQ(clock.now(), 5);
-    clock.advance(2.5);
-    EXPECT_EQ(clock.now(), 7.5);
-    clock.advance(-1);
-    EXPECT_EQ(clock.now(), 7.5);
-    clock.set(1);
-    EXPECT_EQ(clock.now(), 1);
+    VirtualClock clock(at(5));
+    EXPECT_EQ(secondsOf(clock.now()), 5);
+    clock.advance(Seconds(2.5));
+    EXPECT_EQ(secondsOf(clock.now()), 7.5);
+    clock.advance(Seconds(-1));
+    EXPECT_EQ(secondsOf(clock.now()), 7.5);
+    clock.set(at(1));
+    EXPECT_EQ(secondsOf(clock.now()), 1);
 }
 
 TEST_F(VirtualLoop, TimersFireInTimeOrderAtTheirOwnTimeAndTiesInCreationOrder)
 {
-    loop.addTimer(3, record("c"));
-    loop.addTimer(1, record("a1"));
-    loop.addTimer(2, record("b"));
-    loop.addTimer(1, record("a2"));
-    loop.addTimer(10, record("late"));
+    loop.addTimer(Seconds(3), record("c"));
+    loop.addTimer(Seconds(1), record("a1"));
+    loop.addTimer(Seconds(2), record("b"));
+    loop.addTimer(Seconds(1), record("a2"));
+    loop.addTimer(Seconds(10), record("late"));
 
-    loop.advanceBy(5);
+    loop.advanceBy(Seconds(5));
 
     std::vector<std::pair<std::string, double>> expected{{"a1", 101}, {"a2", 101}, {"b", 102}, {"c", 103}};
     EXPECT_EQ(fired, expected);
-    EXPECT_EQ(clock->now(), 105);
+    EXPECT_EQ(secondsOf(clock->now()), 105);
     EXPECT_EQ(loop.timerCount(), 1u);
 
-    loop.advanceBy(5);
+    loop.advanceBy(Seconds(5));
     EXPECT_EQ(fired.back(), std::make_pair(std::string("late"), 110.0));
 }
 
 TEST_F(VirtualLoop, RepeatingTimersRepeatAtTheirIntervalInterleavedWithOthers)
 {
-    loop.addRepeatingTimer(1.0, record("tick"));
-    loop.addRepeatingTimer(1.5, record("tock"));
-    loop.advanceBy(3.2);
+    loop.addRepeatingTimer(Seconds(1.0), record("tick"));
+    loop.addRepeatingTimer(Seconds(1.5), record("tock"));
+    loop.advanceBy(Seconds(3.2));
 
     std::vector<std::pair<std::string, double>> expected{
         {"tick", 101}, {"tock", 101.5}, {"tick", 102}, {"tick", 103}, {"tock", 103}};
@@ -79,12 +80,12 @@ TEST_F(VirtualLoop, ARepeatingTimerCanCancelItselfFromItsCallback)
 {
     int ticks = 0;
     RunLoop::TimerId timer = 0;
-    timer = loop.addRepeatingTimer(1.0, [&] {
+    timer = loop.addRepeatingTimer(Seconds(1.0), [&] {
         if (++ticks == 3) {
             EXPECT_TRUE(loop.cancelTimer(timer));
         }
     });
-    loop.advanceBy(10);
+    loop.advanceBy(Seconds(10));
     EXPECT_EQ(ticks, 3);
     EXPECT_FALSE(loop.isTimerValid(timer));
     EXPECT_FALSE(loop.cancelTimer(timer));
@@ -92,23 +93,23 @@ TEST_F(VirtualLoop, ARepeatingTimerCanCancelItselfFromItsCallback)
 
 TEST_F(VirtualLoop, CancelledTimersNeverFire)
 {
-    RunLoop::TimerId doomed = loop.addTimer(1, record("doomed"));
-    loop.addTimer(2, record("kept"));
+    RunLoop::TimerId doomed = loop.addTimer(Seconds(1), record("doomed"));
+    loop.addTimer(Seconds(2), record("kept"));
     EXPECT_TRUE(loop.cancelTimer(doomed));
-    loop.advanceBy(3);
+    loop.advanceBy(Seconds(3));
     EXPECT_EQ(labels(), Labels{"kept"});
 }
 
 TEST_F(VirtualLoop, ATimerAddedDuringAFiringWaitsForItsOwnTime)
 {
-    loop.addTimer(1, [&] {
-        fired.emplace_back("first", loop.now());
-        loop.addTimer(0.5, record("added+0.5"));
-        loop.addTimer(0, record("added+0"));
+    loop.addTimer(Seconds(1), [&] {
+        fired.emplace_back("first", secondsOf(loop.now()));
+        loop.addTimer(Seconds(0.5), record("added+0.5"));
+        loop.addTimer(Seconds(0), record("added+0"));
     });
-    loop.addTimer(1.2, record("existing"));
+    loop.addTimer(Seconds(1.2), record("existing"));
 
-    loop.advanceBy(2);
+    loop.advanceBy(Seconds(2));
 
     std::vector<std::pair<std::string, double>> expected{
         {"first", 101}, {"added+0", 101}, {"existing", 101.2}, {"added+0.5", 101.5}};
@@ -117,9 +118,9 @@ TEST_F(VirtualLoop, ATimerAddedDuringAFiringWaitsForItsOwnTime)
 
 TEST_F(VirtualLoop, ATimerAddedDuringADrainPassIsLeftForTheNextPass)
 {
-    loop.addTimer(0, [&] {
-        fired.emplace_back("first", loop.now());
-        loop.addTimer(0, record("second"));
+    loop.addTimer(Seconds(0), [&] {
+        fired.emplace_back("first", secondsOf(loop.now()));
+        loop.addTimer(Seconds(0), record("second"));
     });
     EXPECT_TRUE(loop.drainPending());
     EXPECT_EQ(labels(), Labels{"first"});
@@ -131,41 +132,41 @@ TEST_F(VirtualLoop, ATimerAddedDuringADrainPassIsLeftForTheNextPass)
 
 TEST_F(VirtualLoop, BlocksQueuedByATimerRunBeforeTheNextTimerEvenAtTheSameTime)
 {
-    loop.addTimer(1, [&] {
-        fired.emplace_back("timer1", loop.now());
+    loop.addTimer(Seconds(1), [&] {
+        fired.emplace_back("timer1", secondsOf(loop.now()));
         loop.enqueue(record("block from timer1"));
     });
-    loop.addTimer(1, record("timer2"));
-    loop.advanceBy(1);
+    loop.addTimer(Seconds(1), record("timer2"));
+    loop.advanceBy(Seconds(1));
     EXPECT_EQ(labels(), (Labels{"timer1", "block from timer1", "timer2"}));
 }
 
 TEST_F(VirtualLoop, RunOnceNeverFiresAFutureTimerOnAVirtualClock)
 {
-    loop.addTimer(0.001, record("future"));
-    EXPECT_FALSE(loop.runOnce(0.0));
+    loop.addTimer(Seconds(0.001), record("future"));
+    EXPECT_FALSE(loop.runOnce(Seconds(0.0)));
     EXPECT_TRUE(fired.empty());
-    clock->advance(0.001);
-    EXPECT_TRUE(loop.runOnce(0.0));
+    clock->advance(Seconds(0.001));
+    EXPECT_TRUE(loop.runOnce(Seconds(0.0)));
     EXPECT_EQ(labels(), Labels{"future"});
 }
 
 TEST_F(VirtualLoop, AJumpOfTheClockFiresARepeatingTimerOnceAndKeepsItsRhythm)
 {
-    RunLoop::TimerId timer = loop.addRepeatingTimer(1.0, record("tick"));
-    clock->set(105.5);
+    RunLoop::TimerId timer = loop.addRepeatingTimer(Seconds(1.0), record("tick"));
+    clock->set(at(105.5));
     loop.settle();
     EXPECT_EQ(fired.size(), 1u);
-    EXPECT_EQ(loop.fireTimeOf(timer), 106.0);
+    EXPECT_EQ(loop.fireTimeOf(timer), at(106.0));
 }
 
 TEST_F(VirtualLoop, ChangingTheClockKeepsTheTimeLeftOnEveryTimer)
 {
-    loop.addTimer(2, record("a"));
-    auto other = std::make_shared<VirtualClock>(7000);
+    loop.addTimer(Seconds(2), record("a"));
+    auto other = std::make_shared<VirtualClock>(at(7000));
     loop.setClock(other);
-    EXPECT_EQ(loop.nextTimerFireTime(), 7002.0);
-    loop.advanceBy(2);
+    EXPECT_EQ(loop.nextTimerFireTime(), at(7002.0));
+    loop.advanceBy(Seconds(2));
     EXPECT_EQ(fired, (std::vector<std::pair<std::string, double>>{{"a", 7002}}));
 }
 
@@ -186,7 +187,7 @@ TEST_F(VirtualLoop, BlocksRunFirstInFirstOutAndBlocksTheyQueueWaitForTheNextPass
 
 TEST_F(VirtualLoop, ResetForgetsEverythingAndReturnsToTheRealClock)
 {
-    loop.addTimer(1, record("t"));
+    loop.addTimer(Seconds(1), record("t"));
     loop.enqueue(record("b"));
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
@@ -214,7 +215,7 @@ TEST(RunLoopFdSourceTest, CallsBackWhileReadableAndStopsOnceRemoved)
     EXPECT_FALSE(loop.hasPendingWork());
     ASSERT_EQ(write(fds[1], "hi", 2), 2);
     EXPECT_TRUE(loop.hasPendingWork());
-    EXPECT_TRUE(loop.runUntil([&] { return received == "hi"; }, 5.0));
+    EXPECT_TRUE(loop.runUntil([&] { return received == "hi"; }, Seconds(5.0)));
     EXPECT_FALSE(loop.hasPendingWork());
 
     EXPECT_TRUE(loop.removeFdSource(source));
@@ -261,10 +262,10 @@ TEST(RunLoopFdSourceTest, ASourceMayRemoveItselfFromItsCallback)
 TEST(RunLoopRealClockTest, RunWaitsForTheNextTimerAndStopsWhenAsked)
 {
     RunLoop loop;
-    double scheduledAt = loop.now();
+    double scheduledAt = secondsOf(loop.now());
     double firedAt = 0;
-    loop.addTimer(0.02, [&] {
-        firedAt = loop.now();
+    loop.addTimer(Seconds(0.02), [&] {
+        firedAt = secondsOf(loop.now());
         loop.stop();
     });
     loop.run();
@@ -298,5 +299,5 @@ TEST(RunLoopRealClockTest, AStopRequestedBeforeRunEndsOnlyTheNextRun)
 TEST(RunLoopRealClockTest, RunUntilGivesUpAtItsTimeout)
 {
     RunLoop loop;
-    EXPECT_FALSE(loop.runUntil([] { return false; }, 0.01));
+    EXPECT_FALSE(loop.runUntil([] { return false; }, Seconds(0.01)));
 }

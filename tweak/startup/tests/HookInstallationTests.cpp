@@ -304,7 +304,7 @@ TEST_F(HookInstallationTest, TheBridgeRepostsADarwinPostFromAnotherProcessLocall
     }
     int status = 0;
     waitpid(child, &status, 0);
-    ASSERT_TRUE(RunLoop::main().runUntil([&] { return received > 0; }, 5.0));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return received > 0; }, Seconds(5.0)));
     EXPECT_GE(received, 1);
     EXPECT_FALSE(sender);
 }
@@ -319,7 +319,7 @@ TEST_F(HookInstallationTest, AFailingObserverOfTheRepostStaysInsideTheBridge)
             throw RuntimeError("an observer that fails");
         }));
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), "com.Quennic.Kavlor/addedNewUser", nullptr, nullptr, true);
-    EXPECT_NO_THROW(RunLoop::main().runUntil([&] { return calls > 0; }, 5.0));
+    EXPECT_NO_THROW(RunLoop::main().runUntil([&] { return calls > 0; }, Seconds(5.0)));
     EXPECT_EQ(calls, 1);
 }
 
