@@ -284,8 +284,18 @@ void Supervisor::launchSpringBoard()
     }
 
     m_pidFd = openPidFd(pid);
-    if (m_pidFd >= 0)
-        m_pidSource = m_loop.addFdSource(m_pidFd, [this] { springBoardEnded(); });
+    if (m_pidFd < 0) {
+        // Without the watch nobody would see this SpringBoard end: it is not left running
+        // unsupervised, and the failure is said, not swallowed.
+        int error = errno;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(gate[0]);
+        ::close(gate[1]);
+        failLoudly(fmt::format("cannot watch SpringBoard (pid {}): pidfd_open: {}", pid, std::strerror(error)));
+        return;
+    }
+    m_pidSource = m_loop.addFdSource(m_pidFd, [this] { springBoardEnded(); });
     ProcessTable::add(pid, "SpringBoard");
     int generation;
     {
