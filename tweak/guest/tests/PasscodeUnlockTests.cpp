@@ -19,160 +19,88 @@ TEST(OwnerAttemptsWanted, OnlyTheAccountsOwnNonEmptyPasscodeWithAStoredOwnerPass
     EXPECT_FALSE(ownerAttemptsWanted("1111"_ns, NSNumber::numberWithInteger(1111), "123456"_ns)) << "a passcode that is not text";
 }
 
-class PasscodeUnlockTest : public GuestSpringBoardTest {
+// One passcode typed on the lock screen: the device passcode is 123456 unless said
+// otherwise, the owner's account passcode 0000, Emma's 1111.
+struct Typing {
+    const char* what;
+    const char* activeUser;
+    const char* typed;
+    bool answer;
+    Strings attempts; // "source result" of each attempt that reached the lock-screen manager
+    const char* storedOwnerPasscode = "123456";
+    const char* emmasPasscode = "1111";
+    std::optional<std::string> devicePasscode = "123456";
+};
+
+class PasscodeUnlockTest : public GuestSpringBoardTest, public ::testing::WithParamInterface<Typing> {
 protected:
     void SetUp() override
     {
         GuestSpringBoardTest::SetUp();
-        setDevicePasscode("123456");
-        mainSettings->setObject("123456"_ns, Key::adminPasscode);
-        writeUsers({ { "Admin", guestRecord("Admin", { { "PassCode", "0000"_ns } }) },
-            { "Emma", guestRecord("Emma", { { "PassCode", "1111"_ns } }) } });
+        const Typing& typing = GetParam();
+        setDevicePasscode(typing.devicePasscode);
+        mainSettings->setObject(NSString::string(typing.storedOwnerPasscode), Key::adminPasscode);
+        auto emma = guestRecord("Emma", { { "PassCode", typing.emmasPasscode ? id(NSString::string(typing.emmasPasscode)) : nil } });
+        writeUsers({ { "Admin", guestRecord("Admin", { { "PassCode", "0000"_ns } }) }, { "Emma", emma } });
+        if (std::string(typing.activeUser) == "Admin")
+            mainSettings->setObject("Admin"_ns, Key::activeUser);
+        else
+            activateGuest(typing.activeUser);
     }
+};
 
-    struct Outcome {
-        bool answer;
-        bool locked;
-        Strings attempts; // "source result" of each attempt that reached the lock-screen manager
-        int completionCalls;
-    };
-
-    Outcome type(const std::string& passcode)
-    {
+TEST_P(PasscodeUnlockTest, OnEverySystem)
+{
+    const Typing& typing = GetParam();
+    for (int ios : { 12, 13, 14 }) {
+        launch(ios);
         m_events.clear();
         int completionCalls = 0;
         id completion = makeBlock<void(bool)>([&](bool) { ++completionCalls; });
         id manager = SpringBoardApp::current()->lockScreenManager();
-        bool answer = send<bool>(manager, "attemptUnlockWithPasscode:finishUIUnlock:completion:", id(NSString::string(passcode)), true, completion);
-        Outcome outcome { answer, SpringBoardApp::current()->isLocked(), {}, completionCalls };
+        bool answer = send<bool>(manager, "attemptUnlockWithPasscode:finishUIUnlock:completion:", id(NSString::string(typing.typed)), true, completion);
+        Strings attempts;
         for (const auto& event : eventsNamed("unlock-attempt"))
-            outcome.attempts.push_back(event.field("source") + " " + event.field("result"));
-        return outcome;
+            attempts.push_back(event.field("source") + " " + event.field("result"));
+        EXPECT_EQ(answer, typing.answer) << "iOS " << ios;
+        EXPECT_EQ(SpringBoardApp::current()->isLocked(), !typing.answer) << "iOS " << ios;
+        EXPECT_EQ(attempts, typing.attempts) << "iOS " << ios;
+        EXPECT_EQ(completionCalls, 1) << "SpringBoard's completion belongs to the typed attempt alone";
     }
+}
 
-    void launchFor(const char* user, int ios = 14)
-    {
-        if (std::string(user) == "Admin")
-            mainSettings->setObject("Admin"_ns, Key::activeUser);
-        else
-            activateGuest(user);
-        launch(ios);
-    }
+const std::vector<Typing> typings {
+    { "TheOwnerTypesTheDevicePasscode", "Admin", "123456", true, { "typed unlocked" } },
+    { "AGuestTypesTheirOwnPasscode", "Emma", "1111", true, { "typed refused", "owner verified", "owner unlocked" } },
+    { "AGuestTypesAWrongPasscode", "Emma", "1357", false, { "typed refused" } },
+    { "AGuestTypesTheOwnersAccountPasscode", "Emma", "0000", false, { "typed refused" } },
+    { "NoStoredOwnerPasscode", "Emma", "1111", false, { "typed refused" }, "" },
+    { "AWrongStoredOwnerPasscodeStopsAfterTheFirstOwnerAttempt", "Emma", "1111", false, { "typed refused", "owner refused" }, "999999" },
+    { "ARecordWithoutPasscode", "Emma", "", false, { "typed refused" }, "123456", nullptr },
+    { "AnEmptyRecordPasscodeTypedEmpty", "Emma", "", false, { "typed refused" }, "123456", "" },
+    { "AnAccountPasscodeThatIsTheDevicePasscode", "Emma", "123456", true, { "typed unlocked", "owner verified", "owner unlocked" }, "123456", "123456" },
+    // Where no owner attempt follows, SpringBoard's own success is the answer.
+    { "TheDevicePasscodeTypedDuringAVisit", "Emma", "123456", true, { "typed unlocked" } },
+    { "NoDevicePasscodeNoStoredOwnerPasscode", "Emma", "1111", true, { "typed unlocked" }, "", "1111", std::nullopt },
+    { "NoDevicePasscode", "Emma", "1111", true, { "typed unlocked", "owner verified", "owner unlocked" }, "123456", "1111", std::nullopt },
 };
 
-TEST_F(PasscodeUnlockTest, TheOwnerTypingTheDevicePasscodeUnlocksAsUsualWithoutOwnerAttempts)
-{
-    launchFor("Admin");
-    Outcome outcome = type("123456");
-    EXPECT_TRUE(outcome.answer);
-    EXPECT_FALSE(outcome.locked);
-    EXPECT_EQ(outcome.attempts, Strings { "typed unlocked" });
-}
+INSTANTIATE_TEST_SUITE_P(Typing, PasscodeUnlockTest, ::testing::ValuesIn(typings),
+    [](const ::testing::TestParamInfo<Typing>& info) { return std::string(info.param.what); });
 
-TEST_F(PasscodeUnlockTest, AGuestsOwnPasscodeIsRefusedBySpringBoardThenTheOwnersStoredPasscodeUnlocks)
-{
-    for (int ios : { 12, 13, 14 }) {
-        launchFor("Emma", ios);
-        Outcome outcome = type("1111");
-        EXPECT_TRUE(outcome.answer) << "iOS " << ios;
-        EXPECT_FALSE(outcome.locked) << "iOS " << ios;
-        EXPECT_EQ(outcome.attempts, (Strings { "typed refused", "owner verified", "owner unlocked" })) << "iOS " << ios;
-        EXPECT_EQ(outcome.completionCalls, 1) << "SpringBoard's completion belongs to the typed attempt alone";
-    }
-}
+class PasscodeChangeTest : public GuestSpringBoardTest { };
 
-TEST_F(PasscodeUnlockTest, TheOwnersAccountPasscodeTypedDuringAGuestsVisitDoesNotUnlock)
+TEST_F(PasscodeChangeTest, APasscodeChangedByThePreferenceBundleCountsFromTheNextAttempt)
 {
-    launchFor("Emma");
-    Outcome outcome = type("0000");
-    EXPECT_FALSE(outcome.answer);
-    EXPECT_TRUE(outcome.locked);
-    EXPECT_EQ(outcome.attempts, Strings { "typed refused" });
-}
-
-TEST_F(PasscodeUnlockTest, WithoutAStoredOwnerPasscodeOnlySpringBoardsOwnAttemptIsMade)
-{
-    mainSettings->setObject(""_ns, Key::adminPasscode);
-    launchFor("Emma");
-    Outcome outcome = type("1111");
-    EXPECT_FALSE(outcome.answer);
-    EXPECT_TRUE(outcome.locked);
-    EXPECT_EQ(outcome.attempts, Strings { "typed refused" });
-}
-
-TEST_F(PasscodeUnlockTest, ARecordWithoutPasscodeOrWithAnEmptyOneNeverLeadsToOwnerAttempts)
-{
-    writeUsers({ { "Emma", guestRecord("Emma", { { "PassCode", ""_ns } }) }, { "Noah", NSDictionary::dictionary({ { "UserName", "Noah"_ns } }) } });
-    launchFor("Emma");
-    for (const char* typed : { "", "1111" }) {
-        Outcome outcome = type(typed);
-        EXPECT_TRUE(outcome.locked) << "typed \"" << typed << "\"";
-        EXPECT_EQ(outcome.attempts, Strings { "typed refused" }) << "typed \"" << typed << "\"";
-    }
-    launchFor("Noah");
-    for (const char* typed : { "", "2468" }) {
-        Outcome outcome = type(typed);
-        EXPECT_TRUE(outcome.locked) << "typed \"" << typed << "\"";
-        EXPECT_EQ(outcome.attempts, Strings { "typed refused" }) << "typed \"" << typed << "\"";
-    }
-}
-
-TEST_F(PasscodeUnlockTest, AWrongStoredOwnerPasscodeStopsAfterTheFirstOwnerAttempt)
-{
-    mainSettings->setObject("999999"_ns, Key::adminPasscode);
-    launchFor("Emma");
-    Outcome outcome = type("1111");
-    EXPECT_FALSE(outcome.answer);
-    EXPECT_TRUE(outcome.locked);
-    EXPECT_EQ(outcome.attempts, (Strings { "typed refused", "owner refused" }));
-}
-
-TEST_F(PasscodeUnlockTest, AnAccountPasscodeThatIsTheDevicePasscodeStillMakesTheOwnerAttempts)
-{
-    writeUsers({ { "Emma", guestRecord("Emma", { { "PassCode", "123456"_ns } }) } });
-    launchFor("Emma");
-    Outcome outcome = type("123456");
-    EXPECT_TRUE(outcome.answer);
-    EXPECT_EQ(outcome.attempts, (Strings { "typed unlocked", "owner verified", "owner unlocked" }));
-}
-
-TEST_F(PasscodeUnlockTest, WhereNoOwnerAttemptFollowsSpringBoardsOwnSuccessIsAnswered)
-{
-    // The device passcode typed during a guest's visit: SpringBoard unlocks, and the
-    // answer says so.
-    launchFor("Emma");
-    Outcome devicePasscode = type("123456");
-    EXPECT_TRUE(devicePasscode.answer);
-    EXPECT_FALSE(devicePasscode.locked);
-    EXPECT_EQ(devicePasscode.attempts, Strings { "typed unlocked" });
-
-    // The guest's own passcode on a device without a passcode and without a stored owner
-    // passcode: SpringBoard accepts it, and the answer says so too.
-    setDevicePasscode(std::nullopt);
-    mainSettings->setObject(""_ns, Key::adminPasscode);
-    launchFor("Emma");
-    Outcome noDevicePasscode = type("1111");
-    EXPECT_TRUE(noDevicePasscode.answer);
-    EXPECT_FALSE(noDevicePasscode.locked);
-    EXPECT_EQ(noDevicePasscode.attempts, Strings { "typed unlocked" });
-}
-
-TEST_F(PasscodeUnlockTest, TheGuestsPasscodeOnADeviceWithoutPasscodeUnlocksThroughBothAttempts)
-{
-    setDevicePasscode(std::nullopt);
-    launchFor("Emma");
-    Outcome outcome = type("1111");
-    EXPECT_TRUE(outcome.answer);
-    EXPECT_FALSE(outcome.locked);
-    EXPECT_EQ(outcome.attempts, (Strings { "typed unlocked", "owner verified", "owner unlocked" }));
-}
-
-TEST_F(PasscodeUnlockTest, APasscodeChangedByThePreferenceBundleCountsFromTheNextAttempt)
-{
-    launchFor("Emma");
+    setDevicePasscode("123456");
+    mainSettings->setObject("123456"_ns, Key::adminPasscode);
+    writeUsers({ { "Emma", guestRecord("Emma", { { "PassCode", "1111"_ns } }) } });
+    activateGuest("Emma");
+    SpringBoardApp& app = launch(14);
     writeUsers({ { "Emma", guestRecord("Emma", { { "PassCode", "7777"_ns } }) } });
-    EXPECT_TRUE(type("1111").locked);
-    EXPECT_FALSE(type("7777").locked);
+    id manager = app.lockScreenManager();
+    EXPECT_FALSE(send<bool>(manager, "attemptUnlockWithPasscode:finishUIUnlock:completion:", id("1111"_ns), true, nil));
+    EXPECT_TRUE(send<bool>(manager, "attemptUnlockWithPasscode:finishUIUnlock:completion:", id("7777"_ns), true, nil));
 }
 
 } // namespace
