@@ -88,7 +88,7 @@ protected:
     }
 };
 
-TEST_F(TimeLimitTest, TheLabelIsMadeAsSpecifiedAndAddedToTheStatusBarWindow)
+TEST_F(TimeLimitTest, TheLabelSitsCentredAtTheTopOfTheStatusBarWindowFullyTransparent)
 {
     guestWith({ { "toggleData", limitOn() }, { "LimitedTime", NSNumber::numberWithInteger(0) } });
     SpringBoardApp& app = launch(14);
