@@ -18,6 +18,8 @@ namespace {
 // The reason SpringBoard gives when a card is removed by hand.
 constexpr long long kRemovalReason = 1;
 
+// The home screen appears again and again in one SpringBoard; a second pair of observers
+// would run each handler, and so the respring, twice for one posting.
 bool observersRegistered = false;
 
 bool systemIsAtLeast(NSInteger major)
@@ -50,7 +52,7 @@ void deleteRecentAppsByBundleIdentifier(const id& switcher)
     }
 }
 
-// Sends `selector` (a layout and the removal reason) for each layout of the list, as the
+// Sends `removalSelector` (a layout and the removal reason) for each layout of the list, as the
 // list stood when it was asked for.
 void removeEachLayout(const id& switcher, const char* listSelector, const char* removalSelector)
 {
