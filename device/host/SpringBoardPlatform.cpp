@@ -4,6 +4,7 @@
 #include "DeviceUser.h"
 #include "FBProcess.h"
 #include "FBProcessManager.h"
+#include "GuestVisitControl.h"
 #include "HostControl.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
@@ -93,4 +94,5 @@ void SpringBoardPlatform::addControlCommands(HostControl& control)
         }
         return ControlServer::Json { { "killed", killed } };
     });
+    addGuestVisitControlCommands(control);
 }

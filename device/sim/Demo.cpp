@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 const char* demoScript()
 {
-    return R"(# The road of one guest visit, as far as the device plays it today.
+    return R"(# The road of two guest visits, as far as the device plays it today.
 say 1. The owner sets Kavlor up in the preference bundle (kavlorctl): the owner account "Admin" and two guests, Emma and Noah.
 kavlorctl user add Admin --passcode 123456
 kavlorctl user add Emma --passcode 1111 --block control-center,search
@@ -33,23 +33,61 @@ say 3. The owner adds a third guest while SpringBoard runs. kavlorctl posts the 
 kavlorctl user add Liam --passcode 3333
 expect event notification centre=local name=com.Quennic.Kavlor/addedNewUser
 
-say 4. Emma's visit starts. On a device the owner picks her in the lock-screen panel and confirms; the panel and the start handler are not built yet, so kavlorctl writes the two settings the panel's YES writes (activeUser, isKavlorActive) and the demo asks for the respring (sbreload) the start handler will ask for.
+say 4. Before Emma's visit the owner unlocks the device and uses two apps; they wait in the app switcher.
+unlock 123456
+expect unlocked
+launch-app com.apple.mobilesafari MobileSafari
+launch-app com.apple.camera Camera
+switcher
+say The owner picks Emma in the lock-screen panel and confirms. The panel is not built yet, so kavlorctl writes the two settings its YES writes (activeUser, isKavlorActive) and the demo posts what it posts, com.Quennic.Kavlor/startGuestMode. Kavlor's start handler clears the app switcher and resprings (sbreload).
 kavlorctl set activeUser Emma
 kavlorctl set isKavlorActive true
-respring
-say The new SpringBoard made its once-per-start decision again: Kavlor read Emma's record and installed the guest hooks too.
+post-local com.Quennic.Kavlor/startGuestMode
+expect count switcher-layout-removed 2
+say The new SpringBoard made its once-per-start decision again: Kavlor read Emma's record and installed the guest hooks too. Nothing of the owner's apps is left in the switcher.
 expect new-springboard
 expect event springboard-start groups=panel,base,switching,guest
 expect hook FBProcess isForeground replaced
-expect hook UIStatusBarWindow timerFired added
+switcher
+expect switcher-empty
 
-say 5. Emma's visit ends. Standing in for the end handler (not built yet), kavlorctl makes the owner the active account again and turns guest mode off, and SpringBoard restarts without the guest hooks.
-kavlorctl set activeUser Admin
-kavlorctl set isKavlorActive false
-respring
+say 5. Emma types a wrong passcode, then her own, 1111. SpringBoard refuses hers too (it is not the device passcode); Kavlor sees Emma's own passcode and unlocks with the owner's stored one, which Emma never learns.
+unlock 0000
+expect locked
+expect no-event unlock-attempt source=owner
+unlock 1111
+expect event unlock-attempt source=typed result=refused
+expect event unlock-attempt source=owner result=unlocked
+expect unlocked
+
+say 6. Emma taps Logout; the panel posts com.Quennic.Kavlor/endGuestMode (posted here by the demo). Kavlor's end handler makes Admin the active account again and resprings without the guest hooks.
+post-local com.Quennic.Kavlor/endGuestMode
 expect new-springboard
+expect setting activeUser Admin
+expect setting isKavlorActive NO
 expect event springboard-start groups=panel,base,switching
 expect no-hook FBProcess isForeground
+
+say 7. Noah's visit has a time limit of 5 minutes. His guest mode starts the same way; he unlocks with his own passcode, 2222.
+kavlorctl set activeUser Noah
+kavlorctl set isKavlorActive true
+post-local com.Quennic.Kavlor/startGuestMode
+expect new-springboard
+unlock 2222
+expect unlocked
+say Kavlor's countdown label sits in the status bar (fully transparent, as Kavlor makes it) and counts down once a second on SpringBoard's run loop; the device's clock is virtual, so minutes pass in milliseconds.
+wait 1
+countdown
+expect countdown 5:02
+wait 59
+countdown
+expect countdown 4:03
+say At 0:00 one more second passes in silence; the next one ends the visit: Kavlor posts com.Quennic.Kavlor/endGuestMode, and the end handler makes Admin active again and resprings.
+wait 245
+expect setting activeUser Admin
+expect setting isKavlorActive NO
+expect event springboard-start groups=panel,base,switching
+expect locked
 )";
 }
 

@@ -1,6 +1,7 @@
 #include "Expectations.h"
 
 #include "DeviceRoot.h"
+#include "GuestVisitCommands.h"
 #include "HookListing.h"
 #include "ScenarioRunner.h"
 #include "SettingValues.h"
@@ -192,14 +193,7 @@ std::string showHooks(const std::vector<HookListing::Row>& rows, const std::stri
 
 // --- the forms ---------------------------------------------------------------------------
 
-struct Form {
-    ExpectationForm reference;
-    size_t minWords;   // after the form's name
-    long maxWords;     // -1: any
-    size_t filtersFrom; // words from here on are filters (npos: none)
-    std::function<void(ScenarioRunner&, const Arguments&)> run;
-    std::function<void(const Arguments&)> check;
-};
+using Form = ExpectationDefinition;
 
 void expectEvent(ScenarioRunner& runner, const Arguments& words, bool wanted)
 {
@@ -216,7 +210,7 @@ void expectEvent(ScenarioRunner& runner, const Arguments& words, bool wanted)
 
 const std::vector<Form>& forms()
 {
-    static const std::vector<Form> table = {
+    static std::vector<Form> table = {
         { { "event", "expect event NAME [FILTER...]", "an event NAME matching the filters happened since the last action began" },
             1, -1, 1, [](ScenarioRunner& runner, const Arguments& words) { expectEvent(runner, words, true); }, {} },
         { { "no-event", "expect no-event NAME [FILTER...]", "no such event happened since the last action began" },
@@ -344,6 +338,12 @@ const std::vector<Form>& forms()
             },
             {} },
     };
+    // The groups of forms kept beside their commands, added once.
+    [[maybe_unused]] static const bool grouped = [] {
+        for (auto& form : guestVisitExpectations())
+            table.push_back(std::move(form));
+        return true;
+    }();
     return table;
 }
 

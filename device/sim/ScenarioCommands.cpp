@@ -7,6 +7,7 @@
 #include "DeviceFiles.h"
 #include "DeviceRoot.h"
 #include "Expectations.h"
+#include "GuestVisitCommands.h"
 #include "HookListing.h"
 #include "SettingValues.h"
 
@@ -151,6 +152,8 @@ std::vector<ScenarioCommand> makeCommands()
             runner.out() << (forPerson ? "\n" + text : "# " + text) << "\n";
         },
         {} });
+    for (auto& command : guestVisitCommands())
+        add(std::move(command));
     add({ "expect", "expect WHAT ...", "check the trace or the device's state; a miss ends the run (see the expect forms)",
         1, -1, false, runExpectation, checkExpectation });
     return commands;

@@ -85,6 +85,16 @@ std::string sentence(const Json& event)
     }
     if (name == "process-launched")
         return fmt::format("opened the app {} ({})", text(event, "bundleIdentifier"), text(event, "name"));
+    if (name == "unlock-attempt")
+        return fmt::format("the lock screen tried the {} passcode: {}", text(event, "source") == "owner" ? "owner's stored" : "typed",
+            text(event, "result"));
+    if (name == "unlocked")
+        return "the device is unlocked";
+    if (name == "lock-screen")
+        return text(event, "state") == "dismissed" ? "the lock screen goes away" : "the lock screen is shown";
+    if (name == "switcher-layout-removed")
+        return fmt::format("the app switcher removed the card of {} ({}, reason {})", text(event, "bundleIdentifier"), text(event, "how"),
+            text(event, "reason"));
     if (name == "process-terminated")
         return fmt::format("saw the app {} end: {}", text(event, "bundleIdentifier"), text(event, "reason"));
     std::string generic = name;

@@ -240,8 +240,14 @@ TEST_F(LockScreenTest, AReplacedAttemptCanUnlockThroughTheInternalMethod)
     EXPECT_FALSE(app.isLocked());
     Strings results;
     for (const auto& event : trace.named("unlock-attempt"))
-        results.push_back(event.field("result"));
-    EXPECT_EQ(results, (Strings { "refused", "verified", "unlocked" }));
+        results.push_back(event.field("source") + " " + event.field("result"));
+    // The passcode pad's attempt is the typed one; those sent to the internal method
+    // directly are told apart from it.
+    EXPECT_EQ(results, (Strings { "typed refused", "owner verified", "owner unlocked" }));
+    EXPECT_EQ(trace.named("unlocked").size(), 1u);
+    user.lock();
+    EXPECT_TRUE(user.attemptUnlock("guest"));
+    EXPECT_EQ(trace.named("unlocked").size(), 2u) << "each unlock of a locked device";
 }
 
 TEST_F(LockScreenTest, ADeviceWithoutPasscodeUnlocksWithAnything)

@@ -2,11 +2,24 @@
 
 #include "TargetAction.h"
 
+#include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace {
 
 constexpr double kShortestInterval = 0.0001;
+
+// Every timer scheduled so far that was not yet seen invalid.
+struct ScheduledTimers {
+    std::mutex mutex;
+    std::vector<Id<NSTimer>> timers;
+};
+ScheduledTimers& scheduled()
+{
+    static auto* list = new ScheduledTimers;
+    return *list;
+}
 
 } // namespace
 
@@ -36,7 +49,10 @@ Id<NSTimer> NSTimer::scheduledTimerWithTimeInterval(double interval, const id& t
     // the run-loop timer (invalidate, or the end of a one-shot) lets it go.
     auto callback = [timer] { timer->callTarget(); };
     Seconds every(timer->m_interval);
-    timer->m_timer = repeats ? RunLoop::main().addRepeatingTimer(Seconds(every), callback) : RunLoop::main().addTimer(Seconds(every), callback);
+    timer->m_timer = repeats ? RunLoop::main().addRepeatingTimer(every, callback) : RunLoop::main().addTimer(every, callback);
+    std::lock_guard lock(scheduled().mutex);
+    std::erase_if(scheduled().timers, [](const Id<NSTimer>& old) { return !old->isValid(); });
+    scheduled().timers.push_back(timer);
     return timer;
 }
 
@@ -77,6 +93,14 @@ std::optional<ClockTime> NSTimer::fireTime() const
     if (m_invalidated)
         return std::nullopt;
     return RunLoop::main().fireTimeOf(m_timer);
+}
+
+std::vector<Id<NSTimer>> NSTimer::scheduledTimers()
+{
+    std::lock_guard lock(scheduled().mutex);
+    auto& timers = scheduled().timers;
+    std::erase_if(timers, [](const Id<NSTimer>& timer) { return !timer->isValid(); });
+    return timers;
 }
 
 void registerNSTimerClass()

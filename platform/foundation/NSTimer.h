@@ -11,6 +11,7 @@
 #include "RunLoop.h"
 
 #include <optional>
+#include <vector>
 
 class NSTimer : public objc_object {
 public:
@@ -32,6 +33,12 @@ public:
     const id& userInfo() const { return m_userInfo; }
     // When it fires next, on the main run loop's clock; nothing once invalid.
     std::optional<ClockTime> fireTime() const;
+    const id& target() const { return m_target; }
+    SEL selector() const { return m_selector; }
+
+    // The scheduled timers that are still valid, oldest first: what the main run loop
+    // holds, as a debugger of the device would list it.
+    static std::vector<Id<NSTimer>> scheduledTimers();
 
 private:
     void callTarget();

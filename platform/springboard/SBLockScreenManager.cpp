@@ -21,17 +21,33 @@ bool SBLockScreenManager::attempt(const id& passcode, bool mesa, bool finishUIUn
     auto typed = passcode.as<NSString>();
     bool accepted = !configuration.passcode || (typed && typed->isEqualToString(*configuration.passcode));
     const char* result = "refused";
+    bool unlockedNow = false;
     if (accepted) {
         m_failedAttempts = 0;
-        if (finishUIUnlock)
+        if (finishUIUnlock && m_locked) {
             m_locked = false;
+            unlockedNow = true;
+        }
         result = finishUIUnlock ? "unlocked" : "verified";
     } else {
         ++m_failedAttempts;
     }
-    Trace::emit("unlock-attempt", { { "result", result }, { "mesa", yesNo(mesa) }, { "finishUIUnlock", yesNo(finishUIUnlock) } });
+    Trace::emit("unlock-attempt", { { "source", m_padAttemptDepth > 0 ? "typed" : "owner" }, { "result", result }, { "mesa", yesNo(mesa) },
+        { "finishUIUnlock", yesNo(finishUIUnlock) } });
+    if (unlockedNow)
+        Trace::emit("unlocked");
     UIKitSupport::callBlockLeniently(completion, accepted);
     return accepted;
+}
+
+bool SBLockScreenManager::attemptFromPasscodePad(const id& self, const id& passcode, bool finishUIUnlock, const id& completion)
+{
+    ++m_padAttemptDepth;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave { m_padAttemptDepth };
+    return send<bool>(self, "_attemptUnlockWithPasscode:mesa:finishUIUnlock:completion:", passcode, false, finishUIUnlock, completion);
 }
 
 void SBLockScreenManager::lock(const std::string& source)
@@ -46,7 +62,7 @@ void SBLockScreenManager::declare(ClassBuilder& builder, int)
         .classMethod("sharedInstance", [](id cls, SEL) -> id { return SpringBoardState::sharedInstanceOf(cls); })
         .method("isUILocked", [](id self, SEL) -> bool { return managerOf(self).isUILocked(); })
         .method("attemptUnlockWithPasscode:finishUIUnlock:completion:", [](id self, SEL, id passcode, bool finishUIUnlock, id completion) -> bool {
-            return send<bool>(self, "_attemptUnlockWithPasscode:mesa:finishUIUnlock:completion:", passcode, false, finishUIUnlock, completion);
+            return managerOf(self).attemptFromPasscodePad(self, passcode, finishUIUnlock, completion);
         })
         .method("_attemptUnlockWithPasscode:mesa:finishUIUnlock:completion:", [](id self, SEL, id passcode, bool mesa, bool finishUIUnlock, id completion) -> bool {
             return managerOf(self).attempt(passcode, mesa, finishUIUnlock, completion);

@@ -122,4 +122,20 @@ TEST_F(NSTimerTest, FireCallsNowAndEndsAOneShotTimer)
     EXPECT_EQ(firings().size(), 1u);
 }
 
+TEST_F(NSTimerTest, TheScheduledTimersAreTheValidOnesWithTheirTargetsAndSelectors)
+{
+    id target = class_createInstance(targetClass());
+    auto repeating = NSTimer::scheduledTimerWithTimeInterval(1.0, target, sel("timerFired"), nil, true);
+    auto oneShot = NSTimer::scheduledTimerWithTimeInterval(1.0, target, sel("tick:"), nil, false);
+    auto scheduled = NSTimer::scheduledTimers();
+    ASSERT_EQ(scheduled.size(), 2u);
+    EXPECT_EQ(scheduled[0], repeating);
+    EXPECT_EQ(scheduled[0]->target(), target);
+    EXPECT_STREQ(sel_getName(scheduled[0]->selector()), "timerFired");
+    RunLoop::main().advanceBy(1.5);
+    EXPECT_EQ(NSTimer::scheduledTimers(), std::vector<Id<NSTimer>> { repeating }) << "the one-shot timer has fired";
+    repeating->invalidate();
+    EXPECT_TRUE(NSTimer::scheduledTimers().empty());
+}
+
 } // namespace
