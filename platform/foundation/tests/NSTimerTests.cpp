@@ -132,7 +132,7 @@ TEST_F(NSTimerTest, TheScheduledTimersAreTheValidOnesWithTheirTargetsAndSelector
     EXPECT_EQ(scheduled[0], repeating);
     EXPECT_EQ(scheduled[0]->target(), target);
     EXPECT_STREQ(sel_getName(scheduled[0]->selector()), "timerFired");
-    RunLoop::main().advanceBy(1.5);
+    RunLoop::main().advanceBy(Seconds(1.5));
     EXPECT_EQ(NSTimer::scheduledTimers(), std::vector<Id<NSTimer>> { repeating }) << "the one-shot timer has fired";
     repeating->invalidate();
     EXPECT_TRUE(NSTimer::scheduledTimers().empty());

@@ -63,7 +63,7 @@ protected:
     {
         Strings texts;
         for (int i = 0; i < seconds; ++i) {
-            RunLoop::main().advanceBy(1);
+            RunLoop::main().advanceBy(Seconds(1));
             texts.push_back(labelText());
         }
         return texts;
