@@ -5,6 +5,7 @@
 #include "FBProcess.h"
 #include "FBProcessManager.h"
 #include "HostControl.h"
+#include "RestrictionControl.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
 
@@ -93,4 +94,5 @@ void SpringBoardPlatform::addControlCommands(HostControl& control)
         }
         return ControlServer::Json { { "killed", killed } };
     });
+    addRestrictionControlCommands(control);
 }

@@ -214,7 +214,7 @@ void expectEvent(ScenarioRunner& runner, const Arguments& words, bool wanted)
             sinceWhat(runner), found, showEvents(events, words[0])));
 }
 
-const std::vector<Form>& forms()
+const std::vector<Form>& coreForms()
 {
     static const std::vector<Form> table = {
         { { "event", "expect event NAME [FILTER...]", "an event NAME matching the filters happened since the last action began" },
@@ -344,6 +344,18 @@ const std::vector<Form>& forms()
             },
             {} },
     };
+    return table;
+}
+
+// The core forms, then each group's.
+const std::vector<Form>& forms()
+{
+    static const std::vector<Form> table = [] {
+        std::vector<Form> all = coreForms();
+        for (auto& form : restrictionExpectationForms())
+            all.push_back({ form.reference, form.minWords, form.maxWords, std::string::npos, form.run, form.check });
+        return all;
+    }();
     return table;
 }
 

@@ -7,6 +7,7 @@
 // KEY!=VALUE (it does not) and KEY~TEXT (it contains TEXT). A VALUE of $pid stands for the
 // running SpringBoard's pid, $previous-pid for the one that ran before the last action.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,18 @@ struct ExpectationForm {
     std::string description;
 };
 const std::vector<ExpectationForm>& expectationForms();
+
+// A form kept with the commands it checks (a group of its own, beside the core forms):
+// its words after the name, at least minWords and at most maxWords (-1: any).
+struct ExpectationGroupForm {
+    ExpectationForm reference;
+    size_t minWords;
+    long maxWords;
+    std::function<void(ScenarioRunner&, const std::vector<std::string>&)> run;
+    std::function<void(const std::vector<std::string>&)> check;
+};
+// The forms of a guest's restrictions (RestrictionCommands.cpp).
+std::vector<ExpectationGroupForm> restrictionExpectationForms();
 
 void runExpectation(ScenarioRunner& runner, const std::vector<std::string>& arguments);
 // Checks the form and its words without running it (throws ScenarioFailure).
