@@ -87,6 +87,8 @@ std::string sentence(const Json& event)
         return fmt::format("opened the app {} ({})", text(event, "bundleIdentifier"), text(event, "name"));
     if (name == "process-terminated")
         return fmt::format("saw the app {} end: {}", text(event, "bundleIdentifier"), text(event, "reason"));
+    if (name == "bulletin-published")
+        return fmt::format("the bulletin board published a notification of {}", text(event, "sectionID"));
     if (name == "bulletin")
         return fmt::format("a notification of {} (\"{}\") arrived: {}", text(event, "sectionID"), text(event, "text"), text(event, "result"));
     if (name == "gesture")
@@ -118,7 +120,9 @@ std::string sentence(const Json& event)
 bool leftOut(const Json& event)
 {
     static const std::set<std::string> innerSteps { "settings-bind", "hook-groups", "springboard-step", "springboard-did-finish-launching",
-        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened" };
+        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened",
+        // the gesture commands tell these in one line of their own
+        "gesture-refused", "search", "control-center" };
     std::string name = text(event, "event");
     if (innerSteps.count(name))
         return true;

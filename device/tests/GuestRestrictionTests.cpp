@@ -209,4 +209,27 @@ TEST_F(GuestVisit, ForTheOwnerEveryFeatureIsOpenAndNothingIsKilled)
     )");
 }
 
+TEST_F(GuestVisit, MistypedRestrictionCommandsAreRefusedBeforeTheDeviceBoots)
+{
+    install("14.4");
+    struct Case {
+        const char* line;
+        const char* message;
+    };
+    for (const auto& [line, message] : std::vector<Case> {
+             { "gesture sideways", "\"sideways\" is not a gesture (control-center, search, today)" },
+             { "expect bulletin com.apple.Maps lost", "\"lost\" is not a bulletin's outcome (dropped, published)" },
+             { "move-icon com.apple.Maps 0 1", "pages are counted from 1" },
+             { "expect image-views some", "\"some\" is not a whole number (0 or more)" },
+             { "bulletin com.apple.Maps", "wrong number of words for bulletin: usage: bulletin BUNDLE_ID TEXT" } }) {
+        std::ostringstream out, err;
+        ScenarioRunner::Options options;
+        options.kavlorctlPath = KAVLORCTL_PATH;
+        ScenarioRunner fresh(m_root.path(), options, out, err);
+        EXPECT_EQ(fresh.runScript(std::string("boot\n") + line + "\n", "typo.txt"), 2) << line;
+        EXPECT_NE(err.str().find(std::string("typo.txt:2: ") + message), std::string::npos) << err.str();
+        EXPECT_EQ(out.str().find("springboard-launch"), std::string::npos) << "nothing booted";
+    }
+}
+
 } // namespace

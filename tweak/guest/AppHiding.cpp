@@ -22,12 +22,14 @@ bool iconRefused(const Id<NSArray>& disabled, const id& applicationBundleID)
 namespace {
 
 // killall with the process's name, started and left alone: nobody waits for it or reads
-// how it ended.
+// how it ended. A process without a name gives killall nothing to end.
 void startKillTask(const id& processName)
 {
+    if (!processName)
+        return;
     id task = send<id>(send<id>(NSTask::cls(), "alloc"), "init");
     send(task, "setLaunchPath:", id(NSString::string(kKillallPath)));
-    send(task, "setArguments:", id(NSArray::array(processName ? std::vector<id> { processName } : std::vector<id> {})));
+    send(task, "setArguments:", id(NSArray::array({ processName })));
     send(task, "launch");
 }
 
