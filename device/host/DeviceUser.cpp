@@ -61,6 +61,8 @@ id DeviceUser::putIcon(const std::string& bundleIdentifier, size_t page, unsigne
         return nil;
     id icon = icons.applicationIcon(bundleIdentifier);
     if (!icon)
+        icon = icons.knownApplicationIcon(bundleIdentifier);
+    if (!icon)
         icon = SBIcon::applicationIcon(bundleIdentifier);
     id previousList = icons.listContaining(icon);
     id placed;
@@ -91,8 +93,8 @@ bool DeviceUser::showTodayView()
     id folder = m_springBoard.rootFolderView();
     if (send<long long>(folder, "_minusPageCount") <= 0)
         return false;
-    send(folder, "beginPageStateTransitionToState:animated:interactive:", static_cast<long long>(SBRootFolderPageStateTodayView), true, true);
-    return send<long long>(folder, "pageState") == SBRootFolderPageStateTodayView;
+    bool began = send<bool>(folder, "beginPageStateTransitionToState:animated:interactive:", static_cast<long long>(SBRootFolderPageStateTodayView), true, true);
+    return began && send<long long>(folder, "pageState") == SBRootFolderPageStateTodayView;
 }
 
 bool DeviceUser::showLockScreenTodayView()

@@ -6,6 +6,7 @@
 #include "FBProcessManager.h"
 #include "GuestVisitControl.h"
 #include "HostControl.h"
+#include "RestrictionControl.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
 
@@ -95,4 +96,5 @@ void SpringBoardPlatform::addControlCommands(HostControl& control)
         return ControlServer::Json { { "killed", killed } };
     });
     addGuestVisitControlCommands(control);
+    addRestrictionControlCommands(control);
 }

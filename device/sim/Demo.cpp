@@ -9,12 +9,12 @@
 
 namespace fs = std::filesystem;
 
-const char* demoScript()
+std::string demoScript()
 {
-    return R"(# The road of two guest visits, as far as the device plays it today.
-say 1. The owner sets Kavlor up in the preference bundle (kavlorctl): the owner account "Admin" and two guests, Emma and Noah.
+    return fmt::format(R"(# The road of two guest visits, as far as the device plays it today.
+say 1. The owner sets Kavlor up in the preference bundle (kavlorctl): the owner account "Admin" and two guests, Emma and Noah. Emma may not use Safari or the camera, and her notifications of those apps, search and the Today view are blocked.
 kavlorctl user add Admin --passcode 123456
-kavlorctl user add Emma --passcode 1111 --block control-center,search
+kavlorctl user add Emma --passcode 1111 --wallpaper "{samples}/wallpaper-dusk.png" --block notifications,search,today
 kavlorctl user add Noah --passcode 2222 --block time-limit --time-limit 0
 kavlorctl set adminPasscode 123456
 kavlorctl apps disable Emma com.apple.camera com.apple.mobilesafari
@@ -24,12 +24,14 @@ say The owner switches the tweak on.
 kavlorctl set toggleKavlor true
 expect setting toggleKavlor YES
 
-say 2. The device boots. The supervisor (launchd) starts SpringBoard; MobileSubstrate loads libKavlor.so, whose initialisers read the settings and install their hooks before SpringBoard's own start-up. The methods Kavlor replaced or added:
+say 2. The device boots. The supervisor (launchd) starts SpringBoard; MobileSubstrate loads libKavlor.so, whose initialisers read the settings and install their hooks before SpringBoard's own start-up. When SpringBoard loads the owner's home screen, Kavlor keeps a copy of that layout in its icon-state file.
 boot
 expect event springboard-start groups=panel,base,switching
-hooks
+expect file /var/mobile/Library/Preferences/com.Quennic.KavlorIconState.plist
+say The owner's home screen, page by page, then the dock:
+icons
 
-say 3. The owner adds a third guest while SpringBoard runs. kavlorctl posts the Darwin notification; Kavlor's bridge in SpringBoard re-posts it on SpringBoard's local centre, which the lock screen's account panel will listen to (the panel is not built yet).
+say 3. The owner adds a third guest while SpringBoard runs. kavlorctl posts the Darwin notification; Kavlor's bridge in SpringBoard re-posts it on SpringBoard's local centre, which the lock screen's account panel will listen to.
 kavlorctl user add Liam --passcode 3333
 expect event notification centre=local name=com.Quennic.Kavlor/addedNewUser
 
@@ -39,7 +41,7 @@ expect unlocked
 launch-app com.apple.mobilesafari MobileSafari
 launch-app com.apple.camera Camera
 switcher
-say The owner picks Emma in the lock-screen panel and confirms. The panel is not built yet, so kavlorctl writes the two settings its YES writes (activeUser, isKavlorActive) and the demo posts what it posts, com.Quennic.Kavlor/startGuestMode. Kavlor's start handler clears the app switcher and resprings (sbreload).
+say The owner picks Emma in the lock-screen panel and confirms. The panel's actions are not built yet, so kavlorctl writes the two settings its YES writes (activeUser, isKavlorActive) and the demo posts what it posts, com.Quennic.Kavlor/startGuestMode. Kavlor's start handler clears the app switcher and resprings (sbreload).
 kavlorctl set activeUser Emma
 kavlorctl set isKavlorActive true
 post-local com.Quennic.Kavlor/startGuestMode
@@ -50,6 +52,13 @@ expect event springboard-start groups=panel,base,switching,guest
 expect hook FBProcess isForeground replaced
 switcher
 expect switcher-empty
+say Hidden apps: the icon lists refused the icons of Emma's disabled apps, so Safari is gone from the dock and the camera from the first page.
+icons
+expect icon com.apple.mobilesafari absent
+expect icon com.apple.camera absent
+say Her wallpaper is behind the icons: the back view of the home screen.
+home
+expect wallpaper 180x320
 
 say 5. Emma types a wrong passcode, then her own, 1111. SpringBoard refuses hers too (it is not the device passcode); Kavlor sees Emma's own passcode and unlocks with the owner's stored one, which Emma never learns.
 unlock 0000
@@ -60,15 +69,39 @@ expect event unlock-attempt source=typed result=refused
 expect event unlock-attempt source=owner result=unlocked
 expect unlocked
 
-say 6. Emma taps Logout; the panel posts com.Quennic.Kavlor/endGuestMode (posted here by the demo). Kavlor's end handler makes Admin the active account again and resprings without the guest hooks.
+say 6. A killed app: something brings Safari forward anyway (a link, say). SpringBoard asks its process whether it is in front, and Kavlor starts killall on it.
+launch-app com.apple.mobilesafari MobileSafari
+expect event kill name=MobileSafari
+expect event process-terminated bundleIdentifier=com.apple.mobilesafari
+home
+say Safari's notification is dropped; a message from another app is delivered.
+bulletin com.apple.mobilesafari "Your reading list is ready"
+expect bulletin com.apple.mobilesafari dropped
+bulletin com.apple.MobileSMS "Dinner at eight?"
+expect bulletin com.apple.MobileSMS published
+say Blocked features stay closed: search does not begin, and the Today view shows only Kavlor's notice.
+gesture search
+expect gesture search refused
+today
+expect today notice
+say Emma moves Maps to a page of its own.
+move-icon com.apple.Maps 3 0
+expect page 3 com.apple.Maps
+
+say 7. Emma taps Logout; the panel posts com.Quennic.Kavlor/endGuestMode (posted here by the demo). Kavlor's end handler makes Admin the active account again and resprings without the guest hooks.
 post-local com.Quennic.Kavlor/endGuestMode
 expect new-springboard
 expect setting activeUser Admin
 expect setting isKavlorActive NO
 expect event springboard-start groups=panel,base,switching
 expect no-hook FBProcess isForeground
+say The owner's layout comes back from Kavlor's copy: Safari in the dock, the camera and Maps on the first page, no third page.
+icons
+expect dock com.apple.mobilephone com.apple.mobilesafari com.apple.MobileSMS com.apple.Music
+expect icon com.apple.camera placed
+expect page 3
 
-say 7. Noah's visit has a time limit of 5 minutes. His guest mode starts the same way; he unlocks with his own passcode, 2222.
+say 8. Noah's visit has a time limit of 5 minutes. His guest mode starts the same way; he unlocks with his own passcode, 2222.
 kavlorctl set activeUser Noah
 kavlorctl set isKavlorActive true
 post-local com.Quennic.Kavlor/startGuestMode
@@ -88,7 +121,7 @@ expect setting activeUser Admin
 expect setting isKavlorActive NO
 expect event springboard-start groups=panel,base,switching
 expect locked
-)";
+)", fmt::arg("samples", KAVLOR_SAMPLES_DIR));
 }
 
 int runDemo(const DemoOptions& options, std::ostream& out, std::ostream& err)

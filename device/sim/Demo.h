@@ -17,6 +17,6 @@ struct DemoOptions {
 };
 
 // The scenario the demo plays.
-const char* demoScript();
+std::string demoScript();
 
 int runDemo(const DemoOptions& options, std::ostream& out, std::ostream& err);

@@ -208,7 +208,7 @@ void expectEvent(ScenarioRunner& runner, const Arguments& words, bool wanted)
             sinceWhat(runner), found, showEvents(events, words[0])));
 }
 
-const std::vector<Form>& forms()
+const std::vector<Form>& coreForms()
 {
     static std::vector<Form> table = {
         { { "event", "expect event NAME [FILTER...]", "an event NAME matching the filters happened since the last action began" },
@@ -342,9 +342,17 @@ const std::vector<Form>& forms()
     [[maybe_unused]] static const bool grouped = [] {
         for (auto& form : guestVisitExpectations())
             table.push_back(std::move(form));
+        for (auto& form : restrictionExpectationForms())
+            table.push_back(std::move(form));
         return true;
     }();
     return table;
+}
+
+// The core forms, then each group's.
+const std::vector<Form>& forms()
+{
+    return coreForms();
 }
 
 const Form& findForm(const Arguments& arguments)

@@ -30,6 +30,8 @@ struct ExpectationDefinition {
     std::function<void(ScenarioRunner&, const std::vector<std::string>&)> run;
     std::function<void(const std::vector<std::string>&)> check;
 };
+// The forms of a guest's restrictions (RestrictionCommands.cpp).
+std::vector<ExpectationDefinition> restrictionExpectationForms();
 
 void runExpectation(ScenarioRunner& runner, const std::vector<std::string>& arguments);
 // Checks the form and its words without running it (throws ScenarioFailure).

@@ -133,6 +133,8 @@ std::vector<ScenarioCommand> makeCommands()
             runner.askSpringBoard(Json { { "command", "launch-app" }, { "bundleIdentifier", arguments[0] }, { "name", arguments[1] } });
         },
         {} });
+    for (auto& command : restrictionScenarioCommands())
+        add(std::move(command));
     add({ "hooks", "hooks", "print the replaced and added methods (class, selector, kind, library), tab-separated",
         0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printHooks(runner); }, {} });
     add({ "settings", "settings", "print the settings domain com.Quennic.KavlorPrefs, one KEY = VALUE a line",

@@ -49,6 +49,8 @@ struct ScenarioCommand {
 // The command table, in the order the reference lists it.
 const std::vector<ScenarioCommand>& scenarioCommands();
 const ScenarioCommand* findScenarioCommand(const std::string& name);
+// The commands of a guest's restrictions (RestrictionCommands.cpp).
+std::vector<ScenarioCommand> restrictionScenarioCommands();
 
 class ScenarioRunner {
 public:

@@ -97,6 +97,27 @@ std::string sentence(const Json& event)
             text(event, "reason"));
     if (name == "process-terminated")
         return fmt::format("saw the app {} end: {}", text(event, "bundleIdentifier"), text(event, "reason"));
+    if (name == "bulletin-published")
+        return fmt::format("the bulletin board published a notification of {}", text(event, "sectionID"));
+    if (name == "bulletin")
+        return fmt::format("a notification of {} (\"{}\") arrived: {}", text(event, "sectionID"), text(event, "text"), text(event, "result"));
+    if (name == "gesture")
+        return fmt::format("the {} gesture {}", text(event, "kind"), text(event, "result") == "began" ? "began" : "was refused");
+    if (name == "today-view") {
+        std::string notice = text(event, "notice");
+        for (size_t at = notice.find('\n'); at != std::string::npos; at = notice.find('\n', at))
+            notice.replace(at, 1, "\\n");
+        return fmt::format("the Today view shows {} subview(s){}", text(event, "visible"), notice.empty() ? "" : fmt::format(": \"{}\"", notice));
+    }
+    if (name == "lock-screen-camera")
+        return fmt::format("the lock-screen camera {}", text(event, "opened") == "YES" ? "opened" : "was refused");
+    if (name == "close-box")
+        return fmt::format("the close box of {}: {}", text(event, "bundleIdentifier"), text(event, "result"));
+    if (name == "icon-moved")
+        return fmt::format("moved {} to page {} at {}: {}", text(event, "bundleIdentifier"), text(event, "page"), text(event, "index"), text(event, "result"));
+    if (name == "home")
+        return fmt::format("the home screen's view holds {} subview(s), {} image view(s); the back one shows {}", text(event, "subviews"),
+            text(event, "imageViews"), text(event, "wallpaper") == "none" ? "no wallpaper" : "a wallpaper of " + text(event, "wallpaper"));
     std::string generic = name;
     for (auto it = event.begin(); it != event.end(); ++it) {
         static const std::set<std::string> own { "time", "pid", "process", "event" };
@@ -109,7 +130,9 @@ std::string sentence(const Json& event)
 bool leftOut(const Json& event)
 {
     static const std::set<std::string> innerSteps { "settings-bind", "hook-groups", "springboard-step", "springboard-did-finish-launching",
-        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened" };
+        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened",
+        // the gesture commands tell these in one line of their own
+        "gesture-refused", "search", "control-center" };
     std::string name = text(event, "event");
     if (innerSteps.count(name))
         return true;

@@ -111,6 +111,33 @@ TEST_F(IconStateTest, RefusedIconsAreMissingAndSpringBoardSavesTheLayoutItShows)
     EXPECT_EQ(pagesOnDisk(), (Pages { { "com.apple.mobilesafari", "com.apple.Maps" } }));
 }
 
+TEST_F(IconStateTest, LayoutPutsBackTheIconsNoListHoldsButNotADeletedApp)
+{
+    writeIconState({ { "com.apple.mobilesafari", "com.apple.camera", "com.apple.Maps" } }, {});
+    MSHookMessageEx(objc_getClass("SBIconListModel"), sel("addIcon:asDirty:"), reinterpret_cast<IMP>(&refuseCamera), &originalAddIcon);
+    SpringBoardApp& app = SpringBoardApp::launch();
+    DeviceUser user(app);
+    auto& model = *app.iconModel().as<SBIconModel>();
+    EXPECT_TRUE(model.knownApplicationIcon("com.apple.camera")) << "a refused icon stays known";
+    send(app.iconModel(), "layout");
+    EXPECT_EQ(app.iconPages(), (Pages { { "com.apple.mobilesafari", "com.apple.Maps" } })) << "still refused";
+
+    // The list takes it now (the hook is gone): the next layout puts it at the end of the last page.
+    MSHookMessageEx(objc_getClass("SBIconListModel"), sel("addIcon:asDirty:"), originalAddIcon, nullptr);
+    EXPECT_TRUE(user.putIcon("com.apple.Maps", 1, 0, DeviceUser::IconPlacement::Place));
+    TraceRecorder trace;
+    send(app.iconModel(), "layout");
+    Pages expected { { "com.apple.mobilesafari" }, { "com.apple.Maps", "com.apple.camera" } };
+    EXPECT_EQ(app.iconPages(), expected);
+    EXPECT_EQ(pagesOnDisk(), expected) << "the layout is saved when an icon was placed";
+    ASSERT_EQ(trace.named("icon-model-layout").size(), 1u);
+    EXPECT_EQ(trace.named("icon-model-layout")[0].field("placed"), "1");
+
+    EXPECT_TRUE(user.tapIconCloseBox("com.apple.camera"));
+    send(app.iconModel(), "layout");
+    EXPECT_EQ(app.iconPages(), (Pages { { "com.apple.mobilesafari" }, { "com.apple.Maps" } })) << "a deleted app does not come back";
+}
+
 TEST_F(IconStateTest, AnUnchangedLayoutIsNotWrittenAgain)
 {
     writeIconState({ { "com.apple.mobilesafari" } }, {});

@@ -21,12 +21,25 @@ Id<NSArray> entriesOf(const id& list)
 
 } // namespace
 
+// An app's icon is made once and known from then on; other entries get an icon each time.
+id SBIconModel::iconForEntry(const id& entry)
+{
+    auto bundleID = entry.as<NSString>();
+    if (!bundleID)
+        return SBIcon::iconForStateEntry(entry);
+    if (id known = knownApplicationIcon(bundleID->utf8()))
+        return known;
+    id icon = SBIcon::iconForStateEntry(entry);
+    m_knownApplicationIcons.emplace_back(bundleID->utf8(), icon);
+    return icon;
+}
+
 id SBIconModel::makeList(const id& entries)
 {
     id list = UIKitSupport::allocInit("SBIconListModel");
     if (auto array = entries.as<NSArray>()) {
         for (const auto& entry : *array)
-            send<id>(list, "addIcon:asDirty:", SBIcon::iconForStateEntry(entry), false);
+            send<id>(list, "addIcon:asDirty:", iconForEntry(entry), false);
     }
     return list;
 }
@@ -81,10 +94,38 @@ id SBIconModel::applicationIcon(const std::string& bundleIdentifier) const
     return nil;
 }
 
+id SBIconModel::knownApplicationIcon(const std::string& bundleIdentifier) const
+{
+    for (const auto& [known, icon] : m_knownApplicationIcons) {
+        if (known == bundleIdentifier)
+            return icon;
+    }
+    return nil;
+}
+
 void SBIconModel::removeIcon(const id& icon)
 {
     for (const auto& list : allLists())
         send(list, "removeIcon:", icon);
+    std::erase_if(m_knownApplicationIcons, [&](const auto& known) { return known.second == icon; });
+}
+
+int SBIconModel::layout()
+{
+    ++m_layoutCount;
+    int placed = 0;
+    auto known = m_knownApplicationIcons;
+    for (const auto& [bundleID, icon] : known) {
+        if (listContaining(icon))
+            continue;
+        id lastPage = page(m_pages.empty() ? 0 : m_pages.size() - 1, true);
+        if (send<id>(lastPage, "addIcon:asDirty:", icon, true))
+            ++placed;
+    }
+    Trace::emit("icon-model-layout", { { "icons", std::to_string(allBundleIdentifiers().size()) }, { "placed", std::to_string(placed) } });
+    if (placed)
+        saveIconState();
+    return placed;
 }
 
 id SBIconModel::page(size_t index, bool appendIfNext)
@@ -158,9 +199,5 @@ void SBIconModel::declare(ClassBuilder& builder, int)
         .method("removeIcon:", [](id self, SEL, id icon) { modelOf(self).removeIcon(icon); })
         .method("loadAllIcons", [](id self, SEL) { modelOf(self).loadAllIcons(); })
         .method("saveIconState", [](id self, SEL) -> bool { return modelOf(self).saveIconState(); })
-        .method("layout", [](id self, SEL) {
-            SBIconModel& model = modelOf(self);
-            ++model.m_layoutCount;
-            Trace::emit("icon-model-layout", { { "icons", std::to_string(model.allBundleIdentifiers().size()) } });
-        });
+        .method("layout", [](id self, SEL) { modelOf(self).layout(); });
 }

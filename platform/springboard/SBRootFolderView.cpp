@@ -45,10 +45,11 @@ void SBRootFolderView::declare(ClassBuilder& builder, int)
             sendSuper(UIKitSupport::classNamed("SBRootFolderView"), self, "layoutSubviews");
             send(self, "_layoutSubviewsForTodayView");
         })
-        .method("beginPageStateTransitionToState:animated:interactive:", [](id self, SEL, long long state, bool animated, bool interactive) {
+        .method("beginPageStateTransitionToState:animated:interactive:", [](id self, SEL, long long state, bool animated, bool interactive) -> bool {
             folderOf(self).m_pageState = state;
             Trace::emit("page-state-transition",
                 { { "state", std::to_string(state) }, { "animated", animated ? "YES" : "NO" }, { "interactive", interactive ? "YES" : "NO" } });
+            return true;
         })
         .method("pageState", [](id self, SEL) -> long long { return folderOf(self).pageState(); });
 }

@@ -6,9 +6,10 @@
 //   _minusPageCount "q@:"                   pages left of the first page: 1, the Today view
 //   _layoutSubviewsForTodayView "v@:"       places the Today view left of the first page;
 //                                           layoutSubviews sends it after UIView's
-//   beginPageStateTransitionToState:animated:interactive: "v@:qBB"
+//   beginPageStateTransitionToState:animated:interactive: "B@:qBB"
 //                                           moves to a page state (pageState "q@:"; 0 the
-//                                           pages, 1 the Today view); emits
+//                                           pages, 1 the Today view) and answers whether
+//                                           the transition began (YES here); emits
 //                                           "page-state-transition" {state}
 
 #include "UIView.h"

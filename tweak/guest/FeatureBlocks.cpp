@@ -1,94 +1,131 @@
 // The features a guest's toggles block: Control Centre, notifications of disabled apps, search,
 // the Today view, app deletion; and the icon-library search and lock-screen camera, blocked for
-// every guest.
+// every guest. Which method, which toggle and what instead is the table in FeatureBlocks.h;
+// the replacements here are the same shell around each row.
+
+#include "FeatureBlocks.h"
 
 #include "Hook.h"
+#include "ProfileStore.h"
+#include "UILabel.h"
+
+#include <type_traits>
+
+bool featureBlocked(const FeatureBlock& row, const Id<NSDictionary>& record)
+{
+    return row.pattern == BlockPattern::Fixed || recordToggle(record, row.toggle);
+}
+
+bool bulletinDropped(const Id<NSDictionary>& record, const Id<NSArray>& disabled, const id& sectionID)
+{
+    return featureBlocked(kFeatureBlocks[PublishBulletin], record) && listContains(disabled, sectionID);
+}
 
 namespace {
 
-KAVLOR_HOOK(controlCenterGesture) = replace({ 12, HookGroup::Guest, "SBControlCenterController", "_shouldAllowControlCenterGesture" },
-    [](const Previous<bool()>& previous, id self, SEL _cmd) -> bool {
-        return previous(self, _cmd);
-    });
+constexpr HookRow hookRowOf(FeatureBlockRow row)
+{
+    return { kFeatureBlocks[row].place, HookGroup::Guest, kFeatureBlocks[row].className, kFeatureBlocks[row].selector };
+}
 
-KAVLOR_HOOK(publishBulletin) = replace({ 13, HookGroup::Guest, "BBServer", "publishBulletin:destinations:" },
+// The Today view controller's view keeps only a red notice: everything it holds is hidden
+// first, then the notice is added, so it is the one subview left to see.
+void showTodayNotice(const id& controller)
+{
+    id view = send<id>(controller, "view");
+    if (auto subviews = send<id>(view, "subviews").as<NSArray>()) {
+        for (const id& subview : *subviews)
+            send(subview, "setHidden:", true);
+    }
+    CGRect frame = send<CGRect>(view, "frame");
+    id label = send<id>(send<id>(objc_getClass("UILabel"), "alloc"), "initWithFrame:",
+        CGRectMake(0, 0, frame.size.width - TodayNotice::sideInset, TodayNotice::height));
+    send(label, "setCenter:", CGPointMake(frame.size.width * 0.5, frame.size.height * 0.5));
+    send(label, "setText:", id(NSString::string(TodayNotice::text)));
+    send(label, "setNumberOfLines:", TodayNotice::numberOfLines);
+    send(label, "setTextColor:", send<id>(objc_getClass("UIColor"), "systemRedColor"));
+    send(label, "setTextAlignment:", static_cast<long long>(NSTextAlignmentCenter));
+    send(view, "addSubview:", label);
+}
+
+void carryOut(BlockedAnswer step, const id& self)
+{
+    switch (step) {
+    case BlockedAnswer::Refuse:
+    case BlockedAnswer::DropBulletin:
+        return;
+    case BlockedAnswer::HideSelf:
+        send(self, "setHidden:", true);
+        return;
+    case BlockedAnswer::HideTodayView:
+        send(send<id>(send<id>(self, "todayViewController"), "view"), "setHidden:", true);
+        return;
+    case BlockedAnswer::ShowTodayNotice:
+        showTodayNotice(self);
+        return;
+    }
+}
+
+// The replacement of one row, for a method of that signature. The toggles are read from
+// crntUserData as it stands; this never fetches the record anew.
+template<FeatureBlockRow Row, class Signature>
+struct Shell;
+
+template<FeatureBlockRow Row, class R, class... Args>
+struct Shell<Row, R(Args...)> {
+    R operator()(const Previous<R(Args...)>& previous, id self, SEL cmd, Args... args) const
+    {
+        constexpr const FeatureBlock& row = kFeatureBlocks[Row];
+        if constexpr (row.pattern == BlockPattern::HideAfter) {
+            static_assert(std::is_void_v<R>, "a Hide-after row replaces a method without a result");
+            previous(self, cmd, args...);
+            if (featureBlocked(row, crntUserData))
+                carryOut(row.blocked, self);
+        } else {
+            if (!featureBlocked(row, crntUserData))
+                return previous(self, cmd, args...);
+            carryOut(row.blocked, self);
+            if constexpr (!std::is_void_v<R>)
+                return R {};
+        }
+    }
+};
+
+template<FeatureBlockRow Row, class Signature>
+constexpr HookDeclaration block()
+{
+    return replace(hookRowOf(Row), Shell<Row, Signature> {});
+}
+
+using Explanation = id*;
+
+KAVLOR_HOOK(controlCenterGesture) = block<ControlCenterGesture, bool()>();
+
+// Every bulletin reads the disabled list afresh, so an app disabled meanwhile is dropped at once.
+KAVLOR_HOOK(publishBulletin) = replace(hookRowOf(PublishBulletin),
     [](const Previous<void(id, unsigned long long)>& previous, id self, SEL _cmd, id bulletin, unsigned long long destinations) {
+        id sectionID = send<id>(bulletin, "sectionID");
+        disabledApps = fetchDisabledApps();
+        if (bulletinDropped(crntUserData, disabledApps, sectionID))
+            return;
         previous(self, _cmd, bulletin, destinations);
     });
 
-KAVLOR_HOOK(searchGesture) = replace({ 14, HookGroup::Guest, "SBSearchScrollView", "gestureRecognizerShouldBegin:" },
-    [](const Previous<bool(id)>& previous, id self, SEL _cmd, id gestureRecognizer) -> bool {
-        return previous(self, _cmd, gestureRecognizer);
-    });
-
-KAVLOR_HOOK(searchBarLayout) = replace({ 15, HookGroup::Guest, "SBSearchBar", "layoutSubviews" },
-    [](const Previous<void()>& previous, id self, SEL _cmd) {
-        previous(self, _cmd);
-    });
-
-KAVLOR_HOOK(todayViewDidLoad) = replace({ 16, HookGroup::Guest, "SBTodayViewController", "viewDidLoad" },
-    [](const Previous<void()>& previous, id self, SEL _cmd) {
-        previous(self, _cmd);
-    });
-
-KAVLOR_HOOK(librarySearch) = replace({ 17, HookGroup::Guest, "SBHLibrarySearchController", "searchBarShouldBeginEditing:" },
-    [](const Previous<bool(id)>& previous, id self, SEL _cmd, id searchBar) -> bool {
-        return previous(self, _cmd, searchBar);
-    });
-
-KAVLOR_HOOK(iconLibraryTableLayout) = replace({ 18, HookGroup::Guest, "_SBHIconLibraryTableView", "layoutSubviews" },
-    [](const Previous<void()>& previous, id self, SEL _cmd) {
-        previous(self, _cmd);
-    });
-
-KAVLOR_HOOK(minusPageCount) = replace({ 19, HookGroup::Guest, "SBRootFolderView", "_minusPageCount" },
-    [](const Previous<long long()>& previous, id self, SEL _cmd) -> long long {
-        return previous(self, _cmd);
-    });
-
-KAVLOR_HOOK(layoutTodayView) = replace({ 20, HookGroup::Guest, "SBRootFolderView", "_layoutSubviewsForTodayView" },
-    [](const Previous<void()>& previous, id self, SEL _cmd) {
-        previous(self, _cmd);
-    });
-
-KAVLOR_HOOK(beginPageStateTransition) = replace({ 21, HookGroup::Guest, "SBRootFolderView", "beginPageStateTransitionToState:animated:interactive:" },
-    [](const Previous<void(long long, bool, bool)>& previous, id self, SEL _cmd, long long state, bool animated, bool interactive) {
-        previous(self, _cmd, state, animated, interactive);
-    });
-
-KAVLOR_HOOK(widgetWrapperLayout) = replace({ 22, HookGroup::Guest, "WGWidgetWrapperView", "layoutSubviews" },
-    [](const Previous<void()>& previous, id self, SEL _cmd) {
-        previous(self, _cmd);
-    });
-
-KAVLOR_HOOK(widgetFooterMovedToWindow) = replace({ 23, HookGroup::Guest, "WGWidgetListFooterView", "didMoveToWindow" },
-    [](const Previous<void()>& previous, id self, SEL _cmd) {
-        previous(self, _cmd);
-    });
-
-KAVLOR_HOOK(lockScreenTodayView) = replace({ 24, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityLockScreenTodayViewWithExplanation:" },
-    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
-        return previous(self, _cmd, explanation);
-    });
-
-KAVLOR_HOOK(todayView) = replace({ 25, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityTodayViewWithExplanation:" },
-    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
-        return previous(self, _cmd, explanation);
-    });
-
-KAVLOR_HOOK(lockScreenCamera) = replace({ 26, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityLockScreenCameraWithExplanation:" },
-    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
-        return previous(self, _cmd, explanation);
-    });
-
-KAVLOR_HOOK(lockScreenCameraSupported) = replace({ 27, HookGroup::Guest, "SBMainDisplayPolicyAggregator", "_allowsCapabilityLockScreenCameraSupportedWithExplanation:" },
-    [](const Previous<bool(id*)>& previous, id self, SEL _cmd, id* explanation) -> bool {
-        return previous(self, _cmd, explanation);
-    });
-
-KAVLOR_HOOK(iconCloseBoxTapped) = replace({ 28, HookGroup::Guest, "SBIconController", "iconCloseBoxTapped:" },
-    [](const Previous<void(id)>& previous, id self, SEL _cmd, id icon) {
-        previous(self, _cmd, icon);
-    });
+KAVLOR_HOOK(searchGesture) = block<SearchGesture, bool(id)>();
+KAVLOR_HOOK(searchBarLayout) = block<SearchBarLayout, void()>();
+KAVLOR_HOOK(todayViewDidLoad) = block<TodayViewDidLoad, void()>();
+KAVLOR_HOOK(librarySearch) = block<LibrarySearch, bool(id)>();
+KAVLOR_HOOK(iconLibraryTableLayout) = block<IconLibraryTableLayout, void()>();
+KAVLOR_HOOK(minusPageCount) = block<MinusPageCount, long long()>();
+KAVLOR_HOOK(layoutTodayView) = block<LayoutTodayView, void()>();
+// Refused, the transition has not begun: NO.
+KAVLOR_HOOK(beginPageStateTransition) = block<BeginPageStateTransition, bool(long long, bool, bool)>();
+KAVLOR_HOOK(widgetWrapperLayout) = block<WidgetWrapperLayout, void()>();
+KAVLOR_HOOK(widgetFooterMovedToWindow) = block<WidgetFooterMovedToWindow, void()>();
+KAVLOR_HOOK(lockScreenTodayView) = block<LockScreenTodayView, bool(Explanation)>();
+KAVLOR_HOOK(todayView) = block<TodayView, bool(Explanation)>();
+KAVLOR_HOOK(lockScreenCamera) = block<LockScreenCamera, bool(Explanation)>();
+KAVLOR_HOOK(lockScreenCameraSupported) = block<LockScreenCameraSupported, bool(Explanation)>();
+KAVLOR_HOOK(iconCloseBoxTapped) = block<IconCloseBoxTapped, void(id)>();
 
 } // namespace

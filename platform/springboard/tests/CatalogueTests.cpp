@@ -98,7 +98,7 @@ TEST_F(CatalogueTest, TheMethodsTheProductReplacesHaveTheDevicesSignatures)
         { { "BBServer", "publishBulletin:destinations:" }, "v@:@Q" },
         { { "SBSearchScrollView", "gestureRecognizerShouldBegin:" }, "B@:@" },
         { { "SBRootFolderView", "_minusPageCount" }, "q@:" },
-        { { "SBRootFolderView", "beginPageStateTransitionToState:animated:interactive:" }, "v@:qBB" },
+        { { "SBRootFolderView", "beginPageStateTransitionToState:animated:interactive:" }, "B@:qBB" },
         { { "SBMainDisplayPolicyAggregator", "_allowsCapabilityLockScreenCameraWithExplanation:" }, "B@:^@" },
         { { "SBIconController", "iconCloseBoxTapped:" }, "v@:@" },
         { { "SBIconListModel", "placeIcon:atIndex:" }, "@@:@Q" },
