@@ -20,7 +20,7 @@ using Json = ControlServer::Json;
 
 const char* const kPanelProperties[] = { "baseView", "collectionView", "settingView", "settingButton", "dismissButton", "respringButton",
     "logoutButton", "hideButton", "respringLabel", "logoutLabel", "hideLabel" };
-const char* const kCellProperties[] = { "baseView", "avatarImage", "usernameLabel" };
+const char* const kCellProperties[] = { "contentView", "baseView", "avatarImage", "usernameLabel" };
 
 // Every view of the panel that has a name: the panel's properties, the blur of its base
 // view, and each visible cell with its parts.
@@ -33,8 +33,12 @@ std::map<const objc_object*, std::string> panelNames(const id& panel)
             names[view.get()] = property;
     }
     id base = send<id>(panel, "baseView");
-    if (respondsToSelector(base, "blurEffectView"))
-        names[send<id>(base, "blurEffectView").get()] = "baseView.blurEffectView";
+    if (respondsToSelector(base, "blurEffectView")) {
+        id blur = send<id>(base, "blurEffectView");
+        names[blur.get()] = "baseView.blurEffectView";
+        if (respondsToSelector(blur, "contentView"))
+            names[send<id>(blur, "contentView").get()] = "baseView.blurEffectView.contentView";
+    }
     auto collection = send<id>(panel, "collectionView").as<UICollectionView>();
     if (!collection)
         return names;
