@@ -218,6 +218,12 @@ void checkPanelFilters(const Arguments& words)
     }
 }
 
+std::string trimmedLine(const Json& entry)
+{
+    std::string line = PanelListing::formatLine(entry);
+    return line.substr(std::min(line.find_first_not_of(' '), line.size()));
+}
+
 void expectPanelView(ScenarioRunner& runner, const Arguments& words)
 {
     Json views = currentPanel(runner);
@@ -231,7 +237,7 @@ void expectPanelView(ScenarioRunner& runner, const Arguments& words)
         auto actual = PanelListing::field(*entry, key);
         if (!actual || *actual != wanted)
             throw ScenarioFailure(fmt::format("expected {} of the panel's {} to be {}; it is {}\n  {}", key, words[0], wanted,
-                actual ? *actual : std::string("not shown for this view"), PanelListing::formatLine(*entry)));
+                actual ? *actual : std::string("not shown for this view"), trimmedLine(*entry)));
     }
 }
 

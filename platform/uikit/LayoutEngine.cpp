@@ -4,6 +4,7 @@
 #include "NSLayoutConstraint.h"
 #include "SystemLog.h"
 #include "Trace.h"
+#include "UIStackView.h"
 #include "UIView.h"
 
 #include <fmt/format.h>
@@ -60,7 +61,7 @@ struct Participant {
 
 // Where an equation came from, so that a problem can be told in a person's words.
 struct EquationSource {
-    enum class Kind { Root, Translated, Constraint, Intrinsic } kind;
+    enum class Kind { Root, Translated, Arranged, Constraint, Intrinsic } kind;
     UIView* view { nullptr };
     NSLayoutConstraint* constraint { nullptr };
     const char* dimension { "" };
@@ -78,6 +79,7 @@ private:
 
     Terms expression(const Participant& p, NSLayoutAttribute attribute, double factor) const;
     void addTranslatedEquations(const Participant& p, std::vector<std::pair<LayoutSolver::Equation, EquationSource>>& out) const;
+    void addArrangedEquations(const Participant& p, const UIStackView& stack, std::vector<std::pair<LayoutSolver::Equation, EquationSource>>& out) const;
     std::vector<std::pair<LayoutSolver::Equation, EquationSource>> baseEquations() const;
     std::string describeSource(const EquationSource& source) const;
     std::string describeUnknown(size_t variable) const;
@@ -191,6 +193,23 @@ void HierarchySystem::addTranslatedEquations(const Participant& p, std::vector<s
     out.push_back({ { { { p.height, 1 }, { parent.height, -v.length } }, frame.size.height - v.length * parentSize.height }, source });
 }
 
+// A stack view places its arranged views itself (UIStackView.h): along its axis where the
+// previous one ends, across it at its full breadth. Those are the arranged view's frame
+// as the stack view last set it; its length along the axis is its own (its constraints).
+void HierarchySystem::addArrangedEquations(const Participant& p, const UIStackView& stack,
+    std::vector<std::pair<LayoutSolver::Equation, EquationSource>>& out) const
+{
+    const Participant& parent = m_participants.at(m_index.at(p.view->superview()));
+    CGRect frame = p.view->frame();
+    EquationSource source { EquationSource::Kind::Arranged, p.view };
+    out.push_back({ { { { p.x, 1 }, { parent.x, -1 } }, frame.origin.x }, source });
+    out.push_back({ { { { p.y, 1 }, { parent.y, -1 } }, frame.origin.y }, source });
+    if (stack.axis() == UILayoutConstraintAxisVertical)
+        out.push_back({ { { { p.width, 1 } }, frame.size.width }, source });
+    else
+        out.push_back({ { { { p.height, 1 } }, frame.size.height }, source });
+}
+
 std::vector<std::pair<LayoutSolver::Equation, EquationSource>> HierarchySystem::baseEquations() const
 {
     std::vector<std::pair<LayoutSolver::Equation, EquationSource>> equations;
@@ -204,6 +223,8 @@ std::vector<std::pair<LayoutSolver::Equation, EquationSource>> HierarchySystem::
             equations.push_back({ { { { p.height, 1 } }, size.height }, source });
         } else if (p.view->translatesAutoresizingMaskIntoConstraints()) {
             addTranslatedEquations(p, equations);
+        } else if (auto* stack = dynamic_cast<const UIStackView*>(p.view->superview()); stack && stack->isArranged(p.view)) {
+            addArrangedEquations(p, *stack, equations);
         }
     }
     for (NSLayoutConstraint* constraint : m_constraints) {
@@ -226,6 +247,8 @@ std::string HierarchySystem::describeSource(const EquationSource& source) const
         return fmt::format("{} keeps its frame (the top of the hierarchy)", describeViewForLayout(source.view));
     case EquationSource::Kind::Translated:
         return fmt::format("{} keeps its frame (translatesAutoresizingMaskIntoConstraints)", describeViewForLayout(source.view));
+    case EquationSource::Kind::Arranged:
+        return fmt::format("{} is placed by its stack view", describeViewForLayout(source.view));
     case EquationSource::Kind::Intrinsic:
         return fmt::format("{}.{} == its intrinsic size", describeViewForLayout(source.view), source.dimension);
     case EquationSource::Kind::Constraint:
@@ -251,8 +274,13 @@ void HierarchySystem::apply(const std::vector<double>& values)
         CGRect parent = solved.at(p.view->superview());
         CGRect frame = CGRectMake(tidy(absolute.origin.x - parent.origin.x), tidy(absolute.origin.y - parent.origin.y),
             tidy(absolute.size.width), tidy(absolute.size.height));
-        if (frame != p.view->frame())
-            send(id(p.view), "setFrame:", frame);
+        if (frame == p.view->frame())
+            continue;
+        bool resized = frame.size != p.view->frame().size;
+        send(id(p.view), "setFrame:", frame);
+        // A stack view lines its arranged views up by their lengths: it arranges again.
+        if (auto* stack = dynamic_cast<UIStackView*>(p.view->superview()); resized && stack && stack->isArranged(p.view))
+            stack->setNeedsLayout();
     }
 }
 

@@ -7,6 +7,8 @@
 // - A view with translatesAutoresizingMaskIntoConstraints YES keeps its frame relative to
 //   its superview, adjusted by its autoresizing mask when the superview's size changes,
 //   written as equations too (the adjustment is linear in the superview's size).
+// - A view that a UIStackView arranges has its position and its breadth across the
+//   stack's axis from the stack view; its length along the axis is its own.
 // - A view with an intrinsic content size (labels, buttons, image views) takes it for a
 //   width or height that the constraints leave open, as hugging does on the device.
 // - A conflict is logged (system log, line starting "[LayoutConstraints] Unable to

@@ -229,6 +229,32 @@ TEST_F(LayoutTest, TranslatingViewsFollowTheirAutoresizingMask)
     EXPECT_EQ(frameOf(badge), CGRectMake(13, 13, 4, 4));
 }
 
+TEST_F(LayoutTest, AStackViewPlacesAConstrainedViewThatFixesOnlyItsOwnHeight)
+{
+    SystemLog::Capture log;
+    id stack = allocInitWithFrame("UIStackView", CGRectMake(0, 0, 300, 400));
+    send(stack, "setAxis:", 1LL);
+    send(stack, "setSpacing:", 8.0);
+    send(m_root, "addSubview:", stack);
+    id below = allocInitWithFrame("UIView", CGRectMake(0, 0, 10, 40));
+    send(stack, "addArrangedSubview:", below);
+    id panel = view();
+    send(stack, "insertArrangedSubview:atIndex:", panel, 0ULL);
+    fix(panel, "heightAnchor", 125);
+    id strip = view();
+    send(panel, "addSubview:", strip);
+    pin(strip, "topAnchor", panel, "topAnchor");
+    pin(strip, "leadingAnchor", panel, "leadingAnchor");
+    pin(strip, "trailingAnchor", panel, "trailingAnchor");
+    pin(strip, "bottomAnchor", panel, "bottomAnchor", -25);
+
+    send(m_root, "layoutIfNeeded");
+    EXPECT_EQ(frameOf(panel), CGRectMake(0, 0, 300, 125));
+    EXPECT_EQ(frameOf(strip), CGRectMake(0, 0, 300, 100));
+    EXPECT_EQ(frameOf(below), CGRectMake(0, 133, 300, 40));
+    EXPECT_TRUE(log.lines().empty()) << log.lines().front();
+}
+
 TEST_F(LayoutTest, ConstraintsGoWithAViewThatLeavesAndRelatingUnrelatedViewsIsRefused)
 {
     id box = view();
