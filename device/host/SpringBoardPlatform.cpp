@@ -6,6 +6,7 @@
 #include "FBProcessManager.h"
 #include "GuestVisitControl.h"
 #include "HostControl.h"
+#include "PanelInspector.h"
 #include "RestrictionControl.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
@@ -18,7 +19,8 @@ SpringBoardPlatform SpringBoardPlatform::forThisDevice()
 {
     SpringBoardPlatform platform;
     platform.m_version = NSProcessInfo::processInfo()->operatingSystemVersion();
-    platform.m_idiom = DeviceConfiguration::load().idiom == DeviceConfiguration::Idiom::Pad ? "pad" : "phone";
+    auto idiom = DeviceConfiguration::load().idiom;
+    platform.m_idiom = idiom == DeviceConfiguration::Idiom::Pad ? "pad" : idiom == DeviceConfiguration::Idiom::Legacy ? "legacy" : "phone";
     return platform;
 }
 
@@ -68,6 +70,7 @@ std::vector<id> appProcessesNamed(const std::string& name)
 
 void SpringBoardPlatform::addControlCommands(HostControl& control)
 {
+    PanelInspector::addControlCommands(control);
     // An app comes to the front, as when its icon is tapped.
     control.add("launch-app", [](const ControlServer::Json& request) {
         std::string bundleIdentifier = request.at("bundleIdentifier").get<std::string>();
