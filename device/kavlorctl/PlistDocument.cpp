@@ -36,7 +36,7 @@ PlistDocument::PlistDocument(std::string path, std::string description, Id<NSDic
 PlistDocument PlistDocument::load(std::string path, std::string description)
 {
     if (!FileSystem::fileExists(path))
-        return PlistDocument(std::move(path), std::move(description), NSDictionary::mutableDictionary(), PropertyList::Format::XML,
+        return PlistDocument(std::move(path), std::move(description), NSDictionary::mutableDictionary(), PropertyList::Format::Binary,
             std::nullopt);
 
     errno = 0;

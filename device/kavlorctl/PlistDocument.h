@@ -7,7 +7,8 @@
 // A missing file is an empty dictionary. A file that exists but cannot be read, or is not
 // a property list with a dictionary at its root, is refused when loading: kavlorctl will
 // not overwrite what it cannot understand, so nothing in it is lost. A file keeps its
-// format (XML or binary) when written back; a new file is XML.
+// format (XML or binary) when written back; a new file is binary, which parses several
+// times faster than XML and keeps pictures as they are instead of in base64.
 
 #include "FileIdentity.h"
 #include "NSObjectValues.h"
