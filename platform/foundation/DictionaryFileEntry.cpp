@@ -1,10 +1,10 @@
 #include "DictionaryFileEntry.h"
 
 #include "DeviceRoot.h"
+#include "KeptEntryFile.h"
 #include "PropertyList.h"
 
 DictionaryFileEntry::DictionaryFileEntry(std::string path) : m_path(std::move(path)) { }
-
 
 id DictionaryFileEntry::value(const id& key)
 {
@@ -34,13 +34,10 @@ id DictionaryFileEntry::value(const id& key)
 std::optional<DictionaryFileEntry::Taken> DictionaryFileEntry::readKeptEntry(const FileIdentity& identity,
     const std::string& key) const
 {
-    auto kept = PropertyList::readDictionaryFile(keptEntryPath());
-    if (!kept || FileIdentity::fromPropertyList(kept->objectForKey("Source")) != identity)
+    auto kept = KeptEntryFile::read(keptEntryPath());
+    if (!kept || kept->source != identity || kept->key != key)
         return std::nullopt;
-    auto keptKey = kept->valueForKey<NSString>("Key");
-    if (!keptKey || keptKey->utf8() != key)
-        return std::nullopt;
-    return Taken { {}, identity, key, kept->objectForKey("Value") };
+    return Taken { {}, identity, key, kept->value };
 }
 
 DictionaryFileEntry::Taken DictionaryFileEntry::readWholeFile(const std::string& key) const
@@ -56,11 +53,5 @@ void DictionaryFileEntry::keepEntry(const Taken& taken) const
 {
     if (taken.identity == FileIdentity {})
         return; // the file went away before it could be read
-    auto kept = NSDictionary::mutableDictionary({
-        { "Source", taken.identity.asPropertyList() },
-        { "Key", NSString::string(taken.key) },
-    });
-    if (taken.value)
-        kept->setObject(taken.value, "Value");
-    PropertyList::writeFile(keptEntryPath(), kept, PropertyList::Format::Binary);
+    KeptEntryFile::write(keptEntryPath(), { taken.identity, taken.key, taken.value });
 }

@@ -4,8 +4,8 @@
 //
 // Within a process the entry is kept with the file's identity and answered again while
 // the file is unchanged (see FileIdentity), so every edit is still seen at the next call.
-// Across starts, the entry last taken is kept beside the file in "<file>.entry" (a binary
-// property list naming the key and the identity of the file it was taken from), so a new
+// Across starts, the entry last taken is kept beside the file in "<file>.entry" (see
+// KeptEntryFile: the key, the identity of the file it was taken from, the entry), so a new
 // process whose file is unchanged since then parses that one entry instead of the whole
 // file, whoever wrote the file and in whichever format. The whole file is parsed only
 // when it changed or another key is asked for. A missing, damaged or stale "<file>.entry"

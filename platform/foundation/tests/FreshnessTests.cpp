@@ -184,4 +184,35 @@ TEST_F(FreshnessTest, ANewReaderOfAnUnchangedFileParsesOnlyTheKeptEntry)
     EXPECT_EQ(guestCode(NSDictionary::dictionary({ { "Guest", DictionaryFileEntry(kPath).value("Guest"_ns) } })), "5555");
 }
 
+
+// Pictures are kept outside the kept entry's property list; they come back byte for byte,
+// wherever they sit in the record, and a kept entry cut short is not used.
+TEST_F(FreshnessTest, AKeptEntryGivesBackItsPicturesWholeAndACutOneIsNotUsed)
+{
+    auto bytes = [](size_t length, uint8_t seed) {
+        std::vector<uint8_t> data(length);
+        for (size_t i = 0; i < length; ++i)
+            data[i] = uint8_t(seed + i * 131 + (i >> 7));
+        return data;
+    };
+    auto record = NSDictionary::dictionary({
+        { "UserName", "Guest"_ns },
+        { "profileIcon", NSData::data(bytes(200000, 1)) },
+        { "small", NSData::data(bytes(10, 2)) },
+        { "nested", NSDictionary::dictionary({ { "WallPaperData", NSData::data(bytes(300000, 3)) }, { "n", NSNumber::numberWithInteger(5) } }) },
+        { "list", NSArray::array({ NSData::data(bytes(5000, 4)), "x"_ns }) },
+        { "empty", NSData::data({}) },
+    });
+    replaceFile(NSDictionary::dictionary({ { "Guest", record }, { "Other", "y"_ns } }), PropertyList::Format::Binary);
+    DictionaryFileEntry(kPath).value("Guest"_ns);
+    id again = DictionaryFileEntry(kPath).value("Guest"_ns);
+    EXPECT_TRUE(isEqual(again, record)) << describe(again);
+
+    std::string kept = hostPath(DictionaryFileEntry(kPath).keptEntryPath());
+    fs::resize_file(kept, fs::file_size(kept) - 1000);
+    unsigned long parses = PropertyList::parseCount();
+    EXPECT_TRUE(isEqual(DictionaryFileEntry(kPath).value("Guest"_ns), record));
+    EXPECT_GT(PropertyList::parseCount(), parses + 1) << "a cut kept entry was used";
+}
+
 } // namespace
