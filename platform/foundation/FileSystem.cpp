@@ -66,7 +66,7 @@ std::optional<std::vector<uint8_t>> readFile(std::string_view path, std::size_t 
     return bytes;
 }
 
-static bool writeAll(int fd, const std::vector<uint8_t>& bytes)
+static bool writeAll(int fd, std::span<const uint8_t> bytes)
 {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -78,7 +78,7 @@ static bool writeAll(int fd, const std::vector<uint8_t>& bytes)
     return true;
 }
 
-bool writeFile(std::string_view path, const std::vector<uint8_t>& bytes, bool atomically)
+bool writeFile(std::string_view path, std::span<const uint8_t> bytes, bool atomically)
 {
     std::string target = devicePath(path);
     if (!atomically) {

@@ -344,25 +344,43 @@ Id<NSDictionary> readDictionaryFileCached(std::string_view path)
     return readFileCached(path).as<NSDictionary>();
 }
 
-std::vector<uint8_t> serialize(const id& value, Format format)
+namespace {
+
+struct TextDeleter {
+    void operator()(char* text) const { free(text); }
+};
+using SerializedText = std::unique_ptr<char, TextDeleter>;
+
+// libplist's own buffer of the value's bytes; empty when the value cannot be written.
+std::span<const uint8_t> serializeInto(SerializedText& text, const id& value, Format format)
 {
     PlistPtr node(toNode(value));
     if (!node)
         return {};
-    char* text = nullptr;
+    char* bytes = nullptr;
     uint32_t length = 0;
     if (format == Format::XML)
-        plist_to_xml(node.get(), &text, &length);
+        plist_to_xml(node.get(), &bytes, &length);
     else
-        plist_to_bin(node.get(), &text, &length);
-    std::vector<uint8_t> bytes(text, text + length);
-    free(text);
-    return bytes;
+        plist_to_bin(node.get(), &bytes, &length);
+    text.reset(bytes);
+    return { reinterpret_cast<const uint8_t*>(bytes), length };
 }
 
+} // namespace
+
+std::vector<uint8_t> serialize(const id& value, Format format)
+{
+    SerializedText text;
+    auto bytes = serializeInto(text, value, format);
+    return { bytes.begin(), bytes.end() };
+}
+
+// Written from libplist's buffer itself: a file of pictures is not copied once more.
 bool writeFile(std::string_view path, const id& value, Format format, bool atomically)
 {
-    auto bytes = serialize(value, format);
+    SerializedText text;
+    auto bytes = serializeInto(text, value, format);
     return !bytes.empty() && FileSystem::writeFile(path, bytes, atomically);
 }
 
