@@ -1,6 +1,7 @@
 #include "Block.h"
 #include "ClassBuilder.h"
 
+#include <cstring>
 #include <dlfcn.h>
 #include <fmt/format.h>
 
@@ -155,7 +156,34 @@ objc_object::~objc_object()
 
 // Selectors ---------------------------------------------------------------------------
 
+// The selectors this thread interned last, by the address of the name they were asked
+// for: a call site passing a string literal finds its selector here at the cost of one
+// string comparison (the comparison, not the address, decides, so a reused buffer that
+// now holds another name is looked up afresh).
+struct InternedSlot {
+    const char* name { nullptr };
+    SEL selector { nullptr };
+};
+
+static InternedSlot& recentSlotFor(const char* name)
+{
+    static thread_local InternedSlot slots[64];
+    return slots[(reinterpret_cast<uintptr_t>(name) >> 3) % std::size(slots)];
+}
+
+static SEL internName(const char* name);
+
 SEL sel_registerName(const char* name)
+{
+    InternedSlot& slot = recentSlotFor(name);
+    if (slot.name == name && slot.selector && std::strcmp(slot.selector->name.c_str(), name) == 0)
+        return slot.selector;
+    SEL selector = internName(name);
+    slot = { name, selector };
+    return selector;
+}
+
+static SEL internName(const char* name)
 {
     auto& table = registry();
     std::string_view key(name);
