@@ -121,7 +121,7 @@ std::optional<ImageHeader> readImageHeader(std::span<const uint8_t> bytes, std::
         header = readJPEGHeader(bytes, error);
         break;
     case ImageFormat::unknown:
-        return fail(error, "neither PNG nor JPEG");
+        return fail(error, bytes.empty() ? "no data" : "not a PNG or JPEG image"); // as decodeImage says
     }
     if (header && !Bitmap::isAcceptableSize(header->width, header->height))
         return fail(error, fmt::format("size {}x{} is beyond the limits", header->width, header->height));
