@@ -25,7 +25,7 @@ DEMO_DEVICE := $(BUILD)/demo-device
 
 demo: setup all
 	rm -rf $(DEMO_DEVICE)
-	$(BUILD)/bin/kavlor-sim demo --dir $(DEMO_DEVICE)
+	$(BUILD)/bin/kavlor-sim demo --dir $(abspath $(DEMO_DEVICE))
 
 # The big-data benchmarks run on devices made once by bench/make-big-device.sh.
 BENCH_DEVICES := $(BUILD)/bench-devices
