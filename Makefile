@@ -19,11 +19,20 @@ configure:
 test: setup all
 	cd $(BUILD) && ctest --output-on-failure -j2
 
+# The demo's device is made afresh at each run in one folder under the build folder, so
+# runs do not pile devices up in /tmp; the last run's device stays there to look at.
+DEMO_DEVICE := $(BUILD)/demo-device
+
 demo: setup all
-	$(BUILD)/bin/kavlor-sim demo
+	rm -rf $(DEMO_DEVICE)
+	$(BUILD)/bin/kavlor-sim demo --dir $(abspath $(DEMO_DEVICE))
+
+# The big-data benchmarks run on devices made once by bench/make-big-device.sh.
+BENCH_DEVICES := $(BUILD)/bench-devices
 
 bench: setup all
-	$(BUILD)/bin/kavlor-bench
+	bench/make-big-device.sh $(BENCH_DEVICES) $(BUILD)/bin
+	KAVLOR_BENCH_DEVICES=$(abspath $(BENCH_DEVICES)) $(BUILD)/bin/kavlor-bench
 
 clean:
 	rm -rf $(BUILD)

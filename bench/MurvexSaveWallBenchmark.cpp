@@ -117,6 +117,7 @@ void BM_MurvexSaveWallVersusConvert(benchmark::State& state)
 // Fixed iterations, so that convert runs once per size and not again for the framework's
 // estimate of how many iterations to make.
 BENCHMARK(BM_MurvexSaveWallVersusConvert)
+    ->Args({ 1943, 2591 })
     ->Args({ 1284, 2778 })
     ->Args({ 2048, 2732 })
     ->Iterations(10)

@@ -45,15 +45,23 @@ TraceFollower::TraceFollower(std::string hostPath, bool fromEnd)
 std::vector<nlohmann::ordered_json> TraceFollower::readNew()
 {
     std::vector<nlohmann::ordered_json> events;
+    forEachNew([&](nlohmann::ordered_json&& event) { events.push_back(std::move(event)); });
+    return events;
+}
+
+void TraceFollower::forEachNew(const std::function<void(nlohmann::ordered_json&&)>& handle)
+{
     int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return events;
+        return;
     struct stat info {};
     if (::fstat(fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) < m_offset) {
         // The file was replaced by a shorter one (a fresh device): start over.
         m_offset = 0;
         m_partial.clear();
     }
+    // One buffer at a time, each whole line handed out before the next read, so that a
+    // trace of any length is read in the same memory.
     char buffer[65536];
     for (;;) {
         ssize_t count = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(m_offset));
@@ -61,21 +69,24 @@ std::vector<nlohmann::ordered_json> TraceFollower::readNew()
             break;
         m_offset += static_cast<std::uint64_t>(count);
         m_partial.append(buffer, static_cast<size_t>(count));
+        handOutWholeLines(handle);
     }
     ::close(fd);
+}
 
+void TraceFollower::handOutWholeLines(const std::function<void(nlohmann::ordered_json&&)>& handle)
+{
     size_t start = 0;
     for (size_t newline; (newline = m_partial.find('\n', start)) != std::string::npos; start = newline + 1) {
-        std::string line = m_partial.substr(start, newline - start);
+        std::string_view line(m_partial.data() + start, newline - start);
         if (line.empty())
             continue;
         auto event = nlohmann::ordered_json::parse(line, nullptr, false);
         if (event.is_discarded() || !hasTheLinesOwnFields(event))
-            event = nlohmann::ordered_json { { "event", "unreadable-trace-line" }, { "text", asValidUTF8(line) } };
-        events.push_back(std::move(event));
+            event = nlohmann::ordered_json { { "event", "unreadable-trace-line" }, { "text", asValidUTF8(std::string(line)) } };
+        handle(std::move(event));
     }
     m_partial.erase(0, start);
-    return events;
 }
 
 namespace {

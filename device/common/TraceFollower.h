@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,14 @@ public:
     // and a string, is handed out as {"event": "unreadable-trace-line", "text": ...}
     // rather than dropped.
     std::vector<nlohmann::ordered_json> readNew();
+    // The same events handed to `handle` one by one as they are read, in memory that does
+    // not grow with the trace's length.
+    void forEachNew(const std::function<void(nlohmann::ordered_json&&)>& handle);
     std::uint64_t offset() const { return m_offset; }
 
 private:
+    void handOutWholeLines(const std::function<void(nlohmann::ordered_json&&)>& handle);
+
     std::string m_path;
     std::uint64_t m_offset = 0;
     std::string m_partial;

@@ -7,6 +7,7 @@
 //   3. run the MobileSubstrate stand-in, which loads the tweaks whose filter names
 //      "com.apple.springboard";
 //   4. with --list-hooks: print every replaced and added method, and exit;
+//      (with --exit-when-ready, step 5 ends once SpringBoard is ready, before checking in);
 //   5. otherwise run SpringBoard's start-up (finish launching, lock screen, status bar,
 //      icon model, home screen appearing), open the control channel, check in with the
 //      supervisor, and run the main run loop until the process is ended.
@@ -37,18 +38,21 @@ namespace {
 
 struct HostOptions {
     bool listHooks = false;
+    bool exitWhenReady = false;
 };
 
 void printUsage(FILE* out)
 {
     std::fprintf(out,
-        "usage: SpringBoard [--list-hooks] [--device DIR]\n"
+        "usage: SpringBoard [--list-hooks] [--exit-when-ready] [--device DIR]\n"
         "The SpringBoard host of the simulated device. It runs from the device root, as\n"
         "/System/Library/CoreServices/SpringBoard.app/SpringBoard; run from elsewhere it starts\n"
         "that copy. The device root is KAVLOR_DEVICE_ROOT (or --device DIR).\n"
         "  --list-hooks   load the tweaks as at a start, print one line per replaced or added\n"
         "                 method (class, selector, replaced|added, library file name; tab-\n"
         "                 separated) and exit 0\n"
+        "  --exit-when-ready  run the whole start-up, then exit 0 instead of running on\n"
+        "                 (times a start: what a boot or respring costs)\n"
         "  --device DIR   the device root (sets KAVLOR_DEVICE_ROOT)\n"
         "Normally the supervisor starts it: kavlor-sim boot DIR, or kavlor-sim run DIR SCRIPT.\n");
 }
@@ -69,6 +73,8 @@ HostOptions parseOptions(int argc, char** argv)
             std::exit(0);
         } else if (argument == "--list-hooks") {
             options.listHooks = true;
+        } else if (argument == "--exit-when-ready") {
+            options.exitWhenReady = true;
         } else if (argument == "--device") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "SpringBoard: --device needs the device root (a folder made by `kavlor-sim init DIR`)\n");
@@ -195,6 +201,8 @@ int main(int argc, char** argv)
         fail(fmt::format("cannot open the control channel: {}", error));
     HostControl::settle();
     DeviceTrace::write("springboard-ready");
+    if (options.exitWhenReady)
+        return 0;
     checkInWithSupervisor();
     RunLoop::main().run();
     return 0;

@@ -5,6 +5,8 @@
 #include "FeatureToggles.h"
 #include "KavlorctlError.h"
 #include "PlistDocument.h"
+#include "RecordSummaries.h"
+#include "DeviceRoot.h"
 
 #include <algorithm>
 #include <cctype>
@@ -29,6 +31,13 @@ void requireUser(const PlistDocument& userData, const std::string& name)
 {
     if (!userData.root()->objectForKey(name))
         throw KavlorctlError(fmt::format("no user named '{}' in {}", name, userData.hostPath()));
+}
+
+// The same, from the records' summary (no pictures parsed).
+void requireUser(const std::string& name)
+{
+    if (!RecordSummaries::load(DevicePaths::kUserDataFile, kUserDataDescription)->objectForKey(name))
+        throw KavlorctlError(fmt::format("no user named '{}' in {}", name, devicePath(DevicePaths::kUserDataFile)));
 }
 
 // The account's app-list entry as a mutable copy (a new one when absent); refuses an
@@ -78,7 +87,7 @@ DisabledApps changeDisabledApps(const std::string& name, const std::vector<std::
 {
     AccountStore::checkBundleIds(bundleIds);
     AccountFilesLock lock;
-    requireUser(loadUserData(), name);
+    requireUser(name);
     PlistDocument appList = loadAppList();
     Id<NSDictionary> entry = appListEntry(appList, name);
     std::vector<id> before = disabledItems(entry);
@@ -146,6 +155,7 @@ bool AccountStore::addUser(const Id<NSDictionary>& record, bool replace) const
         throw KavlorctlError(fmt::format("a user named '{}' already exists in {}; use --replace to overwrite it", name, userData.hostPath()));
     userData.root()->setObject(record, name);
     userData.save();
+    RecordSummaries::keep(userData);
     return exists;
 }
 
@@ -160,6 +170,7 @@ void AccountStore::removeUser(const std::string& name) const
     // that has lost its restrictions.
     userData.root()->removeObjectForKey(name);
     userData.save();
+    RecordSummaries::keep(userData);
     if (appList.root()->objectForKey(name)) {
         appList.root()->removeObjectForKey(name);
         appList.save();
@@ -190,10 +201,10 @@ DisabledApps AccountStore::enableApps(const std::string& name, const std::vector
 
 std::vector<AccountSummary> AccountStore::accounts() const
 {
-    PlistDocument userData = loadUserData();
+    auto records = RecordSummaries::load(DevicePaths::kUserDataFile, kUserDataDescription);
     PlistDocument appList = loadAppList();
     std::vector<AccountSummary> summaries;
-    for (const auto& [key, value] : userData.root()->entries())
+    for (const auto& [key, value] : records->entries())
         summaries.push_back(summarise(key, value, appList));
     return summaries;
 }

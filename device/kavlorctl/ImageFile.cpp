@@ -1,6 +1,6 @@
 #include "ImageFile.h"
 
-#include "ImageDecoder.h"
+#include "ImageHeader.h"
 #include "KavlorctlError.h"
 
 #include <cerrno>
@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <fstream>
-#include <iterator>
 
 namespace ImageFile {
 
@@ -26,7 +25,14 @@ static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std
     std::ifstream file(hostPath, std::ios::binary);
     if (!file)
         throw KavlorctlError(fmt::format("cannot read {} image '{}': {}", role, hostPath, std::strerror(errno)));
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Read in one go (the size was checked above); a file that grew meanwhile is read on.
+    std::vector<uint8_t> bytes;
+    char buffer[1 << 16];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + file.gcount());
+        if (bytes.size() > kMaxImageFileBytes)
+            throw KavlorctlError(fmt::format("{} image '{}' is too large: more than {} MiB", role, hostPath, kMaxImageFileBytes >> 20));
+    }
     if (file.bad())
         throw KavlorctlError(fmt::format("cannot read {} image '{}': read failed", role, hostPath));
     return bytes;
@@ -35,8 +41,10 @@ static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std
 std::vector<uint8_t> readImage(const std::string& hostPath, const std::string& role)
 {
     std::vector<uint8_t> bytes = readWholeFile(hostPath, role);
+    // The header and the decoders' size limit tell what a decode would refuse up front;
+    // the pixels are not decoded, which for a wallpaper costs far more than the rest.
     std::string reason;
-    if (!decodeImage(bytes, &reason))
+    if (!readImageHeader(bytes, &reason))
         throw KavlorctlError(fmt::format("{} image '{}' is not a usable PNG or JPEG picture: {}", role, hostPath, reason));
     return bytes;
 }

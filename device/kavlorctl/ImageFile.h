@@ -1,7 +1,7 @@
 #pragma once
 // The pictures a user hands to `user add` (avatar, wallpaper): host files, read whole and
-// checked by decoding them, so that a record never carries bytes the library's UIImage
-// would turn into nothing.
+// checked by their headers (a sound PNG or JPEG header, a size the decoders accept), so
+// that a record never carries bytes the library's UIImage would refuse outright.
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@ namespace ImageFile {
 // every lookup, so pictures are kept to a size a phone's photo or screenshot has.
 inline constexpr std::uintmax_t kMaxImageFileBytes = 32u << 20;
 
-// The file's bytes when they decode as a PNG or JPEG picture. Throws KavlorctlError
+// The file's bytes when their header is that of a usable PNG or JPEG picture. Throws KavlorctlError
 // naming `role` ("avatar", "wallpaper") and the path when the file cannot be read, is not
 // a regular file (a device or pipe would be read for ever), is too large, or is not such
 // a picture.

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fmt/format.h>
+#include <limits>
 
 static bool isBinaryPropertyList(const std::vector<uint8_t>& bytes)
 {
@@ -22,21 +23,25 @@ static std::string parentFolder(const std::string& path)
     return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
 }
 
-PlistDocument::PlistDocument(std::string path, std::string description, Id<NSDictionary> root, PropertyList::Format format)
+PlistDocument::PlistDocument(std::string path, std::string description, Id<NSDictionary> root, PropertyList::Format format,
+    std::optional<FileIdentity> identity)
     : m_path(std::move(path))
     , m_description(std::move(description))
     , m_root(std::move(root))
     , m_format(format)
+    , m_identity(identity)
 {
 }
 
 PlistDocument PlistDocument::load(std::string path, std::string description)
 {
     if (!FileSystem::fileExists(path))
-        return PlistDocument(std::move(path), std::move(description), NSDictionary::mutableDictionary(), PropertyList::Format::XML);
+        return PlistDocument(std::move(path), std::move(description), NSDictionary::mutableDictionary(), PropertyList::Format::Binary,
+            std::nullopt);
 
     errno = 0;
-    auto bytes = FileSystem::readFile(path);
+    FileIdentity identity;
+    auto bytes = FileSystem::readFile(path, std::numeric_limits<std::size_t>::max(), &identity);
     if (!bytes)
         throw KavlorctlError(fmt::format("cannot read the {} {}: {}", description, devicePath(path),
             errno ? std::strerror(errno) : "not a regular file"));
@@ -46,7 +51,7 @@ PlistDocument PlistDocument::load(std::string path, std::string description)
                                          "nothing was changed (fix or remove it)",
             description, devicePath(path)));
     auto format = isBinaryPropertyList(*bytes) ? PropertyList::Format::Binary : PropertyList::Format::XML;
-    return PlistDocument(std::move(path), std::move(description), root->mutableCopy(), format);
+    return PlistDocument(std::move(path), std::move(description), root->mutableCopy(), format, identity);
 }
 
 std::string PlistDocument::hostPath() const
@@ -54,7 +59,7 @@ std::string PlistDocument::hostPath() const
     return devicePath(m_path);
 }
 
-void PlistDocument::save() const
+void PlistDocument::save()
 {
     errno = 0;
     bool written = FileSystem::createDirectories(parentFolder(m_path))
@@ -62,5 +67,6 @@ void PlistDocument::save() const
     if (!written)
         throw KavlorctlError(fmt::format("cannot write the {} {}: {}", m_description, hostPath(),
             errno ? std::strerror(errno) : "the data is not a property list"));
+    m_identity = FileIdentity::ofPath(m_path);
     Trace::emit("file-write", { { "path", m_path }, { "by", "kavlorctl" }, { "what", m_description } });
 }

@@ -7,11 +7,14 @@
 // A missing file is an empty dictionary. A file that exists but cannot be read, or is not
 // a property list with a dictionary at its root, is refused when loading: kavlorctl will
 // not overwrite what it cannot understand, so nothing in it is lost. A file keeps its
-// format (XML or binary) when written back; a new file is XML.
+// format (XML or binary) when written back; a new file is binary, which parses several
+// times faster than XML and keeps pictures as they are instead of in base64.
 
+#include "FileIdentity.h"
 #include "NSObjectValues.h"
 #include "PropertyList.h"
 
+#include <optional>
 #include <string>
 
 class PlistDocument {
@@ -26,13 +29,20 @@ public:
 
     // Writes the root dictionary back, creating the folder if needed. Throws
     // KavlorctlError naming the path when the write fails (the old file is then intact).
-    void save() const;
+    void save();
+
+    // The identity of the file as loaded, or as written by the last save; nothing for a
+    // file that did not exist. (Every writer of these files holds AccountFilesLock, so the
+    // file found at the path just after a save is the one written.)
+    const std::optional<FileIdentity>& identity() const { return m_identity; }
 
 private:
-    PlistDocument(std::string path, std::string description, Id<NSDictionary> root, PropertyList::Format format);
+    PlistDocument(std::string path, std::string description, Id<NSDictionary> root, PropertyList::Format format,
+        std::optional<FileIdentity> identity);
 
     std::string m_path;
     std::string m_description;
     Id<NSDictionary> m_root;
     PropertyList::Format m_format;
+    std::optional<FileIdentity> m_identity;
 };

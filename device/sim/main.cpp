@@ -184,8 +184,9 @@ int printTrace(const std::string& root, bool pretty)
     if (!isDeviceRoot(root))
         return refuseNonDevice("trace", root);
     TraceFollower trace(absolute(root) + "/var/log/kavlor-trace.jsonl", false);
-    for (const auto& event : trace.readNew())
+    trace.forEachNew([pretty](nlohmann::ordered_json&& event) {
         std::cout << (pretty ? prettyTraceEvent(event) : event.dump()) << "\n";
+    });
     return 0;
 }
 

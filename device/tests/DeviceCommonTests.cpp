@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -140,6 +141,31 @@ TEST(TraceFollower, HandsOutOnlyWholeNewLines)
     EXPECT_EQ(second[0]["x"], 1);
     EXPECT_EQ(second[1]["event"], "unreadable-trace-line");
     EXPECT_EQ(second[1]["text"], "not json");
+}
+
+// `kavlor-sim trace` hands events out as it reads, a buffer at a time: lines that straddle
+// two reads (or are longer than one) still come out whole, once, in order.
+TEST(TraceFollower, StreamsEventsWholeAcrossReadsOfAnyLength)
+{
+    TempDeviceRoot root;
+    std::string path = root.host("/trace.jsonl");
+    std::string longText(200000, 'x');
+    std::string contents;
+    for (int i = 0; i < 3000; ++i)
+        contents += fmt::format("{{\"event\":\"e{}\",\"text\":\"{}\"}}\n", i, i % 1000 == 7 ? longText : "short");
+    appendRaw(path, contents + "{\"event\":\"unfinished\"");
+    TraceFollower follower(path, false);
+    int seen = 0;
+    follower.forEachNew([&](nlohmann::ordered_json&& event) {
+        EXPECT_EQ(event["event"], fmt::format("e{}", seen));
+        EXPECT_EQ(event["text"].get<std::string>().size(), seen % 1000 == 7 ? longText.size() : 5u);
+        ++seen;
+    });
+    EXPECT_EQ(seen, 3000);
+    appendRaw(path, "}\n");
+    auto last = follower.readNew();
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_EQ(last[0]["event"], "unfinished");
 }
 
 // Every reader (the pretty lines, the story, the expectations) takes time, pid, process

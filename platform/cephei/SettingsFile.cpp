@@ -93,7 +93,7 @@ bool SettingsFile::isValidIdentifier(std::string_view identifier)
 
 Id<NSDictionary> SettingsFile::read() const
 {
-    if (auto stored = PropertyList::readDictionaryFile(path()))
+    if (auto stored = PropertyList::readDictionaryFileCached(path()))
         return stored;
     return NSDictionary::dictionary();
 }

@@ -30,6 +30,8 @@ public:
     std::string lockPath() const;
 
     // The domain as stored now; an empty dictionary when the file is missing or damaged.
+    // Parsed again only when the file changed since the last read (the dictionary is
+    // shared by readers until then: do not change it).
     Id<NSDictionary> read() const;
 
     // Stores `value` under `key` (nil removes the key) and answers the domain as written,

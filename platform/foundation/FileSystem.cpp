@@ -1,6 +1,7 @@
 #include "FileSystem.h"
 
 #include "DeviceRoot.h"
+#include "FileIdentity.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -11,13 +12,28 @@
 
 namespace FileSystem {
 
-static std::optional<std::vector<uint8_t>> readOpenFile(int fd, std::size_t maxBytes)
+// Reads straight into the answer (no bounce buffer), so the bytes are copied once.
+static std::optional<std::vector<uint8_t>> readOpenFile(int fd, std::size_t maxBytes, FileIdentity* identity)
 {
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<uintmax_t>(info.st_size) > maxBytes)
         return std::nullopt;
-    std::vector<uint8_t> bytes;
-    bytes.reserve(static_cast<size_t>(info.st_size));
+    // Taken before the read: a change made while reading gives the file another identity,
+    // so a reader that caches by identity reads it again next time.
+    if (identity)
+        *identity = FileIdentity::of(info);
+    std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break; // shrank while being read
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    // Whatever was appended meanwhile.
     uint8_t buffer[65536];
     for (;;) {
         ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -32,7 +48,7 @@ static std::optional<std::vector<uint8_t>> readOpenFile(int fd, std::size_t maxB
     return bytes;
 }
 
-std::optional<std::vector<uint8_t>> readFile(std::string_view path, std::size_t maxBytes)
+std::optional<std::vector<uint8_t>> readFile(std::string_view path, std::size_t maxBytes, FileIdentity* identity)
 {
     // Non-blocking, so that a FIFO or a device at the path is refused by the type test
     // instead of blocking the open until a writer comes; regular files read as ever.
@@ -41,7 +57,7 @@ std::optional<std::vector<uint8_t>> readFile(std::string_view path, std::size_t 
         return std::nullopt;
     std::optional<std::vector<uint8_t>> bytes;
     try {
-        bytes = readOpenFile(fd, maxBytes);
+        bytes = readOpenFile(fd, maxBytes, identity);
     } catch (const std::bad_alloc&) {
         // A file larger than the memory there is reads as unreadable, like any other.
         bytes = std::nullopt;
@@ -50,7 +66,7 @@ std::optional<std::vector<uint8_t>> readFile(std::string_view path, std::size_t 
     return bytes;
 }
 
-static bool writeAll(int fd, const std::vector<uint8_t>& bytes)
+static bool writeAll(int fd, std::span<const uint8_t> bytes)
 {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -62,7 +78,7 @@ static bool writeAll(int fd, const std::vector<uint8_t>& bytes)
     return true;
 }
 
-bool writeFile(std::string_view path, const std::vector<uint8_t>& bytes, bool atomically)
+bool writeFile(std::string_view path, std::span<const uint8_t> bytes, bool atomically)
 {
     std::string target = devicePath(path);
     if (!atomically) {

@@ -21,8 +21,10 @@ T readValue(const void* buffer)
 id readObject(const void* buffer)
 {
     // An `id` is a single object pointer, so either an Id or a raw pointer may be given.
+    // A borrowed Id (a method's receiver) marks its pointer's low bit, which no object
+    // pointer has otherwise.
     static_assert(sizeof(id) == sizeof(objc_object*));
-    return id(readValue<objc_object*>(buffer));
+    return id(reinterpret_cast<objc_object*>(readValue<uintptr_t>(buffer) & ~uintptr_t(1)));
 }
 
 } // namespace

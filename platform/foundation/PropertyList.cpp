@@ -1,9 +1,14 @@
 #include "PropertyList.h"
 
 #include "BinaryPlistShape.h"
+#include "DeviceRoot.h"
+#include "FileIdentity.h"
 #include "FileSystem.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <new>
 #include <plist/plist.h>
 
@@ -101,13 +106,10 @@ id Converter::toObject(plist_t node, int depth)
         return result;
     }
     case PLIST_DATA: {
-        char* value = nullptr;
+        // Copied once, from the parsed tree straight into the value.
         uint64_t length = 0;
-        plist_get_data_val(node, &value, &length);
-        auto* bytes = reinterpret_cast<uint8_t*>(value);
-        id result = NSData::data(std::vector<uint8_t>(bytes, bytes + length));
-        free(value);
-        return result;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(plist_get_data_ptr(node, &length));
+        return NSData::data(bytes ? std::vector<uint8_t>(bytes, bytes + length) : std::vector<uint8_t>());
     }
     case PLIST_DATE: {
         int32_t seconds = 0, microseconds = 0;
@@ -264,8 +266,13 @@ static id readOrThrow(std::span<const uint8_t> bytes)
     return value;
 }
 
+static std::atomic<unsigned long> parses { 0 };
+
+unsigned long parseCount() { return parses.load(); }
+
 id read(std::span<const uint8_t> bytes)
 {
+    parses.fetch_add(1, std::memory_order_relaxed);
     if (bytes.empty() || bytes.size() > UINT32_MAX)
         return nil;
     try {
@@ -286,25 +293,94 @@ Id<NSDictionary> readDictionaryFile(std::string_view path)
     return readFile(path).as<NSDictionary>();
 }
 
-std::vector<uint8_t> serialize(const id& value, Format format)
+id readFile(std::string_view path, FileIdentity& identity)
+{
+    auto bytes = FileSystem::readFile(path, maximumFileSize, &identity);
+    return bytes ? read(*bytes) : nil;
+}
+
+namespace {
+
+// The last value read from each file in this process, with the identity it was read at.
+struct ReadCache {
+    struct Entry {
+        FileIdentity identity;
+        id value;
+    };
+    std::mutex mutex;
+    std::unordered_map<std::string, Entry> entries; // by host path
+};
+
+ReadCache& readCache()
+{
+    static auto* cache = new ReadCache; // outlives static destruction, like the values
+    return *cache;
+}
+
+} // namespace
+
+id readFileCached(std::string_view path)
+{
+    std::string hostPath = devicePath(path);
+    auto identity = FileIdentity::ofHostPath(hostPath);
+    auto& cache = readCache();
+    std::unique_lock lock(cache.mutex);
+    if (!identity) {
+        cache.entries.erase(hostPath);
+        return nil;
+    }
+    if (auto found = cache.entries.find(hostPath); found != cache.entries.end() && found->second.identity == *identity)
+        return found->second.value;
+    lock.unlock(); // parse outside the lock: another file's reader need not wait
+    FileIdentity readIdentity;
+    id value = readFile(path, readIdentity);
+    lock.lock();
+    cache.entries[hostPath] = { readIdentity, value };
+    return value;
+}
+
+Id<NSDictionary> readDictionaryFileCached(std::string_view path)
+{
+    return readFileCached(path).as<NSDictionary>();
+}
+
+namespace {
+
+struct TextDeleter {
+    void operator()(char* text) const { free(text); }
+};
+using SerializedText = std::unique_ptr<char, TextDeleter>;
+
+// libplist's own buffer of the value's bytes; empty when the value cannot be written.
+std::span<const uint8_t> serializeInto(SerializedText& text, const id& value, Format format)
 {
     PlistPtr node(toNode(value));
     if (!node)
         return {};
-    char* text = nullptr;
+    char* bytes = nullptr;
     uint32_t length = 0;
     if (format == Format::XML)
-        plist_to_xml(node.get(), &text, &length);
+        plist_to_xml(node.get(), &bytes, &length);
     else
-        plist_to_bin(node.get(), &text, &length);
-    std::vector<uint8_t> bytes(text, text + length);
-    free(text);
-    return bytes;
+        plist_to_bin(node.get(), &bytes, &length);
+    text.reset(bytes);
+    return { reinterpret_cast<const uint8_t*>(bytes), length };
 }
 
+} // namespace
+
+std::vector<uint8_t> serialize(const id& value, Format format)
+{
+    SerializedText text;
+    auto bytes = serializeInto(text, value, format);
+    return { bytes.begin(), bytes.end() };
+}
+
+// Written from libplist's buffer itself: a file of pictures is not copied once more.
 bool writeFile(std::string_view path, const id& value, Format format, bool atomically)
 {
-    auto bytes = serialize(value, format);
+    SerializedText text;
+    auto bytes = serializeInto(text, value, format);
     return !bytes.empty() && FileSystem::writeFile(path, bytes, atomically);
 }
 

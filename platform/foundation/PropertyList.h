@@ -10,6 +10,8 @@
 
 #include <span>
 
+struct FileIdentity;
+
 namespace PropertyList {
 
 enum class Format { XML, Binary };
@@ -19,6 +21,18 @@ id read(std::span<const uint8_t> bytes);
 id readFile(std::string_view path);
 // The root object when it is a dictionary, else nil.
 Id<NSDictionary> readDictionaryFile(std::string_view path);
+// readFile, and the identity of the file as it was read (unchanged when nothing was read).
+id readFile(std::string_view path, FileIdentity& identity);
+
+// The same as readFile for a reader that asks often: the file is parsed again only when
+// its identity changed since this process last read it (see FileIdentity), so every edit
+// is still seen at the next call. The value answered is shared by every caller until the
+// file changes: read it, or take a mutableCopy to change.
+id readFileCached(std::string_view path);
+Id<NSDictionary> readDictionaryFileCached(std::string_view path);
+
+// How many times bytes were parsed in this process (what the cached reads save).
+unsigned long parseCount();
 
 // Empty when the value holds something a property list cannot (an object of another
 // class), or is nested deeper than a read would take.

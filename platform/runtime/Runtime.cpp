@@ -1,6 +1,7 @@
 #include "Block.h"
 #include "ClassBuilder.h"
 
+#include <cstring>
 #include <dlfcn.h>
 #include <fmt/format.h>
 
@@ -14,13 +15,27 @@ struct InstallRecord {
 
 // The runtime's tables live for the whole process and are never destroyed, so that
 // objects outliving static destruction still find their classes.
+// Looks names up by string_view, so that interning a name makes no string.
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+};
+
 struct Registry {
     std::shared_mutex mutex;
     std::unordered_map<std::string, Class> classes;
     std::vector<InstallRecord> installed;
 
-    std::mutex selectorMutex;
-    std::unordered_map<std::string, std::unique_ptr<objc_selector>> selectors;
+    std::shared_mutex selectorMutex;
+    std::unordered_map<std::string, std::unique_ptr<objc_selector>, NameHash, std::equal_to<>> selectors;
+
+    std::mutex encodingMutex;
+    std::unordered_map<std::string, std::unique_ptr<std::string>, NameHash, std::equal_to<>> encodings;
+
+    // Fills method caches; held with `mutex` shared, so no generation starts meanwhile.
+    std::mutex cacheMutex;
+    // Caches replaced while a reader may still be probing them; kept, never freed.
+    std::vector<std::unique_ptr<runtime_detail::MethodCache>> retiredCaches;
 
     std::mutex associationMutex;
 };
@@ -46,12 +61,60 @@ Method findMethodLocked(Class cls, SEL selector)
     return nullptr;
 }
 
+void cacheMethodLocked(runtime_detail::MethodCache& cache, SEL selector, Method method)
+{
+    size_t slot = runtime_detail::selectorSlot(selector, cache.mask);
+    while (SEL taken = cache.entries[slot].selector.load(std::memory_order_relaxed)) {
+        if (taken == selector)
+            return;
+        slot = (slot + 1) & cache.mask;
+    }
+    cache.entries[slot].method = method;
+    cache.entries[slot].selector.store(selector, std::memory_order_release);
+    ++cache.count;
+}
+
+// Called with the registry's lock held exclusively, after any change to what a lookup
+// could find: every method cache goes stale at once.
+void startCacheGenerationLocked()
+{
+    runtime_detail::methodCacheGeneration.fetch_add(1, std::memory_order_release);
+}
+
 Method addMethodLocked(Class cls, SEL selector, IMP imp, std::string types)
 {
-    auto method = std::make_unique<objc_method>(objc_method { selector, imp, std::move(types) });
+    const std::string* encoding = runtime_detail::internEncoding(types);
+    auto method = std::make_unique<objc_method>(objc_method { selector, imp, std::move(types), encoding });
     Method result = method.get();
     cls->methods[selector] = std::move(method);
+    startCacheGenerationLocked();
     return result;
+}
+
+// Adds the method to the class's cache, replacing the table when it is stale or three
+// quarters full. Called with the registry's lock held shared and the cache mutex held.
+void cacheMethodLocked(Registry& table, Class cls, SEL selector, Method method)
+{
+    using runtime_detail::MethodCache;
+    unsigned long generation = runtime_detail::methodCacheGeneration.load(std::memory_order_acquire);
+    MethodCache* cache = cls->methodCache.load(std::memory_order_acquire);
+    bool current = cache && cache->generation == generation;
+    if (!current || (cache->count + 1) * 4 > cache->entries.size() * 3) {
+        size_t capacity = current ? cache->entries.size() * 2 : (cache ? cache->entries.size() : 8);
+        auto fresh = std::make_unique<MethodCache>(generation, capacity);
+        if (current) {
+            for (const auto& entry : cache->entries) {
+                if (SEL kept = entry.selector.load(std::memory_order_relaxed))
+                    cacheMethodLocked(*fresh, kept, entry.method);
+            }
+        }
+        cacheMethodLocked(*fresh, selector, method);
+        cls->methodCache.store(fresh.release(), std::memory_order_release);
+        if (cache)
+            table.retiredCaches.emplace_back(cache);
+        return;
+    }
+    cacheMethodLocked(*cache, selector, method);
 }
 
 Class makeClass(const std::string& name, Class superclass, bool isMetaclass)
@@ -93,13 +156,46 @@ objc_object::~objc_object()
 
 // Selectors ---------------------------------------------------------------------------
 
+// The selectors this thread interned last, by the address of the name they were asked
+// for: a call site passing a string literal finds its selector here at the cost of one
+// string comparison (the comparison, not the address, decides, so a reused buffer that
+// now holds another name is looked up afresh).
+struct InternedSlot {
+    const char* name { nullptr };
+    SEL selector { nullptr };
+};
+
+static InternedSlot& recentSlotFor(const char* name)
+{
+    static thread_local InternedSlot slots[64];
+    return slots[(reinterpret_cast<uintptr_t>(name) >> 3) % std::size(slots)];
+}
+
+static SEL internName(const char* name);
+
 SEL sel_registerName(const char* name)
 {
+    InternedSlot& slot = recentSlotFor(name);
+    if (slot.name == name && slot.selector && std::strcmp(slot.selector->name.c_str(), name) == 0)
+        return slot.selector;
+    SEL selector = internName(name);
+    slot = { name, selector };
+    return selector;
+}
+
+static SEL internName(const char* name)
+{
     auto& table = registry();
-    std::lock_guard lock(table.selectorMutex);
-    auto& entry = table.selectors[name];
+    std::string_view key(name);
+    {
+        std::shared_lock lock(table.selectorMutex);
+        if (auto found = table.selectors.find(key); found != table.selectors.end())
+            return found->second.get();
+    }
+    std::unique_lock lock(table.selectorMutex);
+    auto& entry = table.selectors[std::string(key)];
     if (!entry)
-        entry = std::make_unique<objc_selector>(objc_selector { name });
+        entry = std::make_unique<objc_selector>(objc_selector { std::string(key) });
     return entry.get();
 }
 
@@ -160,6 +256,7 @@ void objc_registerClassPair(Class cls)
     auto& table = registry();
     std::unique_lock lock(table.mutex);
     table.classes.emplace(cls->name, cls);
+    startCacheGenerationLocked();
 }
 
 id class_createInstance(Class cls, size_t)
@@ -202,6 +299,7 @@ IMP method_setImplementation(Method method, IMP imp)
     if (!method)
         return nullptr;
     std::unique_lock lock(registry().mutex);
+    startCacheGenerationLocked();
     return std::exchange(method->imp, imp);
 }
 
@@ -225,8 +323,10 @@ IMP class_replaceMethod(Class cls, SEL selector, IMP imp, const char* types)
     if (!cls || !selector)
         return nullptr;
     std::unique_lock lock(registry().mutex);
-    if (Method method = ownMethod(cls, selector))
+    if (Method method = ownMethod(cls, selector)) {
+        startCacheGenerationLocked();
         return std::exchange(method->imp, imp);
+    }
     addMethodLocked(cls, selector, imp, types ? types : "");
     return nullptr;
 }
@@ -243,9 +343,10 @@ void MSHookMessageEx(Class cls, SEL selector, IMP replacement, IMP* result)
     IMP previous = method->imp;
     if (result)
         *result = previous;
-    if (ownMethod(cls, selector))
+    if (ownMethod(cls, selector)) {
         method->imp = replacement;
-    else
+        startCacheGenerationLocked();
+    } else
         addMethodLocked(cls, selector, replacement, method->types);
     table.installed.push_back({ cls, selector, InstalledKind::Replaced });
 }
@@ -275,12 +376,47 @@ void objc_resetRuntimeForTesting()
     std::unique_lock lock(table.mutex);
     std::erase_if(table.classes, [](const auto& entry) { return !entry.second->permanent; });
     table.installed.clear();
+    startCacheGenerationLocked();
 }
 
 void runtime_detail::addPlatformMethod(Class cls, SEL selector, IMP imp, const std::string& types)
 {
     std::unique_lock lock(registry().mutex);
     addMethodLocked(cls, selector, imp, types);
+}
+
+std::atomic<unsigned long> runtime_detail::methodCacheGeneration { 1 };
+
+Method runtime_detail::lookUpAndCacheOrRaise(objc_object* receiver, Class start, SEL selector)
+{
+    Method method = nullptr;
+    if (start && selector) {
+        auto& table = registry();
+        std::shared_lock lock(table.mutex);
+        method = findMethodLocked(start, selector);
+        if (method) {
+            std::lock_guard cacheLock(table.cacheMutex);
+            cacheMethodLocked(table, start, selector, method);
+        }
+    }
+    if (!method)
+        objc_raiseUnrecognizedSelector(id(receiver), selector);
+    return method;
+}
+
+const std::string* runtime_detail::internEncoding(const std::string& types)
+{
+    auto& table = registry();
+    std::lock_guard lock(table.encodingMutex);
+    auto& entry = table.encodings[types];
+    if (!entry)
+        entry = std::make_unique<std::string>(types);
+    return entry.get();
+}
+
+void runtime_detail::raiseTypeMismatch(objc_object* receiver, SEL selector, Method method, const std::string& expected)
+{
+    objc_raiseTypeMismatch(id(receiver), selector, method->types, expected);
 }
 
 Method runtime_detail::lookUpMethodOrRaise(const id& receiver, Class start, SEL selector)
@@ -309,10 +445,10 @@ id performSelector(const id& object, SEL selector)
         return nil;
     Method method = runtime_detail::lookUpMethodOrRaise(object, object_getClass(object), selector);
     if (method->types == "v@:") {
-        runtime_detail::invoke<void>(method, object, selector);
+        runtime_detail::invoke<void>(method, object.get(), selector);
         return nil;
     }
-    return runtime_detail::invoke<id>(method, object, selector);
+    return runtime_detail::invoke<id>(method, object.get(), selector);
 }
 
 // Associated objects --------------------------------------------------------------------

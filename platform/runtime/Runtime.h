@@ -6,6 +6,7 @@
 #include "Object.h"
 #include "TypeEncoding.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,8 +26,42 @@ struct objc_method {
     SEL name;
     IMP imp;
     std::string types;
+    // `types` interned: two methods or call sites have equal encodings exactly when these
+    // pointers are equal, so a send compares one pointer instead of two strings.
+    const std::string* encoding { nullptr };
 };
 using Method = objc_method*;
+
+namespace runtime_detail {
+
+// A class's method cache: the methods its instances were last sent, found without a lock
+// or a walk up the superclasses. A cache is valid only for the generation it was filled
+// in; every change to what a lookup could find (a method added, replaced or given another
+// implementation, a class registered) starts a new generation, so the next send looks the
+// method up afresh. Entries are only ever added to a table while it is current; a table
+// that fills up or goes stale is replaced, never changed, so readers need no lock.
+struct MethodCache {
+    struct Entry {
+        std::atomic<SEL> selector { nullptr };
+        Method method { nullptr }; // written before `selector` is published
+    };
+    MethodCache(unsigned long generation, size_t capacity) : generation(generation), mask(capacity - 1), entries(capacity) { }
+
+    unsigned long generation;
+    size_t mask;
+    size_t count { 0 };
+    std::vector<Entry> entries;
+};
+
+extern std::atomic<unsigned long> methodCacheGeneration;
+
+inline size_t selectorSlot(SEL selector, size_t mask)
+{
+    auto bits = reinterpret_cast<uintptr_t>(selector);
+    return ((bits >> 4) ^ (bits >> 11)) & mask;
+}
+
+} // namespace runtime_detail
 
 // A class is an object whose isa is its metaclass; class methods live in the metaclass.
 struct objc_class : objc_object {
@@ -38,6 +73,7 @@ struct objc_class : objc_object {
     bool permanent { false }; // kept by objc_resetRuntimeForTesting (the core value classes)
     Allocator allocator { nullptr }; // inherited from the nearest superclass that has one
     std::unordered_map<SEL, std::unique_ptr<objc_method>> methods;
+    std::atomic<runtime_detail::MethodCache*> methodCache { nullptr };
 };
 
 // Raised for programming errors: an unrecognised selector, a type-encoding mismatch.

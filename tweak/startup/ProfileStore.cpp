@@ -1,5 +1,6 @@
 #include "ProfileStore.h"
 
+#include "DictionaryFileEntry.h"
 #include "HBPreferences.h"
 #include "PropertyList.h"
 #include "SystemLog.h"
@@ -37,26 +38,21 @@ id readActiveUser()
     return mainSettings ? id(mainSettings->objectForKey(Key::activeUser).as<NSString>()) : nil;
 }
 
-// A missing or unreadable file, or one whose root is not a dictionary, reads as empty.
-static Id<NSDictionary> readMutableDictionary(const char* path)
-{
-    auto contents = PropertyList::readDictionaryFile(path);
-    return contents ? contents->mutableCopy() : NSDictionary::mutableDictionary();
-}
-
 Id<NSDictionary> fetchCrntUserData()
 {
+    // Parsed again only when the file changed; the record is kept beside the file for the
+    // next start of SpringBoard.
+    static DictionaryFileEntry userData(kUserDataPath);
     activeUser = readActiveUser();
-    auto users = readMutableDictionary(kUserDataPath);
-    id entry = users->objectForKey(activeUser);
+    id entry = userData.value(activeUser);
     NSLog("xxxxxxxx activeUser data:-%@", entry);
     return entry.as<NSDictionary>();
 }
 
 Id<NSArray> fetchDisabledApps()
 {
-    auto lists = readMutableDictionary(kAppListPath);
-    auto entry = lists->objectForKey(activeUser).as<NSDictionary>();
+    auto lists = PropertyList::readDictionaryFileCached(kAppListPath);
+    auto entry = lists ? lists->objectForKey(activeUser).as<NSDictionary>() : nullptr;
     return entry ? entry->valueForKey<NSArray>(kDisabledKey) : nullptr;
 }
 

@@ -194,6 +194,38 @@ TEST_F(AccountTest, UserListShowsEveryAccountReadably)
         "Luca  yes       -                    off         -\n");
 }
 
+// `user list` and `apps disable` read the records' picture-less summary kept beside the
+// user-data file; a summary the file has moved on from is never used.
+TEST_F(AccountTest, ListingsFollowTheUserDataFileWhoeverChangedIt)
+{
+    ASSERT_EQ(run({ "user", "add", "Mira", "--passcode", "1", "--wallpaper", sample("wallpaper-sea.jpg") }).exitStatus, 0);
+    auto summary = plist(std::string(kUserData) + ".summary");
+    ASSERT_TRUE(summary) << "kavlorctl kept no summary";
+    auto mira = summary->valueForKey<NSDictionary>("Records")->valueForKey<NSDictionary>("Mira");
+    ASSERT_TRUE(mira);
+    EXPECT_FALSE(mira->objectForKey("WallPaperData")) << "the summary holds pictures";
+    EXPECT_TRUE(mira->valueForKey<NSString>("PassCode")->isEqualToString("1"));
+
+    // Changed by someone else (in place, another size): the listing shows the file as it is.
+    auto users = plist(kUserData)->mutableCopy();
+    auto edited = users->valueForKey<NSDictionary>("Mira")->mutableCopy();
+    edited->setObject(""_ns, "PassCode");
+    users->setObject(edited, "Mira");
+    users->setObject(NSDictionary::dictionary({ { "UserName", "Zoe"_ns }, { "PassCode", "7"_ns } }), "Zoe");
+    writeHostFile(hostPath(kUserData), PropertyList::serialize(users));
+    auto listing = run({ "user", "list" });
+    ASSERT_EQ(listing.exitStatus, 0);
+    EXPECT_THAT(listing.standardOutput, HasSubstr("Mira  no"));
+    EXPECT_THAT(listing.standardOutput, HasSubstr("Zoe"));
+    EXPECT_EQ(run({ "apps", "disable", "Zoe", "com.apple.camera" }).exitStatus, 0);
+
+    // Removed by someone else: nobody is left to disable apps for.
+    writeHostFile(hostPath(kUserData), PropertyList::serialize(NSDictionary::dictionary()));
+    auto refused = run({ "apps", "disable", "Mira", "com.apple.news" });
+    EXPECT_NE(refused.exitStatus, 0);
+    EXPECT_THAT(refused.standardError, HasSubstr("Mira"));
+}
+
 // Each refused command names the value at fault, exits non-zero and leaves every file as
 // it was, byte for byte.
 TEST_F(AccountTest, BadInputIsRefusedNamingItAndChangesNothing)

@@ -1,6 +1,7 @@
 #include "Block.h"
 #include "ClassBuilder.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -137,6 +138,97 @@ TEST_F(RuntimeTest, BlocksHoldTheirCapturesAndCheckTheirSignature)
     EXPECT_EQ(callBlock<long long>(block, captured), 1);
     EXPECT_THROW(callBlock<void>(block), RuntimeError);
     EXPECT_EQ(callBlock<long long>(nil, captured), 0);
+}
+
+
+long long replacedValue(id, SEL) { return -1; }
+
+// Sends go through each class's method cache; these check that the cache never answers
+// with a method that has since been replaced, shadowed or added.
+TEST_F(RuntimeTest, MethodsChangedAfterASendAreFoundByTheNextSend)
+{
+    Class base = objc_getClass("Base");
+    Class derived = objc_getClass("Derived");
+    id object = send<id>(derived, "new");
+    EXPECT_EQ(send<long long>(object, "describe"), 1); // cached now
+
+    previousDescribe = nullptr;
+    MSHookMessageEx(derived, sel("describe"), reinterpret_cast<IMP>(&replacedDescribe), &previousDescribe);
+    EXPECT_EQ(send<long long>(object, "describe"), 101); // an inherited method shadowed
+
+    EXPECT_EQ(send<long long>(object, "value"), 0);
+    IMP before = class_replaceMethod(base, sel("value"), reinterpret_cast<IMP>(&replacedValue), "q@:");
+    EXPECT_NE(before, nullptr);
+    EXPECT_EQ(send<long long>(object, "value"), -1); // replaced on the superclass
+    method_setImplementation(class_getInstanceMethod(base, sel("value")), before);
+    EXPECT_EQ(send<long long>(object, "value"), 0);
+
+    EXPECT_THROW(send<long long>(object, "answer"), RuntimeError);
+    EXPECT_TRUE(class_addMethod(base, sel("answer"), reinterpret_cast<IMP>(&addedAnswer), "q@:"));
+    EXPECT_EQ(send<long long>(object, "answer"), 7); // added after a failed send
+
+    class_replaceMethod(derived, sel("value"), reinterpret_cast<IMP>(&replacedValue), "q@:");
+    EXPECT_EQ(send<long long>(object, "value"), -1); // added to the subclass
+    EXPECT_EQ(send<long long>(send<id>(base, "new"), "value"), 0);
+}
+
+TEST_F(RuntimeTest, ACachedMethodStillRefusesAnotherCallSitesTypes)
+{
+    id object = send<id>(objc_getClass("Base"), "new");
+    send(object, "setValue:", 5LL);
+    EXPECT_EQ(send<long long>(object, "value"), 5);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_THROW(send<double>(object, "value"), RuntimeError);
+        EXPECT_THROW(send(object, "setValue:", 5.0), RuntimeError);
+        EXPECT_EQ(send<long long>(object, "value"), 5);
+    }
+    // A method added with a hand-written encoding is held to it the same way.
+    ASSERT_TRUE(class_addMethod(objc_getClass("Base"), sel("answer"), reinterpret_cast<IMP>(&addedAnswer), "q@:@"));
+    EXPECT_THROW(send<long long>(object, "answer"), RuntimeError);
+}
+
+TEST_F(RuntimeTest, CachesOfManySelectorsAndClassesAnswerEachTheirOwnMethod)
+{
+    Class base = objc_getClass("Base");
+    for (int i = 0; i < 100; ++i)
+        class_addMethod(base, sel(fmt::format("answer{}", i).c_str()), reinterpret_cast<IMP>(&addedAnswer), "q@:");
+    ClassBuilder("Other", "NSObject").method("value", [](id, SEL) -> long long { return 99; });
+    id object = send<id>(objc_getClass("Derived"), "new");
+    id other = send<id>(objc_getClass("Other"), "new");
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(send<long long>(object, sel(fmt::format("answer{}", i).c_str())), 7);
+        EXPECT_EQ(send<long long>(object, "value"), 0);
+        EXPECT_EQ(send<long long>(other, "value"), 99);
+    }
+}
+
+// A send lends its receiver and object arguments to the method instead of copying them;
+// whatever the method keeps or answers must still hold its own reference.
+TEST_F(RuntimeTest, WhatAMethodKeepsOfItsReceiverOrArgumentsOutlivesTheSend)
+{
+    static id kept;
+    ClassBuilder("Keeper", "NSObject")
+        .method("keep:", [](id, SEL, id argument) { kept = argument; })
+        .method("keepMoved:", [](id, SEL, id argument) { kept = std::move(argument); })
+        .method("me", [](id self, SEL) -> id { return self; });
+    id keeper = send<id>(objc_getClass("Keeper"), "new");
+    EXPECT_EQ(keeper->retainCount(), 1);
+    EXPECT_EQ(send<id>(keeper, "me"), keeper);
+    EXPECT_EQ(keeper->retainCount(), 1);
+
+    send(keeper, "keep:", send<id>(objc_getClass("Base"), "new")); // a temporary argument
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->retainCount(), 1);
+    send(keeper, "keepMoved:", send<id>(objc_getClass("Base"), "new"));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->retainCount(), 1);
+    send(keeper, "keep:", keeper);
+    EXPECT_EQ(keeper->retainCount(), 2);
+    kept = nil;
+
+    id made = send<id>(send<id>(objc_getClass("Keeper"), "alloc"), "me"); // the receiver was a temporary
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->retainCount(), 1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "TweakTestEnvironment.h"
 
 #include "FileSystem.h"
+#include "PropertyList.h"
 #include "SystemLog.h"
 
 namespace {
@@ -126,6 +127,27 @@ TEST_F(ProfileStoreTest, IconStateLoadsWithoutItsEntryAndAMissingFileGivesAnEmpt
     EXPECT_FALSE(mutableDictState->objectForKey("KavlorIconState"));
     mutableDictState->setObject("changed"_ns, "other");
     EXPECT_TRUE(isEqual(dictState->objectForKey("other"), "kept"_ns)) << "dictState keeps the file as loaded";
+}
+
+
+TEST_F(ProfileStoreTest, FetchesOfUnchangedFilesParseNothingAndEditsAreSeenAtTheNextFetch)
+{
+    writeUsers({ { "Guest", guestRecord("Guest", { { "PassCode", "1111"_ns } }) } });
+    writeAppList({ { "Guest", disabledList({ "com.apple.camera" }) } });
+    mainSettings->setObject("Guest"_ns, "activeUser");
+    fetchCrntUserData();
+    fetchDisabledApps();
+    unsigned long parses = PropertyList::parseCount();
+    for (int call = 0; call < 3; ++call) {
+        EXPECT_TRUE(recordString(fetchCrntUserData(), "PassCode")->isEqualToString("1111"));
+        EXPECT_TRUE(listContains(fetchDisabledApps(), "com.apple.camera"_ns));
+    }
+    EXPECT_EQ(PropertyList::parseCount(), parses) << "unchanged files were parsed again";
+
+    writeAppList({ { "Guest", disabledList({ "com.apple.news" }) } });
+    EXPECT_TRUE(listContains(fetchDisabledApps(), "com.apple.news"_ns));
+    mainSettings->setObject("Other"_ns, "activeUser");
+    EXPECT_FALSE(fetchCrntUserData()) << "a change of the active user was not seen";
 }
 
 } // namespace

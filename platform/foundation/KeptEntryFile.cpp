@@ -1,0 +1,184 @@
+#include "KeptEntryFile.h"
+
+#include "DeviceRoot.h"
+#include "FileSystem.h"
+#include "PropertyList.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace KeptEntryFile {
+
+namespace {
+
+constexpr char kMagic[8] = { 'K', 'V', 'E', 'N', 'T', 'R', 'Y', '1' };
+constexpr size_t kHeaderBytes = sizeof kMagic + 8;
+// The property list itself is small (the pictures are outside it).
+constexpr uint64_t kMaximumListBytes = 16u << 20;
+
+struct Picture {
+    std::vector<id> path; // keys, from Value down
+    Id<NSData> data;
+};
+
+// A copy of the dictionaries of `value` with every large Data value left empty and noted
+// in `pictures`; anything else is shared with `value`.
+id withoutPictures(const id& value, std::vector<id>& path, std::vector<Picture>& pictures)
+{
+    auto dictionary = value.as<NSDictionary>();
+    if (!dictionary)
+        return value;
+    auto copy = NSDictionary::dictionary();
+    for (const auto& [key, item] : dictionary->entries()) {
+        path.push_back(key);
+        auto data = item.as<NSData>();
+        if (data && data->length() >= kMinimumKeptBytes) {
+            pictures.push_back({ path, data });
+            copy->setObject(NSData::data({}), key);
+        } else {
+            copy->setObject(withoutPictures(item, path, pictures), key);
+        }
+        path.pop_back();
+    }
+    return copy;
+}
+
+void appendBigEndian64(std::vector<uint8_t>& out, uint64_t value)
+{
+    for (int shift = 56; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(value >> shift));
+}
+
+bool readExactly(int fd, uint8_t* into, size_t length, uint64_t offset)
+{
+    while (length > 0) {
+        ssize_t got = ::pread(fd, into, length, off_t(offset));
+        if (got <= 0)
+            return false;
+        into += got;
+        length -= size_t(got);
+        offset += uint64_t(got);
+    }
+    return true;
+}
+
+// Puts the picture back at its path in Value; false when the path leads nowhere.
+bool putBack(const id& value, const Id<NSArray>& path, Id<NSData> data)
+{
+    auto container = value.as<NSDictionary>();
+    for (NSUInteger i = 0; container && i + 1 < path->count(); ++i)
+        container = container->objectForKey(path->objectAtIndex(i)).as<NSDictionary>();
+    auto last = path->count() ? path->objectAtIndex(path->count() - 1).as<NSString>() : nullptr;
+    if (!container || !last || !container->objectForKey(last).as<NSData>())
+        return false;
+    container->setObject(data, last);
+    return true;
+}
+
+class OpenFile {
+public:
+    explicit OpenFile(const std::string& hostPath) : m_fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) { }
+    ~OpenFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::optional<Contents> read(const std::string& path)
+{
+    OpenFile file(devicePath(path));
+    struct stat info {};
+    if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    uint64_t fileSize = uint64_t(info.st_size);
+    uint8_t header[kHeaderBytes];
+    if (fileSize < kHeaderBytes || !readExactly(file.fd(), header, kHeaderBytes, 0) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
+        return std::nullopt;
+    uint64_t listBytes = 0;
+    for (size_t i = sizeof kMagic; i < kHeaderBytes; ++i)
+        listBytes = listBytes << 8 | header[i];
+    if (listBytes > kMaximumListBytes || listBytes > fileSize - kHeaderBytes)
+        return std::nullopt;
+    std::vector<uint8_t> listData(listBytes);
+    if (!readExactly(file.fd(), listData.data(), listData.size(), kHeaderBytes))
+        return std::nullopt;
+    auto list = PropertyList::read(listData).as<NSDictionary>();
+    auto source = list ? FileIdentity::fromPropertyList(list->objectForKey("Source")) : std::nullopt;
+    auto key = list ? list->valueForKey<NSString>("Key") : nullptr;
+    auto pictures = list ? list->valueForKey<NSArray>("Pictures") : nullptr;
+    if (!source || !key || !pictures)
+        return std::nullopt;
+    Contents contents { *source, key->utf8(), list->objectForKey("Value") };
+    for (const auto& entry : *pictures) {
+        auto picture = entry.as<NSDictionary>();
+        auto picturePath = picture ? picture->valueForKey<NSArray>("Path") : nullptr;
+        auto offset = picture ? picture->valueForKey<NSNumber>("Offset") : nullptr;
+        auto length = picture ? picture->valueForKey<NSNumber>("Length") : nullptr;
+        if (!picturePath || !offset || !length || offset->integerValue() < 0 || length->integerValue() < 0
+            || uint64_t(offset->integerValue()) > fileSize || uint64_t(length->integerValue()) > fileSize - uint64_t(offset->integerValue()))
+            return std::nullopt;
+        std::vector<uint8_t> bytes(size_t(length->integerValue()));
+        if (!readExactly(file.fd(), bytes.data(), bytes.size(), uint64_t(offset->integerValue()))
+            || !putBack(contents.value, picturePath, NSData::data(std::move(bytes))))
+            return std::nullopt;
+    }
+    return contents;
+}
+
+bool write(const std::string& path, const Contents& contents)
+{
+    std::vector<id> keyPath;
+    std::vector<Picture> pictures;
+    id value = withoutPictures(contents.value, keyPath, pictures);
+    // Offsets count from the start of the pictures first, then are moved past the list,
+    // whose length depends on them only through the numbers' widths: the list is laid out
+    // with the final offsets once its length is known to stay the same.
+    auto listWithOffsetsFrom = [&](uint64_t start) {
+        std::vector<id> entries;
+        uint64_t offset = start;
+        for (const auto& picture : pictures) {
+            entries.push_back(NSDictionary::dictionary({
+                { "Path", NSArray::array(picture.path) },
+                { "Offset", NSNumber::numberWithInteger(NSInteger(offset)) },
+                { "Length", NSNumber::numberWithInteger(NSInteger(picture.data->length())) },
+            }));
+            offset += picture.data->length();
+        }
+        auto list = NSDictionary::mutableDictionary({
+            { "Source", contents.source.asPropertyList() },
+            { "Key", NSString::string(contents.key) },
+            { "Pictures", NSArray::array(std::move(entries)) },
+        });
+        if (value)
+            list->setObject(value, "Value");
+        return PropertyList::serialize(list, PropertyList::Format::Binary);
+    };
+    std::vector<uint8_t> listBytes = listWithOffsetsFrom(kHeaderBytes);
+    bool settled = false;
+    for (int attempt = 0; attempt < 4 && !settled && !listBytes.empty(); ++attempt) {
+        std::vector<uint8_t> placed = listWithOffsetsFrom(kHeaderBytes + listBytes.size());
+        settled = placed.size() == listBytes.size();
+        listBytes = std::move(placed);
+    }
+    if (!settled || listBytes.empty())
+        return false;
+    std::vector<uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
+    appendBigEndian64(bytes, listBytes.size());
+    bytes.insert(bytes.end(), listBytes.begin(), listBytes.end());
+    for (const auto& picture : pictures)
+        bytes.insert(bytes.end(), picture.data->bytes().begin(), picture.data->bytes().end());
+    return FileSystem::writeFile(path, bytes);
+}
+
+} // namespace KeptEntryFile

@@ -1,0 +1,218 @@
+// Cached reads answer what the file holds now: every kind of edit is seen at the next
+// read, and only an unchanged file is answered without parsing (counted, not timed).
+
+#include "DictionaryFileEntry.h"
+#include "FileSystem.h"
+#include "PropertyList.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPath = "/var/data.plist";
+
+class FreshnessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_root = fs::temp_directory_path() / ("freshness-test-" + std::to_string(getpid()));
+        fs::create_directories(m_root / "var");
+        setenv("KAVLOR_DEVICE_ROOT", m_root.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        unsetenv("KAVLOR_DEVICE_ROOT");
+        fs::remove_all(m_root);
+    }
+
+    std::string hostPath(const std::string& path = kPath) const { return (m_root / fs::path(path).relative_path()).string(); }
+
+    static Id<NSDictionary> users(const std::string& guestCode, const std::string& otherCode = "0000")
+    {
+        return NSDictionary::dictionary({
+            { "Guest", NSDictionary::dictionary({ { "PassCode", NSString::string(guestCode) }, { "Picture", NSData::data({ 1, 2, 3 }) } }) },
+            { "Other", NSDictionary::dictionary({ { "PassCode", NSString::string(otherCode) } }) },
+        });
+    }
+    // Writes by renaming a new file over the old one, as the preference bundle does.
+    void replaceFile(const id& value, PropertyList::Format format = PropertyList::Format::XML)
+    {
+        ASSERT_TRUE(PropertyList::writeFile(kPath, value, format));
+    }
+    // Rewrites the file's bytes in place (same inode), as an editor may.
+    void rewriteInPlace(const std::string& bytes)
+    {
+        std::ofstream(hostPath(), std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc) << bytes;
+    }
+    void setModificationTime(time_t seconds)
+    {
+        struct timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
+        ASSERT_EQ(utimensat(AT_FDCWD, hostPath().c_str(), times, 0), 0);
+    }
+    static std::string text(const id& value)
+    {
+        auto bytes = PropertyList::serialize(value);
+        return std::string(bytes.begin(), bytes.end());
+    }
+    static std::string guestCode(const id& root)
+    {
+        auto dictionary = root.as<NSDictionary>();
+        auto guest = dictionary ? dictionary->valueForKey<NSDictionary>("Guest") : nullptr;
+        auto code = guest ? guest->valueForKey<NSString>("PassCode") : nullptr;
+        return code ? code->utf8() : "(none)";
+    }
+
+    fs::path m_root;
+};
+
+TEST_F(FreshnessTest, AnUnchangedFileIsParsedOnceAndEveryEditIsSeenAtTheNextRead)
+{
+    replaceFile(users("1111"));
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "1111");
+    unsigned long parses = PropertyList::parseCount();
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "1111");
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "1111");
+    EXPECT_EQ(PropertyList::parseCount(), parses) << "an unchanged file was parsed again";
+
+    replaceFile(users("2222")); // by rename, same size
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "2222");
+
+    rewriteInPlace(text(users("33333"))); // in place, another size
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "33333");
+
+    // In place, the same size, and a later time (set explicitly, so that the test does not
+    // hang on how finely the file system tells times apart).
+    struct stat before {};
+    ASSERT_EQ(stat(hostPath().c_str(), &before), 0);
+    rewriteInPlace(text(users("44444")));
+    setModificationTime(before.st_mtim.tv_sec + 10);
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "44444");
+
+    rewriteInPlace("this is no property list");
+    EXPECT_FALSE(PropertyList::readFileCached(kPath)) << "a file replaced by garbage still answered the old value";
+
+    replaceFile(users("5555"));
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "5555");
+    ASSERT_TRUE(FileSystem::removeFile(kPath));
+    EXPECT_FALSE(PropertyList::readFileCached(kPath)) << "a removed file still answered the old value";
+    replaceFile(users("6666"));
+    EXPECT_EQ(guestCode(PropertyList::readFileCached(kPath)), "6666");
+}
+
+TEST_F(FreshnessTest, AnEntryIsAnsweredFromTheFileAsItIsNow)
+{
+    DictionaryFileEntry entry(kPath);
+    auto code = [&](const char* key) {
+        auto record = entry.value(NSString::string(key)).as<NSDictionary>();
+        auto value = record ? record->valueForKey<NSString>("PassCode") : nullptr;
+        return value ? value->utf8() : "(none)";
+    };
+    EXPECT_EQ(code("Guest"), "(none)") << "no file yet";
+    replaceFile(users("1111", "9999"));
+    EXPECT_EQ(code("Guest"), "1111");
+    unsigned long parses = PropertyList::parseCount();
+    EXPECT_EQ(code("Guest"), "1111");
+    EXPECT_EQ(PropertyList::parseCount(), parses) << "an unchanged file was parsed again";
+    EXPECT_EQ(code("Other"), "9999") << "another key";
+    EXPECT_EQ(code("Nobody"), "(none)");
+    EXPECT_FALSE(entry.value(nil));
+    EXPECT_FALSE(entry.value(NSNumber::numberWithInteger(1)));
+
+    replaceFile(users("2222", "9999"));
+    EXPECT_EQ(code("Guest"), "2222");
+    rewriteInPlace(text(users("33333")));
+    EXPECT_EQ(code("Guest"), "33333");
+    rewriteInPlace("garbage");
+    EXPECT_EQ(code("Guest"), "(none)");
+    replaceFile(users("4444"));
+    EXPECT_EQ(code("Guest"), "4444");
+    ASSERT_TRUE(FileSystem::removeFile(kPath));
+    EXPECT_EQ(code("Guest"), "(none)");
+}
+
+// A new process (a new reader) whose file is unchanged since the entry was last taken
+// parses only the kept entry, whoever wrote the file; one whose file changed does not
+// trust the kept entry.
+TEST_F(FreshnessTest, ANewReaderOfAnUnchangedFileParsesOnlyTheKeptEntry)
+{
+    // Written by hand, as XML, with the record in the middle.
+    std::ofstream(hostPath()) << R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>Other</key>
+	<dict><key>PassCode</key><string>9999</string></dict>
+	<key>Guest</key>
+	<dict>
+		<key>PassCode</key><string>1234</string>
+		<key>Picture</key><data>iVBORw0KGgo=</data>
+		<key>toggleData</key><dict><key>0</key><true/></dict>
+		<key>LimitedTime</key><integer>3</integer>
+	</dict>
+</dict>
+</plist>
+)";
+    id fromFile = PropertyList::readDictionaryFile(kPath)->objectForKey("Guest");
+    ASSERT_TRUE(fromFile);
+    DictionaryFileEntry(kPath).value("Guest"_ns);
+    ASSERT_TRUE(FileSystem::fileExists(DictionaryFileEntry(kPath).keptEntryPath()));
+
+    unsigned long parses = PropertyList::parseCount();
+    id again = DictionaryFileEntry(kPath).value("Guest"_ns);
+    EXPECT_TRUE(isEqual(again, fromFile)) << describe(again);
+    EXPECT_EQ(PropertyList::parseCount(), parses + 1) << "a new reader parsed more than the kept entry";
+
+    // Another key is not answered from the kept entry.
+    auto other = DictionaryFileEntry(kPath).value("Other"_ns).as<NSDictionary>();
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->valueForKey<NSString>("PassCode")->isEqualToString("9999"));
+
+    // Changed by rename since the entry was kept: the kept entry is stale.
+    DictionaryFileEntry(kPath).value("Guest"_ns);
+    replaceFile(users("5555"), PropertyList::Format::Binary);
+    EXPECT_EQ(guestCode(NSDictionary::dictionary({ { "Guest", DictionaryFileEntry(kPath).value("Guest"_ns) } })), "5555");
+
+    // A damaged kept entry is not used.
+    std::ofstream(hostPath(DictionaryFileEntry(kPath).keptEntryPath()), std::ios::trunc) << "damaged";
+    EXPECT_EQ(guestCode(NSDictionary::dictionary({ { "Guest", DictionaryFileEntry(kPath).value("Guest"_ns) } })), "5555");
+}
+
+
+// Pictures are kept outside the kept entry's property list; they come back byte for byte,
+// wherever they sit in the record, and a kept entry cut short is not used.
+TEST_F(FreshnessTest, AKeptEntryGivesBackItsPicturesWholeAndACutOneIsNotUsed)
+{
+    auto bytes = [](size_t length, uint8_t seed) {
+        std::vector<uint8_t> data(length);
+        for (size_t i = 0; i < length; ++i)
+            data[i] = uint8_t(seed + i * 131 + (i >> 7));
+        return data;
+    };
+    auto record = NSDictionary::dictionary({
+        { "UserName", "Guest"_ns },
+        { "profileIcon", NSData::data(bytes(200000, 1)) },
+        { "small", NSData::data(bytes(10, 2)) },
+        { "nested", NSDictionary::dictionary({ { "WallPaperData", NSData::data(bytes(300000, 3)) }, { "n", NSNumber::numberWithInteger(5) } }) },
+        { "list", NSArray::array({ NSData::data(bytes(5000, 4)), "x"_ns }) },
+        { "empty", NSData::data({}) },
+    });
+    replaceFile(NSDictionary::dictionary({ { "Guest", record }, { "Other", "y"_ns } }), PropertyList::Format::Binary);
+    DictionaryFileEntry(kPath).value("Guest"_ns);
+    id again = DictionaryFileEntry(kPath).value("Guest"_ns);
+    EXPECT_TRUE(isEqual(again, record)) << describe(again);
+
+    std::string kept = hostPath(DictionaryFileEntry(kPath).keptEntryPath());
+    fs::resize_file(kept, fs::file_size(kept) - 1000);
+    unsigned long parses = PropertyList::parseCount();
+    EXPECT_TRUE(isEqual(DictionaryFileEntry(kPath).value("Guest"_ns), record));
+    EXPECT_GT(PropertyList::parseCount(), parses + 1) << "a cut kept entry was used";
+}
+
+} // namespace
