@@ -28,6 +28,8 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/resource.h>
+
+using namespace KavlorSchema;
 #include <sys/wait.h>
 #include <unistd.h>
 

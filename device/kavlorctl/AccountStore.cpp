@@ -36,8 +36,8 @@ void requireUser(const PlistDocument& userData, const std::string& name)
 // The same, from the records' summary (no pictures parsed).
 void requireUser(const std::string& name)
 {
-    if (!RecordSummaries::load(DevicePaths::kUserDataFile, kUserDataDescription)->objectForKey(name))
-        throw KavlorctlError(fmt::format("no user named '{}' in {}", name, devicePath(DevicePaths::kUserDataFile)));
+    if (!RecordSummaries::load(KavlorSchema::kUserDataPath, kUserDataDescription)->objectForKey(name))
+        throw KavlorctlError(fmt::format("no user named '{}' in {}", name, devicePath(KavlorSchema::kUserDataPath)));
 }
 
 // The account's app-list entry as a mutable copy (a new one when absent); refuses an
@@ -201,7 +201,7 @@ DisabledApps AccountStore::enableApps(const std::string& name, const std::vector
 
 std::vector<AccountSummary> AccountStore::accounts() const
 {
-    auto records = RecordSummaries::load(DevicePaths::kUserDataFile, kUserDataDescription);
+    auto records = RecordSummaries::load(KavlorSchema::kUserDataPath, kUserDataDescription);
     PlistDocument appList = loadAppList();
     std::vector<AccountSummary> summaries;
     for (const auto& [key, value] : records->entries())

@@ -303,8 +303,8 @@ AccountLists accountListsFrom(const Id<NSDictionary>& userData)
         return lists;
     for (const auto& [key, value] : userData->entries()) {
         auto record = value.as<NSDictionary>();
-        auto name = record ? record->valueForKey<NSString>("UserName") : nullptr;
-        auto icon = record ? record->valueForKey<NSData>("profileIcon") : nullptr;
+        auto name = record ? record->valueForKey<NSString>(KavlorSchema::RecordKey::userName) : nullptr;
+        auto icon = record ? record->valueForKey<NSData>(KavlorSchema::RecordKey::profileIcon) : nullptr;
         if (!name || !icon)
             continue;
         lists.images.push_back(icon);
