@@ -5,6 +5,7 @@
 #include "FBProcess.h"
 #include "FBProcessManager.h"
 #include "HostControl.h"
+#include "PanelInspector.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
 
@@ -16,7 +17,8 @@ SpringBoardPlatform SpringBoardPlatform::forThisDevice()
 {
     SpringBoardPlatform platform;
     platform.m_version = NSProcessInfo::processInfo()->operatingSystemVersion();
-    platform.m_idiom = DeviceConfiguration::load().idiom == DeviceConfiguration::Idiom::Pad ? "pad" : "phone";
+    auto idiom = DeviceConfiguration::load().idiom;
+    platform.m_idiom = idiom == DeviceConfiguration::Idiom::Pad ? "pad" : idiom == DeviceConfiguration::Idiom::Legacy ? "legacy" : "phone";
     return platform;
 }
 
@@ -66,6 +68,7 @@ std::vector<id> appProcessesNamed(const std::string& name)
 
 void SpringBoardPlatform::addControlCommands(HostControl& control)
 {
+    PanelInspector::addControlCommands(control);
     // An app comes to the front, as when its icon is tapped.
     control.add("launch-app", [](const ControlServer::Json& request) {
         std::string bundleIdentifier = request.at("bundleIdentifier").get<std::string>();

@@ -17,7 +17,7 @@ public:
     int iosMajor() const { return static_cast<int>(m_version.majorVersion); }
     // "14.4", "12.5.1"
     std::string versionText() const;
-    // "phone" or "pad"
+    // "phone", "pad" or "legacy"
     std::string idiomName() const { return m_idiom; }
 
     // Registers the Foundation, UIKit and SpringBoard classes of this iOS version.

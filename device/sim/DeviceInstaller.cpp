@@ -30,6 +30,12 @@ const BuiltFile kBuiltFiles[] = {
     { KAVLOR_MURVEX, "/usr/bin/murvex", true },
     { KAVLOR_TWEAK_LIBRARY, "/Library/MobileSubstrate/DynamicLibraries/libKavlor.so", false, true },
     { KAVLOR_TWEAK_FILTER, "/Library/MobileSubstrate/DynamicLibraries/libKavlor.plist", false, true },
+    // The panel's button icons, shipped in the tweak's bundle.
+    { KAVLOR_TWEAK_BUNDLE "/Assets/Actions/settings.png", "/Library/Application Support/Kavlor.bundle/Assets/Actions/settings.png", false, true },
+    { KAVLOR_TWEAK_BUNDLE "/Assets/Actions/close.png", "/Library/Application Support/Kavlor.bundle/Assets/Actions/close.png", false, true },
+    { KAVLOR_TWEAK_BUNDLE "/Assets/Actions/respring.png", "/Library/Application Support/Kavlor.bundle/Assets/Actions/respring.png", false, true },
+    { KAVLOR_TWEAK_BUNDLE "/Assets/Actions/logout.png", "/Library/Application Support/Kavlor.bundle/Assets/Actions/logout.png", false, true },
+    { KAVLOR_TWEAK_BUNDLE "/Assets/Actions/hide.png", "/Library/Application Support/Kavlor.bundle/Assets/Actions/hide.png", false, true },
 };
 
 // The folders a device has from the start (device paths).

@@ -2,6 +2,7 @@
 
 #include "DeviceRoot.h"
 #include "HookListing.h"
+#include "PanelListing.h"
 #include "ScenarioRunner.h"
 #include "SettingValues.h"
 #include "TraceFollower.h"
@@ -190,6 +191,56 @@ std::string showHooks(const std::vector<HookListing::Row>& rows, const std::stri
     return shown ? fmt::format("  installed on {}:{}", className, text) : fmt::format("  nothing installed on {} ({} methods in all)", className, rows.size());
 }
 
+Json currentPanel(ScenarioRunner& runner)
+{
+    runner.requireBooted("expect panel");
+    auto reply = runner.askSpringBoard(Json { { "command", "panel" } });
+    if (!reply)
+        throw ScenarioFailure("SpringBoard restarted before it showed the panel");
+    return reply->value("views", Json::array());
+}
+
+std::string panelNames(const Json& views)
+{
+    std::string names;
+    for (const auto& entry : views) {
+        if (entry.contains("name"))
+            names += (names.empty() ? "" : ", ") + entry["name"].get<std::string>();
+    }
+    return names;
+}
+
+void checkPanelFilters(const Arguments& words)
+{
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (words[i].find('=') == std::string::npos || words[i].front() == '=')
+            throw ScenarioFailure(fmt::format("\"{}\" is not FIELD=VALUE (fields: {})", words[i], PanelListing::fieldNames()));
+    }
+}
+
+std::string trimmedLine(const Json& entry)
+{
+    std::string line = PanelListing::formatLine(entry);
+    return line.substr(std::min(line.find_first_not_of(' '), line.size()));
+}
+
+void expectPanelView(ScenarioRunner& runner, const Arguments& words)
+{
+    Json views = currentPanel(runner);
+    const Json* entry = PanelListing::findNamed(views, words[0]);
+    if (!entry)
+        throw ScenarioFailure(fmt::format("expected a panel view named {}; the panel has: {}", words[0], panelNames(views)));
+    for (size_t i = 1; i < words.size(); ++i) {
+        size_t at = words[i].find('=');
+        std::string key = words[i].substr(0, at);
+        std::string wanted = words[i].substr(at + 1);
+        auto actual = PanelListing::field(*entry, key);
+        if (!actual || *actual != wanted)
+            throw ScenarioFailure(fmt::format("expected {} of the panel's {} to be {}; it is {}\n  {}", key, words[0], wanted,
+                actual ? *actual : std::string("not shown for this view"), trimmedLine(*entry)));
+    }
+}
+
 // --- the forms ---------------------------------------------------------------------------
 
 struct Form {
@@ -327,6 +378,20 @@ const std::vector<Form>& forms()
                     throw ScenarioFailure("SpringBoard ended while it was asked whether it runs");
             },
             {} },
+        { { "panel", "expect panel NAME [FIELD=VALUE...]", "the panel (as `panel` shows it) has a view NAME (panel, respringButton, cell[0].usernameLabel, ...) whose fields read so" },
+            1, -1, std::string::npos, expectPanelView, checkPanelFilters },
+        { { "panel-cells", "expect panel-cells N", "the panel's account list shows exactly N cells" },
+            1, 1, std::string::npos,
+            [](ScenarioRunner& runner, const Arguments& words) {
+                Json views = currentPanel(runner);
+                long long cells = 0;
+                for (const auto& entry : views)
+                    cells += entry.value("class", std::string()) == "UserAccountCell" ? 1 : 0;
+                long long wanted = parseCount(words[0]);
+                if (cells != wanted)
+                    throw ScenarioFailure(fmt::format("expected {} account cell(s) in the panel; there are {} (named: {})", wanted, cells, panelNames(views)));
+            },
+            [](const Arguments& words) { parseCount(words[0]); } },
         { { "file", "expect file PATH", "the device has a file at PATH (a device path)" },
             1, 1, std::string::npos,
             [](ScenarioRunner&, const Arguments& words) {

@@ -8,6 +8,7 @@
 #include "DeviceRoot.h"
 #include "Expectations.h"
 #include "HookListing.h"
+#include "PanelListing.h"
 #include "SettingValues.h"
 
 #include <fmt/format.h>
@@ -76,6 +77,23 @@ void printHooks(ScenarioRunner& runner)
     runner.out() << runner.runDeviceProgram(DeviceFiles::kSpringBoardExecutable, { "--list-hooks" });
 }
 
+void checkAppearance(const Arguments& arguments)
+{
+    if (arguments[0] != "light" && arguments[0] != "dark")
+        throw ScenarioFailure(fmt::format("\"{}\": the appearance is light or dark", arguments[0]));
+}
+
+void printPanel(ScenarioRunner& runner)
+{
+    runner.requireBooted("panel");
+    auto reply = runner.askSpringBoard(Json { { "command", "panel" } });
+    if (!reply)
+        throw ScenarioFailure("SpringBoard restarted before it showed the panel");
+    runner.out() << PanelListing::heading(*reply) << "\n";
+    for (const auto& entry : reply->value("views", Json::array()))
+        runner.out() << PanelListing::formatLine(entry) << "\n";
+}
+
 std::vector<ScenarioCommand> makeCommands()
 {
     std::vector<ScenarioCommand> commands;
@@ -132,6 +150,14 @@ std::vector<ScenarioCommand> makeCommands()
             runner.askSpringBoard(Json { { "command", "launch-app" }, { "bundleIdentifier", arguments[0] }, { "name", arguments[1] } });
         },
         {} });
+    add({ "appearance", "appearance light|dark", "switch the device's appearance; views are told (traitCollectionDidChange:); iOS 12 has no dark appearance",
+        1, 1, true,
+        [](ScenarioRunner& runner, const Arguments& arguments) {
+            runner.askSpringBoard(Json { { "command", "appearance" }, { "style", arguments[0] } });
+        },
+        checkAppearance });
+    add({ "panel", "panel", "print the account switcher panel's view tree: class, name, frame in points, alpha, hidden, colours, texts (one built on the side when the lock screen holds none)",
+        0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printPanel(runner); }, {} });
     add({ "hooks", "hooks", "print the replaced and added methods (class, selector, kind, library), tab-separated",
         0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printHooks(runner); }, {} });
     add({ "settings", "settings", "print the settings domain com.Quennic.KavlorPrefs, one KEY = VALUE a line",

@@ -44,6 +44,15 @@ TEST(DeviceInstaller, MakesTheTreeTheProgramsAndTheConfiguration)
     EXPECT_TRUE(fs::exists(root.host("/Library/MobileSubstrate/DynamicLibraries/libKavlor.so")));
     EXPECT_TRUE(fs::exists(root.host("/usr/lib/libjailbreak.dylib")));
     EXPECT_TRUE(fs::is_directory(root.host("/var/mobile/Library/Preferences")));
+    // The panel's button icons: 60 by 60 PNGs in the tweak's bundle.
+    for (const char* icon : { "settings", "close", "respring", "logout", "hide" }) {
+        std::ifstream file(root.host(std::string("/Library/Application Support/Kavlor.bundle/Assets/Actions/") + icon + ".png"), std::ios::binary);
+        std::string header(24, '\0');
+        file.read(header.data(), 24);
+        ASSERT_TRUE(file) << icon;
+        EXPECT_EQ(header.substr(0, 8), std::string("\x89PNG\r\n\x1a\n")) << icon;
+        EXPECT_EQ(header.substr(16, 8), std::string("\0\0\0\x3c\0\0\0\x3c", 8)) << icon; // IHDR: 60 by 60
+    }
 
     auto filter = PropertyList::readDictionaryFile("/Library/MobileSubstrate/DynamicLibraries/libKavlor.plist");
     ASSERT_TRUE(filter);

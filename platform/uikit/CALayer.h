@@ -1,6 +1,7 @@
 #pragma once
-// CALayer: the part of a view's layer that the product sets, its corner radius and
-// whether it masks its content to its bounds (the view's clipsToBounds is this flag).
+// CALayer: the part of a view's layer that the product sets, its corner radius, whether
+// it masks its content to its bounds (the view's clipsToBounds is this flag), and its
+// border: a width and a colour (a CGColor, as UIColor's CGColor answers).
 
 #include "ClassBuilder.h"
 
@@ -12,8 +13,12 @@ public:
     void setCornerRadius(double radius) { m_cornerRadius = radius; }
     bool masksToBounds() const { return m_masksToBounds; }
     void setMasksToBounds(bool masks) { m_masksToBounds = masks; }
+    double borderWidth() const { return m_borderWidth; }
+    const id& borderColor() const { return m_borderColor; }
 
 private:
     double m_cornerRadius { 0 };
     bool m_masksToBounds { false };
+    double m_borderWidth { 0 };
+    id m_borderColor;
 };

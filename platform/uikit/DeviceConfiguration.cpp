@@ -29,8 +29,10 @@ void readIdiom(DeviceConfiguration& configuration, const NSDictionary& file)
         configuration.idiom = DeviceConfiguration::Idiom::Phone;
     else if (text && text->isEqualToString("pad"))
         configuration.idiom = DeviceConfiguration::Idiom::Pad;
+    else if (text && text->isEqualToString("legacy"))
+        configuration.idiom = DeviceConfiguration::Idiom::Legacy;
     else
-        report(configuration, fmt::format("\"idiom\" is {}, not \"phone\" or \"pad\"; using \"phone\"", describe(value)));
+        report(configuration, fmt::format("\"idiom\" is {}, not \"phone\", \"pad\" or \"legacy\"; using \"phone\"", describe(value)));
 }
 
 void readDimension(DeviceConfiguration& configuration, const NSDictionary& file, const char* key, double& target)

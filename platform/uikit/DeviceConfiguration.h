@@ -3,7 +3,9 @@
 // root at "/var/mobile/Library/kavlor-device.plist" (DeviceConfiguration::path), a
 // dictionary with these keys, each optional:
 //
-//   "idiom"         string, "phone" or "pad"                      default "phone"
+//   "idiom"         string, "phone", "pad" or "legacy"             default "phone"
+//                   ("legacy": a phone whose UIDevice predates userInterfaceIdiom and
+//                   does not answer it)
 //   "screenWidth"   number, the main screen's width in points       default 375 (pad 1024)
 //   "screenHeight"  number, the main screen's height in points     default 812 (pad 1366)
 //   "passcode"      string, the device passcode that unlocks the   default none: the device
@@ -23,7 +25,7 @@
 #include <vector>
 
 struct DeviceConfiguration {
-    enum class Idiom : long long { Phone = 0, Pad = 1 };
+    enum class Idiom : long long { Phone = 0, Pad = 1, Legacy = 2 };
 
     static constexpr const char* path = "/var/mobile/Library/kavlor-device.plist";
 

@@ -39,6 +39,9 @@ constexpr NamedColor namedColors[] = {
 
 } // namespace
 
+// A CGColorRef: the components of the UIColor it came from.
+class UIColor::CGColorValue : public UIColor { };
+
 id UIColor::colorWithRGBA(double red, double green, double blue, double alpha, std::string name)
 {
     id color = UIKitSupport::allocInit("UIColor");
@@ -72,6 +75,24 @@ void UIColor::declare()
             UIColor& color = colorOf(self);
             return colorWithRGBA(color.red(), color.green(), color.blue(), a);
         })
+        .method("isEqual:", [](id self, SEL, id other) -> bool {
+            auto otherColor = other.as<UIColor>();
+            return otherColor && colorOf(self).isEqualToColor(*otherColor);
+        })
+        .method("description", [](id self, SEL) -> id { return NSString::string(colorOf(self).description()); })
+        .method("CGColor", [](id self, SEL) -> id {
+            UIColor& color = colorOf(self);
+            id made = send<id>(UIKitSupport::classNamed("CGColor"), "alloc");
+            UIColor& value = colorOf(made);
+            value.m_red = color.m_red;
+            value.m_green = color.m_green;
+            value.m_blue = color.m_blue;
+            value.m_alpha = color.m_alpha;
+            value.m_name = color.m_name;
+            return made;
+        });
+    ClassBuilder("CGColor", "NSObject")
+        .instancesOf<CGColorValue>()
         .method("isEqual:", [](id self, SEL, id other) -> bool {
             auto otherColor = other.as<UIColor>();
             return otherColor && colorOf(self).isEqualToColor(*otherColor);

@@ -8,6 +8,9 @@
 //
 // The system colours have their light-appearance values; the appearance-dependent
 // resolution belongs to the trait collection, not to the colour.
+//
+// CGColor answers the colour as a layer takes it: an object of class "CGColor" with the
+// same components and name (CGColorRef's stand-in), which describes itself the same way.
 
 #include "ClassBuilder.h"
 
@@ -15,6 +18,8 @@
 
 class UIColor : public objc_object {
 public:
+    // The CGColor stand-in: a colour that a layer holds.
+    class CGColorValue;
     static void declare();
     static id colorWithRGBA(double red, double green, double blue, double alpha, std::string name = {});
 

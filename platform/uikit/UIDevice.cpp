@@ -9,8 +9,9 @@ id UIDevice::currentDevice()
 {
     UIKitState& state = UIKitState::shared();
     if (!state.device) {
-        id device = UIKitSupport::allocInit("UIDevice");
-        bool pad = DeviceConfiguration::load().idiom == DeviceConfiguration::Idiom::Pad;
+        auto idiom = DeviceConfiguration::load().idiom;
+        id device = UIKitSupport::allocInit(idiom == DeviceConfiguration::Idiom::Legacy ? "UILegacyDevice" : "UIDevice");
+        bool pad = idiom == DeviceConfiguration::Idiom::Pad;
         objectAs<UIDevice>(device, "UIDevice").m_idiom = pad ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
         state.device = device;
     }
@@ -26,5 +27,9 @@ void UIDevice::declare()
         .method("model", [](id self, SEL) -> id {
             return objectAs<UIDevice>(self, "UIDevice").userInterfaceIdiom() == UIUserInterfaceIdiomPad ? "iPad"_ns : "iPhone"_ns;
         })
+        .method("systemName", [](id, SEL) -> id { return "iOS"_ns; });
+    ClassBuilder("UILegacyDevice", "NSObject")
+        .instancesOf<UIDevice>()
+        .method("model", [](id, SEL) -> id { return "iPhone"_ns; })
         .method("systemName", [](id, SEL) -> id { return "iOS"_ns; });
 }

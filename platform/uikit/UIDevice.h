@@ -1,6 +1,9 @@
 #pragma once
 // UIDevice: the current device; its user-interface idiom (0 phone, 1 pad) comes from the
 // device configuration (DeviceConfiguration.h), read when first asked for in a process.
+// On a "legacy" device, currentDevice is of the class UILegacyDevice, which answers
+// model and systemName but not userInterfaceIdiom, as devices did before the idiom
+// existed; code that asks respondsToSelector: first treats it as a phone.
 
 #include "DeviceConfiguration.h"
 #include "ClassBuilder.h"

@@ -23,5 +23,9 @@ void UIImageView::declare()
             return self;
         })
         .method("image", [](id self, SEL) -> id { return imageViewOf(self).image(); })
+        .method("intrinsicContentSize", [](id self, SEL) -> CGSize {
+            const id& image = imageViewOf(self).image();
+            return respondsToSelector(image, "size") ? send<CGSize>(image, "size") : CGSize { -1, -1 };
+        })
         .method("setImage:", [](id self, SEL, id image) { imageViewOf(self).setImage(image); });
 }

@@ -14,6 +14,17 @@ void registerUIKitClasses()
     UIWindow::declare();
     UIStatusBarWindow::declare();
     UIScrollView::declare();
+    UIControl::declare();
+    UIButton::declare();
+    UIVisualEffectView::declare();
+    UIBlurEffect::declare();
+    UICollectionViewCell::declare();
+    UICollectionViewFlowLayout::declare();
+    UICollectionView::declare();
+    NSIndexPath::declare();
+    NSLayoutAnchor::declare();
+    NSLayoutConstraint::declare();
+    UITraitCollection::declare();
     UIStackView::declare();
     UILabel::declare();
     UIImageView::declare();

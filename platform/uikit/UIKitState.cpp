@@ -14,5 +14,6 @@ void UIKitState::reset()
     state.device = nil;
     state.screen = nil;
     state.keyWindow = nullptr;
+    state.userInterfaceStyle = 1;
     // Windows still alive stay listed: they unregister themselves when they go.
 }

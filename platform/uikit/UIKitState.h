@@ -15,6 +15,7 @@ struct UIKitState {
     id screen;
     std::vector<UIWindow*> windows; // every live window, oldest first (not held)
     UIWindow* keyWindow { nullptr };
+    long long userInterfaceStyle { 1 }; // UIUserInterfaceStyle: light until changed
 
     static UIKitState& shared();
     static void reset();

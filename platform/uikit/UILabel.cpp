@@ -32,6 +32,12 @@ id UILabel::font()
     return m_font;
 }
 
+CGSize UILabel::intrinsicContentSize()
+{
+    auto measured = font().as<UIFont>();
+    return measured ? measured->sizeOfText(textString(), m_numberOfLines) : CGSizeZero;
+}
+
 void UILabel::declare()
 {
     ClassBuilder("UILabel", "UIView")
@@ -41,6 +47,7 @@ void UILabel::declare()
             labelOf(self).m_text = text;
             labelOf(self).setNeedsLayout();
         })
+        .method("intrinsicContentSize", [](id self, SEL) -> CGSize { return labelOf(self).intrinsicContentSize(); })
         .method("numberOfLines", [](id self, SEL) -> long long { return labelOf(self).m_numberOfLines; })
         .method("setNumberOfLines:", [](id self, SEL, long long lines) { labelOf(self).m_numberOfLines = lines; })
         .method("textColor", [](id self, SEL) -> id { return labelOf(self).textColor(); })

@@ -1,7 +1,8 @@
 #pragma once
 // UILabel: a view showing text. Defaults as on the device: one line, the label colour,
 // the 17-point system font, natural alignment (NSTextAlignment: 0 left, 1 centre,
-// 2 right, 3 justified, 4 natural).
+// 2 right, 3 justified, 4 natural). Its intrinsic content size is its text measured in
+// its font (UIFont's fixed metric), at most numberOfLines lines (0: any).
 
 #include "UIView.h"
 
@@ -24,6 +25,7 @@ public:
     id textColor();
     id font();
     NSTextAlignment textAlignment() const { return m_textAlignment; }
+    CGSize intrinsicContentSize();
 
 private:
     id m_text;

@@ -33,6 +33,10 @@ void UIScrollView::declare()
         .method("setContentOffset:", [](id self, SEL, CGPoint offset) { scrollViewOf(self).setContentOffset(offset); })
         .method("isScrollEnabled", [](id self, SEL) -> bool { return scrollViewOf(self).isScrollEnabled(); })
         .method("setScrollEnabled:", [](id self, SEL, bool enabled) { scrollViewOf(self).setScrollEnabled(enabled); })
+        .method("showsHorizontalScrollIndicator", [](id self, SEL) -> bool { return scrollViewOf(self).m_showsHorizontalScrollIndicator; })
+        .method("setShowsHorizontalScrollIndicator:", [](id self, SEL, bool shows) { scrollViewOf(self).m_showsHorizontalScrollIndicator = shows; })
+        .method("showsVerticalScrollIndicator", [](id self, SEL) -> bool { return scrollViewOf(self).m_showsVerticalScrollIndicator; })
+        .method("setShowsVerticalScrollIndicator:", [](id self, SEL, bool shows) { scrollViewOf(self).m_showsVerticalScrollIndicator = shows; })
         .method("isPagingEnabled", [](id self, SEL) -> bool { return scrollViewOf(self).isPagingEnabled(); })
         .method("setPagingEnabled:", [](id self, SEL, bool enabled) { scrollViewOf(self).setPagingEnabled(enabled); });
 }

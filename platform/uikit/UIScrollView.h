@@ -19,11 +19,15 @@ public:
     bool isPagingEnabled() const { return m_pagingEnabled; }
     void setPagingEnabled(bool enabled) { m_pagingEnabled = enabled; }
     const id& panGestureRecognizer() const { return m_panGestureRecognizer; }
+    bool showsHorizontalScrollIndicator() const { return m_showsHorizontalScrollIndicator; }
+    bool showsVerticalScrollIndicator() const { return m_showsVerticalScrollIndicator; }
 
 private:
     CGSize m_contentSize {};
     CGPoint m_contentOffset {};
     bool m_scrollEnabled { true };
     bool m_pagingEnabled { false };
+    bool m_showsHorizontalScrollIndicator { true };
+    bool m_showsVerticalScrollIndicator { true };
     id m_panGestureRecognizer;
 };

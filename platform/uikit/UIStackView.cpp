@@ -12,6 +12,11 @@ UIStackView& stackOf(const id& self) { return objectAs<UIStackView>(self, "UISta
 
 } // namespace
 
+bool UIStackView::isArranged(const UIView* view) const
+{
+    return std::any_of(m_arrangedSubviews.begin(), m_arrangedSubviews.end(), [&](const id& item) { return item.get() == view; });
+}
+
 void UIStackView::addArrangedSubview(const id& view)
 {
     insertArrangedSubview(view, m_arrangedSubviews.size());

@@ -4,9 +4,10 @@
 // or inserting one that is not yet a subview adds it; removing a view from its superview
 // also removes it from the arranged views; removeArrangedSubview: leaves it a subview.
 //
-// Without a constraint solver the layout is simple: in layoutSubviews each visible
-// arranged view keeps its own length along the axis, takes the stack's full breadth
-// across it, and follows the previous one; hidden views take no room.
+// The layout is simple: in layoutSubviews each visible arranged view keeps its own length
+// along the axis, takes the stack's full breadth across it, and follows the previous one;
+// hidden views take no room. An arranged view laid out by constraints gets its length from
+// them, and its place and breadth from the stack view (LayoutEngine.h).
 
 #include "UIView.h"
 
@@ -20,6 +21,7 @@ public:
     static void declare();
 
     const std::vector<id>& arrangedSubviews() const { return m_arrangedSubviews; }
+    bool isArranged(const UIView* view) const;
     void addArrangedSubview(const id& view);
     // The index is clamped to the arranged views' range; an arranged view is moved.
     void insertArrangedSubview(const id& view, unsigned long long index);

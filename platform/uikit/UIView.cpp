@@ -1,11 +1,15 @@
 #include "UIView.h"
 
+#include "LayoutEngine.h"
+#include "NSLayoutAnchor.h"
 #include "UIGestureRecognizer.h"
 #include "UIKitSupport.h"
+#include "UITraitCollection.h"
 #include "UIViewController.h"
 #include "UIWindow.h"
 
 #include <algorithm>
+#include <set>
 
 using UIKitSupport::objectAs;
 
@@ -33,6 +37,9 @@ void sendDidMoveToWindow(UIView* view)
 
 UIView::~UIView()
 {
+    auto naming = m_namingConstraints;
+    for (NSLayoutConstraint* constraint : naming)
+        constraint->viewWillBeForgotten(this);
     for (auto& child : m_subviews) {
         if (auto view = from(child))
             view->m_superview = nullptr;
@@ -45,9 +52,63 @@ UIView::~UIView()
 
 void UIView::setFrame(CGRect frame)
 {
-    if (frame.size != m_frame.size)
-        m_needsLayout = true;
+    CGSize oldSize = m_frame.size;
     m_frame = frame;
+    if (frame.size == oldSize)
+        return;
+    m_needsLayout = true;
+    // Subviews that keep their frames follow the new size by their autoresizing masks.
+    for (const auto& item : m_subviews) {
+        auto child = from(item);
+        if (child->m_translatesAutoresizingMask && child->m_autoresizingMask)
+            child->setFrame(LayoutEngine::autoresizedFrame(child->m_frame, child->m_autoresizingMask, oldSize, frame.size));
+    }
+}
+
+id UIView::tintColor() const
+{
+    for (const UIView* view = this; view; view = view->m_superview) {
+        if (view->m_tintColor)
+            return view->m_tintColor;
+    }
+    return nil;
+}
+
+void UIView::forgetConstraint(NSLayoutConstraint* constraint)
+{
+    std::erase(m_namingConstraints, constraint);
+}
+
+void UIView::installConstraint(const id& constraint)
+{
+    m_constraints.push_back(constraint);
+    m_needsLayout = true;
+}
+
+void UIView::uninstallConstraint(NSLayoutConstraint* constraint)
+{
+    id keepAlive(constraint);
+    std::erase_if(m_constraints, [&](const id& installed) { return installed.get() == constraint; });
+    m_needsLayout = true;
+}
+
+// The view `subtree` leaves its hierarchy: constraints between a view inside it and one
+// outside can no longer hold, and go, as on the device.
+void UIView::deactivateConstraintsLeaving(const UIView* subtree)
+{
+    auto naming = m_namingConstraints;
+    for (NSLayoutConstraint* constraint : naming) {
+        if (!constraint->isActive())
+            continue;
+        UIView* first = constraint->firstItem();
+        UIView* second = constraint->secondItem();
+        bool firstInside = first && first->isDescendantOf(subtree);
+        bool secondInside = !second || second->isDescendantOf(subtree);
+        if (firstInside != secondInside)
+            constraint->setActive(false);
+    }
+    for (const auto& child : m_subviews)
+        from(child)->deactivateConstraintsLeaving(subtree);
 }
 
 void UIView::setBounds(CGRect bounds)
@@ -145,6 +206,7 @@ void UIView::detachSubview(UIView* child)
 {
     id keepAlive(child);
     send(id(this), "willRemoveSubview:", keepAlive);
+    child->deactivateConstraintsLeaving(child);
     std::erase_if(m_subviews, [&](const id& view) { return view.get() == child; });
     child->m_superview = nullptr;
     m_needsLayout = true;
@@ -178,13 +240,31 @@ void UIView::notifyWindowChange()
 void UIView::layoutIfNeeded()
 {
     id self(this);
+    UIView* root = this;
+    while (root->m_superview)
+        root = root->m_superview;
+    id keepRoot(root);
+    std::set<std::string> reported;
+    for (int round = 0; round < kMaxLayoutRounds; ++round) {
+        LayoutEngine::layoutHierarchy(root, &reported);
+        if (!layoutSubviewsBelow())
+            return;
+    }
+}
+
+bool UIView::layoutSubviewsBelow()
+{
+    id self(this);
+    bool ran = false;
     if (m_needsLayout) {
         m_needsLayout = false;
         send(self, "layoutSubviews");
+        ran = true;
     }
     auto children = m_subviews;
     for (const auto& child : children)
-        from(child)->layoutIfNeeded();
+        ran = from(child)->layoutSubviewsBelow() || ran;
+    return ran;
 }
 
 void UIView::setNeedsLayoutRecursively()
@@ -250,6 +330,26 @@ void UIView::declare()
         .method("translatesAutoresizingMaskIntoConstraints", [](id self, SEL) -> bool { return viewOf(self).translatesAutoresizingMaskIntoConstraints(); })
         .method("setTranslatesAutoresizingMaskIntoConstraints:", [](id self, SEL, bool translates) { viewOf(self).setTranslatesAutoresizingMaskIntoConstraints(translates); })
         .method("layer", [](id self, SEL) -> id { return viewOf(self).layer(); })
+        .method("contentMode", [](id self, SEL) -> long long { return viewOf(self).contentMode(); })
+        .method("setContentMode:", [](id self, SEL, long long mode) { viewOf(self).setContentMode(mode); })
+        .method("autoresizingMask", [](id self, SEL) -> unsigned long long { return viewOf(self).autoresizingMask(); })
+        .method("setAutoresizingMask:", [](id self, SEL, unsigned long long mask) { viewOf(self).setAutoresizingMask(mask); })
+        .method("tintColor", [](id self, SEL) -> id { return viewOf(self).tintColor(); })
+        .method("setTintColor:", [](id self, SEL, id color) { viewOf(self).setTintColor(color); })
+        .method("intrinsicContentSize", [](id, SEL) -> CGSize { return { UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric }; })
+        .method("traitCollection", [](id, SEL) -> id { return UITraitCollection::currentTraitCollection(); })
+        .method("traitCollectionDidChange:", [](id, SEL, id) { })
+        .method("constraints", [](id self, SEL) -> id { return NSArray::array(viewOf(self).installedConstraints()); })
+        .method("topAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeTop); })
+        .method("bottomAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeBottom); })
+        .method("leadingAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeLeading); })
+        .method("trailingAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeTrailing); })
+        .method("leftAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeLeft); })
+        .method("rightAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeRight); })
+        .method("centerXAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeCenterX); })
+        .method("centerYAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeCenterY); })
+        .method("widthAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeWidth); })
+        .method("heightAnchor", [](id self, SEL) -> id { return NSLayoutAnchor::anchorFor(&viewOf(self), NSLayoutAttributeHeight); })
         .method("subviews", [](id self, SEL) -> id { return NSArray::array(viewOf(self).subviews()); })
         .method("superview", [](id self, SEL) -> id { return id(viewOf(self).superview()); })
         .method("window", [](id self, SEL) -> id { return id(viewOf(self).window()); })

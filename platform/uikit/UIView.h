@@ -15,16 +15,33 @@
 // UIWindow, shown or not).
 //
 // Layout: a view needs layout when made, when its size changes, when a subview is added
-// and after setNeedsLayout. layoutIfNeeded sends layoutSubviews to the views below it
-// (itself included) that need layout, parents before children. UIView's own
+// and after setNeedsLayout. layoutIfNeeded first solves the active constraints of the
+// whole hierarchy it is in (LayoutEngine.h) and sets the frames they give, then sends
+// layoutSubviews to the views below it (itself included) that need layout, parents before
+// children; as long as a layoutSubviews changed something (a collection view placing its
+// cells), the two steps run again, at most kMaxLayoutRounds times. UIView's own
 // layoutSubviews does nothing but count its runs (layoutPassCount), so a test can see
 // whether a replacement let the original run.
+//
+// Constraints: the anchors (topAnchor … heightAnchor, NSLayoutAnchor.h) make them; an
+// active constraint is installed on its first item (`constraints`). A view that leaves
+// its hierarchy takes the constraints that tie it to the views it leaves with it: they
+// are deactivated. With translatesAutoresizingMaskIntoConstraints YES (the default) a
+// view keeps its frame, and follows its superview's size changes by its autoresizing
+// mask (UIViewAutoresizing) whenever the superview's frame changes.
+//
+// intrinsicContentSize: UIViewNoIntrinsicMetric in both dimensions for a plain view.
+//
+// Appearance: traitCollection answers the current trait collection (UITraitCollection.h);
+// traitCollectionDidChange: does nothing here and is sent down the tree of every window
+// when the appearance changes. tintColor is the view's own, or its superview's, or nil.
 
 #include "CoreGraphics.h"
 #include "UIResponder.h"
 
 #include <vector>
 
+class NSLayoutConstraint;
 class UIViewController;
 class UIWindow;
 
@@ -57,6 +74,14 @@ public:
     void setTranslatesAutoresizingMaskIntoConstraints(bool translates) { m_translatesAutoresizingMask = translates; }
     // Made on first use, as every view has one.
     id layer();
+    // UIViewContentMode (0 scale to fill, 1 aspect fit, 2 aspect fill, …): kept, not drawn.
+    long long contentMode() const { return m_contentMode; }
+    void setContentMode(long long mode) { m_contentMode = mode; }
+    unsigned long long autoresizingMask() const { return m_autoresizingMask; }
+    void setAutoresizingMask(unsigned long long mask) { m_autoresizingMask = mask; }
+    // The tint colour set on this view, else the nearest superview's, else nil.
+    id tintColor() const;
+    void setTintColor(const id& color) { m_tintColor = color; }
 
     const std::vector<id>& subviews() const { return m_subviews; }
     UIView* superview() const { return m_superview; }
@@ -76,6 +101,7 @@ public:
 
     bool needsLayout() const { return m_needsLayout; }
     void setNeedsLayout() { m_needsLayout = true; }
+    static constexpr int kMaxLayoutRounds = 8;
     void layoutIfNeeded();
     // Marks this view and every view below it as needing layout.
     void setNeedsLayoutRecursively();
@@ -85,6 +111,14 @@ public:
     void addGestureRecognizer(const id& recognizer);
     void removeGestureRecognizer(const id& recognizer);
 
+    // The active constraints installed on this view (it is their first item).
+    const std::vector<id>& installedConstraints() const { return m_constraints; }
+    // Kept by NSLayoutConstraint: every constraint that names this view, active or not.
+    void rememberConstraint(NSLayoutConstraint* constraint) { m_namingConstraints.push_back(constraint); }
+    void forgetConstraint(NSLayoutConstraint* constraint);
+    void installConstraint(const id& constraint);
+    void uninstallConstraint(NSLayoutConstraint* constraint);
+
     // The view that an id names, or nil when it is no view.
     static Id<UIView> from(const id& object) { return object.as<UIView>(); }
 
@@ -92,6 +126,9 @@ private:
     friend class UIViewController;
     void detachSubview(UIView* child);
     void notifyWindowChange();
+    // Answers whether any layoutSubviews ran.
+    bool layoutSubviewsBelow();
+    void deactivateConstraintsLeaving(const UIView* subtree);
 
     CGRect m_frame {};
     double m_alpha { 1.0 };
@@ -101,8 +138,13 @@ private:
     bool m_needsLayout { true };
     long long m_tag { 0 };
     long long m_layoutPasses { 0 };
+    unsigned long long m_autoresizingMask { 0 };
+    long long m_contentMode { 0 };
     id m_backgroundColor;
+    id m_tintColor;
     id m_layer;
+    std::vector<id> m_constraints;
+    std::vector<NSLayoutConstraint*> m_namingConstraints;
     std::vector<id> m_subviews;
     std::vector<id> m_gestureRecognizers;
     UIView* m_superview { nullptr };
