@@ -2,6 +2,7 @@
 
 #include "DeviceRoot.h"
 #include "HookListing.h"
+#include "LockScreenCommands.h"
 #include "PanelListing.h"
 #include "ScenarioRunner.h"
 #include "SettingValues.h"
@@ -243,14 +244,7 @@ void expectPanelView(ScenarioRunner& runner, const Arguments& words)
 
 // --- the forms ---------------------------------------------------------------------------
 
-struct Form {
-    ExpectationForm reference;
-    size_t minWords;   // after the form's name
-    long maxWords;     // -1: any
-    size_t filtersFrom; // words from here on are filters (npos: none)
-    std::function<void(ScenarioRunner&, const Arguments&)> run;
-    std::function<void(const Arguments&)> check;
-};
+using Form = ExpectationEntry;
 
 void expectEvent(ScenarioRunner& runner, const Arguments& words, bool wanted)
 {
@@ -265,9 +259,16 @@ void expectEvent(ScenarioRunner& runner, const Arguments& words, bool wanted)
             sinceWhat(runner), found, showEvents(events, words[0])));
 }
 
+std::vector<Form> withGroups(std::vector<Form> table)
+{
+    for (auto& form : lockScreenExpectations())
+        table.push_back(std::move(form));
+    return table;
+}
+
 const std::vector<Form>& forms()
 {
-    static const std::vector<Form> table = {
+    static const std::vector<Form> table = withGroups({
         { { "event", "expect event NAME [FILTER...]", "an event NAME matching the filters happened since the last action began" },
             1, -1, 1, [](ScenarioRunner& runner, const Arguments& words) { expectEvent(runner, words, true); }, {} },
         { { "no-event", "expect no-event NAME [FILTER...]", "no such event happened since the last action began" },
@@ -408,7 +409,7 @@ const std::vector<Form>& forms()
                     throw ScenarioFailure(fmt::format("expected no file at {} ({}); there is one", words[0], devicePath(words[0])));
             },
             {} },
-    };
+    });
     return table;
 }
 

@@ -87,6 +87,19 @@ std::string sentence(const Json& event)
         return fmt::format("opened the app {} ({})", text(event, "bundleIdentifier"), text(event, "name"));
     if (name == "process-terminated")
         return fmt::format("saw the app {} end: {}", text(event, "bundleIdentifier"), text(event, "reason"));
+    if (name == "tap")
+        return fmt::format("a finger taps {} ({})", text(event, "what"), text(event, "view"));
+    if (name == "gesture-recognized")
+        return fmt::format("{} recognised a gesture on {}", text(event, "recognizer"), text(event, "view"));
+    if (name == "lock")
+        return "the side button locks the device";
+    if (name == "alert")
+        return fmt::format("shows the alert \"{}\": \"{}\" [{}]", text(event, "title"), oneLine(text(event, "message")), text(event, "actions"));
+    if (name == "alert-action")
+        return fmt::format("the alert \"{}\" is answered \"{}\"", text(event, "title"), text(event, "action"));
+    if (name == "view-animation")
+        return fmt::format("animates {} over {} s ({})", text(event, "view").empty() ? std::string("views") : text(event, "view"),
+            text(event, "duration"), text(event, "kind"));
     std::string generic = name;
     for (auto it = event.begin(); it != event.end(); ++it) {
         static const std::set<std::string> own { "time", "pid", "process", "event" };
@@ -99,7 +112,7 @@ std::string sentence(const Json& event)
 bool leftOut(const Json& event)
 {
     static const std::set<std::string> innerSteps { "settings-bind", "hook-groups", "springboard-step", "springboard-did-finish-launching",
-        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened" };
+        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened", "stack-view-layout" };
     std::string name = text(event, "event");
     if (innerSteps.count(name))
         return true;
