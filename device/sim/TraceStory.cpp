@@ -19,6 +19,21 @@ std::string text(const Json& event, const char* key)
     return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
+// A long text cut after about 100 characters (at a space), for a line of the story.
+std::string shortened(const std::string& text)
+{
+    constexpr size_t kLimit = 100;
+    if (text.size() <= kLimit)
+        return text;
+    size_t cut = text.rfind(' ', kLimit);
+    if (cut == std::string::npos) {
+        cut = kLimit;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+    }
+    return text.substr(0, cut) + " …";
+}
+
 // A logged dictionary spans lines; the story keeps it on one.
 std::string oneLine(const std::string& logged)
 {
@@ -94,7 +109,8 @@ std::string sentence(const Json& event)
     if (name == "lock")
         return "the side button locks the device";
     if (name == "alert")
-        return fmt::format("shows the alert \"{}\": \"{}\" [{}]", text(event, "title"), oneLine(text(event, "message")), text(event, "actions"));
+        return fmt::format("shows the alert \"{}\": \"{}\" [{}]", text(event, "title"), shortened(oneLine(text(event, "message"))),
+            text(event, "actions"));
     if (name == "alert-action")
         return fmt::format("the alert \"{}\" is answered \"{}\"", text(event, "title"), text(event, "action"));
     if (name == "view-animation")
@@ -115,6 +131,9 @@ bool leftOut(const Json& event)
         "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened", "stack-view-layout" };
     std::string name = text(event, "event");
     if (innerSteps.count(name))
+        return true;
+    // An alert's presentation and dismissal: its own "alert" and "alert-action" tell them.
+    if ((name == "view-controller-presented" || name == "view-controller-dismissed") && text(event, "presented") == "UIAlertController")
         return true;
     // Every settings write is followed by the domain's reload notification; the write says it all.
     std::string notification = text(event, "name");
