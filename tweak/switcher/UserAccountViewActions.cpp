@@ -30,7 +30,7 @@ constexpr double kShownScale = 1.0;
 
 Class cls(const char* name) { return objc_getClass(name); }
 
-id makeBlockAnimating(std::function<void()> animations) { return makeBlock<void()>(std::move(animations)); }
+id animationsBlock(std::function<void()> animations) { return makeBlock<void()>(std::move(animations)); }
 
 void setScale(const id& view, double scale)
 {
@@ -47,7 +47,7 @@ void applyFace(const id& panel, PanelFace face)
 
 void animateToFace(const id& panel, PanelFace face)
 {
-    send(cls("UIView"), "animateWithDuration:animations:", kSheetDuration, makeBlockAnimating([panel, face] { applyFace(panel, face); }));
+    send(cls("UIView"), "animateWithDuration:animations:", kSheetDuration, animationsBlock([panel, face] { applyFace(panel, face); }));
 }
 
 void transition(const id& panel, const id& animations, const id& completion)
@@ -112,7 +112,7 @@ void showPanel(const id& panel)
     send(panel, "setHidden:", false);
     send(panel, "forceLockscreenStackViewLayout");
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, kShowDelayNanoseconds), dispatch_get_main_queue(), [panel] {
-        transition(panel, makeBlockAnimating([panel] {
+        transition(panel, animationsBlock([panel] {
             setScale(panel, kHiddenScale);
             setScale(panel, kShownScale);
             send(panel, "setAlpha:", 1.0);
@@ -126,7 +126,7 @@ void hidePanel(const id& panel)
 {
     if (send<bool>(panel, "isHidden"))
         return;
-    transition(panel, makeBlockAnimating([panel] {
+    transition(panel, animationsBlock([panel] {
         setScale(panel, kHiddenScale);
         send(panel, "setAlpha:", 0.0);
         applyFace(panel, PanelFace::AccountList);
