@@ -56,7 +56,7 @@ void collectionViewsBelow(const id& view, std::vector<id>& found)
 // The text of the first label at or below `view`.
 std::string labelTextBelow(const id& view)
 {
-    if (auto label = view.as<UILabel>())
+    if (view.as<UILabel>())
         return UIKitSupport::stringValue(send<id>(view, "text"));
     for (const auto& subview : UIView::from(view)->subviews()) {
         std::string text = labelTextBelow(subview);
