@@ -134,8 +134,9 @@ std::vector<ScenarioCommand> lockScreenCommands()
                 runner.askSpringBoard(Json { { "command", "lock" } });
             },
             {} },
-        { "tap", "tap lockscreen [N] | tap account NAME | tap settings|dismiss|respring|logout|hide",
-            "tap the lock screen N times, an account of the panel, or a button of the panel (only what a finger reaches: not hidden, not transparent)",
+        { "tap", "tap WHAT [ARG]",
+            "tap lockscreen [N] (N taps on the lock screen, default 1), tap account NAME (an account of the panel), tap "
+            "settings|dismiss|respring|logout|hide (a button of the panel); only what a finger reaches (not hidden, not transparent)",
             1, 2, true, runTap, checkTap },
         { "alert", "alert | alert tap TITLE", "print the presented alert (title, message, buttons), or tap its button TITLE", 0, 2, false,
             runAlert, checkAlert, [](const Arguments& words) { return !words.empty(); } },
