@@ -26,7 +26,7 @@ std::string formatLine(const Json& entry)
         line += " " + entry["name"].get<std::string>();
     line += fmt::format("  frame=({}, {}, {}, {}) alpha={}{}", number(frameValue(entry, 0)), number(frameValue(entry, 1)),
         number(frameValue(entry, 2)), number(frameValue(entry, 3)), number(entry.value("alpha", 1.0)), entry.value("hidden", false) ? " hidden" : "");
-    for (const char* key : { "background", "tint", "image", "imageInsets", "effect", "border" }) {
+    for (const char* key : { "scale", "background", "tint", "image", "imageInsets", "effect", "border" }) {
         if (entry.contains(key))
             line += fmt::format(" {}={}", key, entry[key].get<std::string>());
     }
@@ -73,6 +73,8 @@ std::optional<std::string> field(const Json& entry, const std::string& key)
         return number(frameValue(entry, 1) + frameValue(entry, 3) / 2);
     if (key == "hidden")
         return std::string(entry.value("hidden", false) ? "YES" : "NO");
+    if (key == "scale")
+        return entry.value("scale", std::string("1"));
     if (!entry.contains(key))
         return std::nullopt;
     const Json& value = entry[key];
@@ -85,7 +87,7 @@ std::optional<std::string> field(const Json& entry, const std::string& key)
 
 std::string fieldNames()
 {
-    return "class, x, y, width, height, centerX, centerY, alpha, hidden, background, tint, image, imageInsets, effect, border, cornerRadius, "
+    return "class, x, y, width, height, centerX, centerY, alpha, hidden, scale, background, tint, image, imageInsets, effect, border, cornerRadius, "
            "text, textColor, font";
 }
 

@@ -19,7 +19,7 @@ std::string heading(const Json& reply);
 // The entry whose name is `name`, or nullptr.
 const Json* findNamed(const Json& views, const std::string& name);
 // A field as a script writes it: class, name, x, y, width, height, centerX, centerY
-// (screen points), alpha, hidden (YES/NO), background, tint, image, imageInsets, effect,
+// (screen points), alpha, hidden (YES/NO), scale (the transform's, "1" when none), background, tint, image, imageInsets, effect,
 // border, cornerRadius, text, textColor, font. Nothing for a field the view has not.
 std::optional<std::string> field(const Json& entry, const std::string& key);
 // The names a script may use, for a message.

@@ -8,6 +8,9 @@
 #include "SBRootFolderView.h"
 #include "Trace.h"
 #include "UIAlertController.h"
+#include "UICollectionView.h"
+#include "UIControl.h"
+#include "UILabel.h"
 #include "UIGestureRecognizer.h"
 #include "UIKitSupport.h"
 #include "UITapGestureRecognizer.h"
@@ -38,6 +41,65 @@ void DeviceUser::lock()
 bool DeviceUser::tapLockScreen(unsigned long long taps)
 {
     return UITapGestureRecognizer::tap(m_springBoard.lockScreenScrollView(), taps);
+}
+
+namespace {
+
+void collectionViewsBelow(const id& view, std::vector<id>& found)
+{
+    if (view.as<UICollectionView>())
+        found.push_back(view);
+    for (const auto& subview : UIView::from(view)->subviews())
+        collectionViewsBelow(subview, found);
+}
+
+// The text of the first label at or below `view`.
+std::string labelTextBelow(const id& view)
+{
+    if (view.as<UILabel>())
+        return UIKitSupport::stringValue(send<id>(view, "text"));
+    for (const auto& subview : UIView::from(view)->subviews()) {
+        std::string text = labelTextBelow(subview);
+        if (!text.empty())
+            return text;
+    }
+    return {};
+}
+
+} // namespace
+
+bool DeviceUser::tapLockScreenItem(const std::string& name, std::vector<std::string>* tappable)
+{
+    m_springBoard.runLayoutPass();
+    std::vector<id> collections;
+    collectionViewsBelow(m_springBoard.lockScreenWindow(), collections);
+    for (const auto& collection : collections) {
+        auto list = collection.as<UICollectionView>();
+        for (const auto& cell : list->visibleCells()) {
+            if (!UIView::from(cell)->receivesTouches())
+                continue;
+            std::string text = labelTextBelow(cell);
+            if (text != name) {
+                if (tappable)
+                    tappable->push_back(text);
+                continue;
+            }
+            Trace::emit("tap", { { "view", object_getClassName(cell) }, { "what", name } });
+            list->selectItemAtIndexPath(list->indexPathForCell(cell));
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DeviceUser::tapButton(const id& button, const std::string& what)
+{
+    auto control = button.as<UIControl>();
+    if (!control || !control->receivesTouches())
+        return false;
+    Trace::emit("tap", { { "view", object_getClassName(button) }, { "what", what } });
+    control->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    return true;
 }
 
 

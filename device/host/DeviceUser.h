@@ -5,13 +5,15 @@
 // part, an app's notification arriving. Every action goes through SpringBoard's own
 // messages, so the replacements a loaded tweak installed take effect.
 //
-// Besides the events of SpringBoard's classes, the actions emit "application-opened"
+// Besides the events of SpringBoard's classes, the actions emit "tap" {view, what} for a
+// tapped button or item, "application-opened"
 // {bundleIdentifier}, "search" {began}, "library-search" {began},
 // "lock-screen-today-view" {shown} and "lock-screen-camera" {opened}.
 
 #include "SpringBoardApp.h"
 
 #include <string>
+#include <vector>
 
 class DeviceUser {
 public:
@@ -24,8 +26,14 @@ public:
     bool attemptUnlock(const std::string& passcode);
     // The side button: locks the device and shows the lock screen again.
     void lock();
-    // Taps the lock screen's scroll view `taps` times in a row.
+    // Taps the lock screen's scroll view `taps` times in a row. Answers whether a
+    // recognizer took the taps.
     bool tapLockScreen(unsigned long long taps);
+    // Taps the item of a collection view on the lock screen whose label reads `name` (an
+    // account of the panel): the collection view tells its delegate the item was selected.
+    // Only an item a touch reaches (UIView::receivesTouches) counts; NO when there is none,
+    // with the names that can be tapped in `tappable`.
+    bool tapLockScreenItem(const std::string& name, std::vector<std::string>* tappable = nullptr);
     // Swipes right on the lock screen (_allowsCapabilityLockScreenTodayView...).
     bool showLockScreenTodayView();
     // Swipes left on the lock screen (both lock-screen camera capabilities).
@@ -63,6 +71,11 @@ public:
     // An app's notification reaches the bulletin board (publishBulletin:destinations:
     // with every destination).
     void receiveNotification(const std::string& sectionID, const std::string& title, const std::string& message);
+
+    // Taps a button (touch up inside: its targets get their actions). NO, and nothing
+    // happens, when a touch cannot reach it (hidden, transparent, off screen).
+    // `what` names the button in the "tap" event.
+    bool tapButton(const id& button, const std::string& what);
 
     // Taps the presented alert's button of that title; NO when there is none.
     bool tapAlertButton(const std::string& title);

@@ -104,8 +104,12 @@ Json showPanel()
     HostControl::settle();
     id controller = app->adjunctListViewController();
     if (respondsToSelector(controller, "userAccountView")) {
-        if (id panel = send<id>(controller, "userAccountView"))
+        if (id panel = send<id>(controller, "userAccountView")) {
+            // As the screen shows it: after the layout pass that UIKit runs at the end of a
+            // turn of the run loop (a rebuilt panel waits for it to get its place in the list).
+            app->runLayoutPass();
             return describePanel(panel, "lock-screen", UIView::from(panel)->frame().size.width);
+        }
     }
     Json result = sidePanel(controller);
     HostControl::settle();

@@ -6,6 +6,7 @@
 #include "FBProcessManager.h"
 #include "GuestVisitControl.h"
 #include "HostControl.h"
+#include "LockScreenControl.h"
 #include "PanelInspector.h"
 #include "RestrictionControl.h"
 #include "SpringBoardApp.h"
@@ -71,6 +72,7 @@ std::vector<id> appProcessesNamed(const std::string& name)
 void SpringBoardPlatform::addControlCommands(HostControl& control)
 {
     PanelInspector::addControlCommands(control);
+    LockScreenControl::addControlCommands(control);
     // An app comes to the front, as when its icon is tapped.
     control.add("launch-app", [](const ControlServer::Json& request) {
         std::string bundleIdentifier = request.at("bundleIdentifier").get<std::string>();

@@ -28,6 +28,8 @@ void addEntries(const id& object, CGPoint origin, int depth, const Namer& namer,
     entry["frame"] = Json::array({ absolute.x, absolute.y, frame.size.width, frame.size.height });
     entry["alpha"] = view->alpha();
     entry["hidden"] = view->isHidden();
+    if (CGAffineTransform transform = view->transform(); !CGAffineTransformIsIdentity(transform))
+        entry["scale"] = transform.a == transform.d ? number(transform.a) : fmt::format("{} {}", number(transform.a), number(transform.d));
     if (view->backgroundColor())
         entry["background"] = colourText(view->backgroundColor());
     if (auto* button = dynamic_cast<UIButton*>(view.get())) {

@@ -3,6 +3,7 @@
 #include "DeviceRoot.h"
 #include "GuestVisitCommands.h"
 #include "HookListing.h"
+#include "LockScreenCommands.h"
 #include "PanelListing.h"
 #include "ScenarioRunner.h"
 #include "SettingValues.h"
@@ -408,6 +409,8 @@ const std::vector<Form>& coreForms()
         for (auto& form : guestVisitExpectations())
             table.push_back(std::move(form));
         for (auto& form : restrictionExpectationForms())
+            table.push_back(std::move(form));
+        for (auto& form : lockScreenExpectations())
             table.push_back(std::move(form));
         return true;
     }();

@@ -9,6 +9,7 @@
 #include "Expectations.h"
 #include "GuestVisitCommands.h"
 #include "HookListing.h"
+#include "LockScreenCommands.h"
 #include "PanelListing.h"
 #include "SettingValues.h"
 
@@ -157,6 +158,8 @@ std::vector<ScenarioCommand> makeCommands()
             runner.askSpringBoard(Json { { "command", "appearance" }, { "style", arguments[0] } });
         },
         checkAppearance });
+    for (auto& command : lockScreenCommands())
+        add(std::move(command));
     add({ "panel", "panel", "print the account switcher panel's view tree: class, name, frame in points, alpha, hidden, colours, texts (one built on the side when the lock screen holds none)",
         0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printPanel(runner); }, {} });
     for (auto& command : restrictionScenarioCommands())

@@ -153,12 +153,12 @@ void ScenarioRunner::runLine(const ScenarioLine& line)
     collectTrace(true);
     if (m_options.echoCommands)
         m_out << (m_options.pretty ? fmt::format("\n-- line {}: {}\n", line.number, line.text) : fmt::format("# line {}: {}\n", line.number, line.text));
-    if (command->isAction) {
+    std::vector<std::string> arguments(line.words.begin() + 1, line.words.end());
+    if (command->actsWith ? command->actsWith(arguments) : command->isAction) {
         m_lastActionStart = m_events.size();
         m_lastAction = line;
         m_pidBeforeLastAction = springBoardPid();
     }
-    std::vector<std::string> arguments(line.words.begin() + 1, line.words.end());
     try {
         command->run(*this, arguments);
     } catch (const ScenarioFailure&) {

@@ -44,6 +44,9 @@ struct ScenarioCommand {
     // Checks the words before the script starts (throws ScenarioFailure), so that a typo
     // on line 40 is found before line 1 runs. May be empty.
     std::function<void(const std::vector<std::string>& arguments)> check;
+    // For a command that acts with some words only (`alert` prints, `alert tap` acts):
+    // decides instead of isAction. May be empty.
+    std::function<bool(const std::vector<std::string>& arguments)> actsWith = {};
 };
 
 // The command table, in the order the reference lists it.

@@ -19,6 +19,21 @@ std::string text(const Json& event, const char* key)
     return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
+// A long text cut after about 100 characters (at a space), for a line of the story.
+std::string shortened(const std::string& text)
+{
+    constexpr size_t kLimit = 100;
+    if (text.size() <= kLimit)
+        return text;
+    size_t cut = text.rfind(' ', kLimit);
+    if (cut == std::string::npos) {
+        cut = kLimit;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+    }
+    return text.substr(0, cut) + " …";
+}
+
 // A logged dictionary spans lines; the story keeps it on one.
 std::string oneLine(const std::string& logged)
 {
@@ -118,6 +133,20 @@ std::string sentence(const Json& event)
     if (name == "home")
         return fmt::format("the home screen's view holds {} subview(s), {} image view(s); the back one shows {}", text(event, "subviews"),
             text(event, "imageViews"), text(event, "wallpaper") == "none" ? "no wallpaper" : "a wallpaper of " + text(event, "wallpaper"));
+    if (name == "tap")
+        return fmt::format("a finger taps {} ({})", text(event, "what"), text(event, "view"));
+    if (name == "gesture-recognized")
+        return fmt::format("{} recognised a gesture on {}", text(event, "recognizer"), text(event, "view"));
+    if (name == "lock")
+        return "the side button locks the device";
+    if (name == "alert")
+        return fmt::format("shows the alert \"{}\": \"{}\" [{}]", text(event, "title"), shortened(oneLine(text(event, "message"))),
+            text(event, "actions"));
+    if (name == "alert-action")
+        return fmt::format("the alert \"{}\" is answered \"{}\"", text(event, "title"), text(event, "action"));
+    if (name == "view-animation")
+        return fmt::format("animates {} over {} s ({})", text(event, "view").empty() ? std::string("views") : text(event, "view"),
+            text(event, "duration"), text(event, "kind"));
     std::string generic = name;
     for (auto it = event.begin(); it != event.end(); ++it) {
         static const std::set<std::string> own { "time", "pid", "process", "event" };
@@ -130,11 +159,14 @@ std::string sentence(const Json& event)
 bool leftOut(const Json& event)
 {
     static const std::set<std::string> innerSteps { "settings-bind", "hook-groups", "springboard-step", "springboard-did-finish-launching",
-        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened",
+        "icon-state-load", "icon-state-save", "icon-model-empty", "icon-model-layout", "application-opened", "stack-view-layout",
         // the gesture commands tell these in one line of their own
         "gesture-refused", "search", "control-center" };
     std::string name = text(event, "event");
     if (innerSteps.count(name))
+        return true;
+    // An alert's presentation and dismissal: its own "alert" and "alert-action" tell them.
+    if ((name == "view-controller-presented" || name == "view-controller-dismissed") && text(event, "presented") == "UIAlertController")
         return true;
     // Every settings write is followed by the domain's reload notification; the write says it all.
     std::string notification = text(event, "name");

@@ -215,6 +215,25 @@ TEST(TraceStory, AKillWithoutATargetIsToldAsFindingNothing)
     EXPECT_NE(line->find("found no process named Game"), std::string::npos) << *line;
 }
 
+TEST(TraceStory, AnAlertIsToldOnceWithItsMessageCutShortOnOneLine)
+{
+    std::string message = "For users who jailbreak with Brennick\xE2\x80\x99s Taurine or Odyssey might experience issues with our tweaks "
+                          "such as respring loop, crashed. \n\n1) Install";
+    Json presented { { "time", 0 }, { "pid", 2 }, { "process", "SpringBoard" }, { "event", "view-controller-presented" },
+        { "presenter", "SBIconController" }, { "presented", "UIAlertController" }, { "title", "IMPORTANT NOTE!" }, { "message", message } };
+    EXPECT_FALSE(storyLine(presented));
+    Json alert { { "time", 0 }, { "pid", 2 }, { "process", "SpringBoard" }, { "event", "alert" }, { "title", "IMPORTANT NOTE!" },
+        { "message", message }, { "actions", "Okay" } };
+    auto line = storyLine(alert);
+    ASSERT_TRUE(line);
+    EXPECT_NE(line->find("shows the alert \"IMPORTANT NOTE!\": \"For users who jailbreak with Brennick\xE2\x80\x99s Taurine"), std::string::npos) << *line;
+    EXPECT_NE(line->find("tweaks \xE2\x80\xA6\" [Okay]"), std::string::npos) << *line;
+    EXPECT_EQ(line->find('\n'), std::string::npos);
+    Json sheet = presented;
+    sheet["presented"] = "SBControlCenterViewController";
+    EXPECT_TRUE(storyLine(sheet));
+}
+
 TEST(TraceFollower, PrettyLinesShowTimeProcessEventAndFields)
 {
     Json event { { "time", 12.5 }, { "pid", 42 }, { "process", "SpringBoard" }, { "event", "springboard-start" }, { "ios", "14.4" },

@@ -42,6 +42,40 @@ Class NSString::cls()
 
 Id<NSString> NSString::string(std::string utf8) { return make<NSString>(std::move(utf8)); }
 
+Id<NSString> NSString::stringWithCharacters(const char16_t* characters, NSUInteger length)
+{
+    std::string utf8;
+    auto append = [&utf8](char32_t c) {
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else if (c < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (c >> 12));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (c >> 18));
+            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    for (NSUInteger i = 0; i < length; ++i) {
+        char16_t unit = characters[i];
+        bool high = unit >= 0xD800 && unit < 0xDC00;
+        bool low = unit >= 0xDC00 && unit < 0xE000;
+        if (high && i + 1 < length && characters[i + 1] >= 0xDC00 && characters[i + 1] < 0xE000) {
+            append(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (characters[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            append(high || low ? 0xFFFD : unit);
+        }
+    }
+    return string(std::move(utf8));
+}
+
 NSUInteger NSString::length() const
 {
     NSUInteger units = 0;

@@ -35,6 +35,9 @@ public:
     explicit NSString(std::string utf8);
     static Class cls();
     static Id<NSString> string(std::string utf8);
+    // +stringWithCharacters:length:, from UTF-16 code units. A lone surrogate becomes
+    // U+FFFD, as it cannot be kept in UTF-8.
+    static Id<NSString> stringWithCharacters(const char16_t* characters, NSUInteger length);
 
     const std::string& utf8() const { return m_utf8; }
     const char* UTF8String() const { return m_utf8.c_str(); }

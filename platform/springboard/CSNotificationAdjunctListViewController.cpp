@@ -2,6 +2,7 @@
 
 #include "LockScreenClasses.h"
 #include "UIKitSupport.h"
+#include "UIScreen.h"
 #include "UIStackView.h"
 
 using UIKitSupport::objectAs;
@@ -22,6 +23,9 @@ constexpr double entrySpacing = 8;
 void CSNotificationAdjunctListViewController::declare(ClassBuilder& builder, int)
 {
     builder.instancesOf<CSNotificationAdjunctListViewController>()
+        .method("loadView", [](id self, SEL) {
+            send(self, "setView:", UIKitSupport::allocInitWithFrame(LockScreenClasses::current().adjunctListView, UIScreen::mainScreenBounds()));
+        })
         .method("viewDidLoad", [](id self, SEL) {
             sendSuper(UIKitSupport::classNamed(LockScreenClasses::current().adjunctListViewController), self, "viewDidLoad");
             auto& list = listOf(self);

@@ -3,7 +3,8 @@
 // CSNotificationAdjunctListViewController on iOS 13 and 14, the same class under its
 // iOS 12 name SBDashBoardNotificationAdjunctListViewController. One C++ type serves both.
 //
-// viewDidLoad builds its view: a vertical UIStackView (`stackView`, spacing 8) filling
+// loadView makes its view a CSAdjunctListView (SBDashBoardAdjunctListView before iOS 13),
+// which answers _layoutStackView. viewDidLoad builds its content: a vertical UIStackView (`stackView`, spacing 8) filling
 // the view, into which the list's entries are arranged. `sizeToMimic` ("{CGSize=dd}@:",
 // and setSizeToMimic:) is the size of a notification cell that entries copy: set by
 // viewDidLoad to the view's width less 16 points, 72 points high.

@@ -8,13 +8,14 @@
 struct LockScreenClasses {
     const char* coverSheetViewController;
     const char* adjunctListViewController;
+    const char* adjunctListView;
     const char* scrollView;
 
     static LockScreenClasses forVersion(int iosMajor)
     {
         if (iosMajor >= 13)
-            return { "CSCoverSheetViewController", "CSNotificationAdjunctListViewController", "CSScrollView" };
-        return { "SBDashBoardViewController", "SBDashBoardNotificationAdjunctListViewController", "SBPagedScrollView" };
+            return { "CSCoverSheetViewController", "CSNotificationAdjunctListViewController", "CSAdjunctListView", "CSScrollView" };
+        return { "SBDashBoardViewController", "SBDashBoardNotificationAdjunctListViewController", "SBDashBoardAdjunctListView", "SBPagedScrollView" };
     }
     static LockScreenClasses current() { return forVersion(SpringBoardState::shared().iosMajor); }
 };

@@ -259,7 +259,9 @@ std::vector<id> SpringBoardApp::publishedBulletins() const
 
 id SpringBoardApp::presentedAlert() const
 {
-    for (const id& controller : { m_iconController, m_homeScreenViewController, m_coverSheetViewController }) {
+    // The lock screen covers the home screen while it is shown: its alert is the one in front.
+    bool lockScreenShown = m_lockScreenWindow && !send<bool>(m_lockScreenWindow, "isHidden");
+    for (const id& controller : { lockScreenShown ? m_coverSheetViewController : id(), m_iconController, m_homeScreenViewController }) {
         for (id presented = controller ? send<id>(controller, "presentedViewController") : nil; presented;
              presented = send<id>(presented, "presentedViewController")) {
             if (presented.as<UIAlertController>())

@@ -98,7 +98,8 @@ public:
     // The bulletins published so far (BBBulletin objects), oldest first.
     std::vector<id> publishedBulletins() const;
 
-    // The alert presented on one of SpringBoard's controllers, if any.
+    // The alert a person sees, if any: the one presented on the lock screen while it is
+    // shown, else one presented on the home screen's controllers.
     id presentedAlert() const;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "BBBulletin.h"
 #include "BBServer.h"
+#include "CSAdjunctListView.h"
 #include "CSCoverSheetViewController.h"
 #include "CSNotificationAdjunctListViewController.h"
 #include "CSScrollView.h"
@@ -55,6 +56,8 @@ const std::vector<SpringBoardCatalogueEntry>& springBoardCatalogue()
         // The lock screen.
         { "SBDashBoardViewController", "UIViewController", 12, 12, CSCoverSheetViewController::declare },
         { "CSCoverSheetViewController", "UIViewController", 13, 14, CSCoverSheetViewController::declare },
+        { "SBDashBoardAdjunctListView", "UIView", 12, 12, CSAdjunctListView::declare },
+        { "CSAdjunctListView", "UIView", 13, 14, CSAdjunctListView::declare },
         { "SBDashBoardNotificationAdjunctListViewController", "UIViewController", 12, 12, CSNotificationAdjunctListViewController::declare },
         { "CSNotificationAdjunctListViewController", "UIViewController", 13, 14, CSNotificationAdjunctListViewController::declare },
         { "SBPagedScrollView", "UIScrollView", 12, 12, CSScrollView::declare },

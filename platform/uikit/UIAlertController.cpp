@@ -29,6 +29,20 @@ Trace::Fields UIAlertController::presentationTraceFields() const
     return { { "title", titleString() }, { "message", messageString() }, { "actions", titles } };
 }
 
+void UIAlertController::wasPresented(const UIViewController& presenter)
+{
+    std::string titles;
+    std::string styles;
+    for (const auto& action : m_actions) {
+        auto button = action.as<UIAlertAction>();
+        titles += (titles.empty() ? "" : "|") + button->titleString();
+        styles += (styles.empty() ? "" : "|") + std::to_string(button->style());
+    }
+    Trace::emit("alert",
+        { { "presenter", object_getClassName(id(const_cast<UIViewController*>(&presenter))) }, { "title", titleString() },
+            { "message", messageString() }, { "actions", titles }, { "styles", styles } });
+}
+
 bool UIAlertController::tapAction(const id& alert, const std::string& title)
 {
     for (const auto& action : alertOf(alert).m_actions) {
@@ -49,7 +63,8 @@ void UIAlertController::dismissTriggeringAction(const id& alert, const id& actio
     if (!button)
         return;
     id keepAlive = alert;
-    Trace::emit("alert-action-tapped", { { "title", alertOf(alert).titleString() }, { "action", button->titleString() } });
+    Trace::emit("alert-action",
+        { { "title", alertOf(alert).titleString() }, { "action", button->titleString() }, { "style", std::to_string(button->style()) } });
     send(alert, "dismissViewControllerAnimated:completion:", animated, nil);
     UIKitSupport::callBlockLeniently(button->handler(), action);
 }

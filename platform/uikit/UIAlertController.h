@@ -1,11 +1,13 @@
 #pragma once
 // UIAlertController: a title, a message, a preferred style (0 action sheet, 1 alert) and
 // actions in the order added. Presented like any controller; "view-controller-presented"
-// then also carries its title, message and action titles ("Okay|Cancel").
+// then also carries its title, message and action titles ("Okay|Cancel"), and the alert
+// emits the Trace event "alert" {presenter, title, message, actions, styles} ("0|0").
 //
 // There are no touches here: tapAction() is how the simulated device taps a button. As on
 // the device, tapping dismisses the alert first and then runs the action's handler with
-// the action; the private message _dismissAnimated:triggeringAction: does the same.
+// the action; the private message _dismissAnimated:triggeringAction: does the same. A tap
+// emits "alert-action" {title (the alert's), action (the button's), style}.
 
 #include "UIViewController.h"
 
@@ -34,6 +36,7 @@ public:
 
 protected:
     Trace::Fields presentationTraceFields() const override;
+    void wasPresented(const UIViewController& presenter) override;
 
 private:
     id m_message;

@@ -1,6 +1,7 @@
 #include "UIKit.h"
 
 #include "UIKitState.h"
+#include "UIViewAnimation.h"
 
 void registerUIKitClasses()
 {
@@ -11,6 +12,7 @@ void registerUIKitClasses()
     UIResponder::declare();
     CALayer::declare();
     UIView::declare();
+    UIViewAnimation::declare();
     UIWindow::declare();
     UIStatusBarWindow::declare();
     UIScrollView::declare();

@@ -300,6 +300,17 @@ void UIView::removeGestureRecognizer(const id& recognizer)
     kept.as<UIGestureRecognizer>()->attach(nullptr);
 }
 
+bool UIView::receivesTouches() const
+{
+    if (!window())
+        return false;
+    for (const UIView* view = this; view; view = view->superview()) {
+        if (view->isHidden() || view->alpha() < 0.01 || !view->isUserInteractionEnabled())
+            return false;
+    }
+    return true;
+}
+
 void UIView::declare()
 {
     ClassBuilder("UIView", "UIResponder")
@@ -315,6 +326,8 @@ void UIView::declare()
         .method("setBounds:", [](id self, SEL, CGRect bounds) { viewOf(self).setBounds(bounds); })
         .method("center", [](id self, SEL) -> CGPoint { return viewOf(self).center(); })
         .method("setCenter:", [](id self, SEL, CGPoint center) { viewOf(self).setCenter(center); })
+        .method("transform", [](id self, SEL) -> CGAffineTransform { return viewOf(self).transform(); })
+        .method("setTransform:", [](id self, SEL, CGAffineTransform transform) { viewOf(self).setTransform(transform); })
         .method("alpha", [](id self, SEL) -> double { return viewOf(self).alpha(); })
         .method("setAlpha:", [](id self, SEL, double alpha) { viewOf(self).setAlpha(alpha); })
         .method("isHidden", [](id self, SEL) -> bool { return viewOf(self).isHidden(); })

@@ -30,6 +30,11 @@
 // view keeps its frame, and follows its superview's size changes by its autoresizing
 // mask (UIViewAutoresizing) whenever the superview's frame changes.
 //
+// transform: kept and answered (identity by default); it is drawing only here, and changes
+// neither the frame nor the layout.
+//
+// Animations (UIViewAnimation.h) set their values at once and run completions later.
+//
 // intrinsicContentSize: UIViewNoIntrinsicMetric in both dimensions for a plain view.
 //
 // Appearance: traitCollection answers the current trait collection (UITraitCollection.h);
@@ -58,6 +63,8 @@ public:
     CGPoint center() const { return { CGRectGetMidX(m_frame), CGRectGetMidY(m_frame) }; }
     void setCenter(CGPoint center);
 
+    CGAffineTransform transform() const { return m_transform; }
+    void setTransform(const CGAffineTransform& transform) { m_transform = transform; }
     double alpha() const { return m_alpha; }
     void setAlpha(double alpha) { m_alpha = alpha; }
     bool isHidden() const { return m_hidden; }
@@ -88,6 +95,10 @@ public:
     // The nearest UIWindow at or above this view; nullptr when in none.
     UIWindow* window() const;
     bool isDescendantOf(const UIView* ancestor) const;
+    // Whether a touch can reach this view, as UIKit's hit-testing decides: it is in a
+    // window, and neither it nor a view above it (the window included) is hidden, almost
+    // transparent (alpha below 0.01) or closed to user interaction.
+    bool receivesTouches() const;
     // The controller whose view this is, if any.
     UIViewController* viewController() const { return m_viewController; }
 
@@ -131,6 +142,7 @@ private:
     void deactivateConstraintsLeaving(const UIView* subtree);
 
     CGRect m_frame {};
+    CGAffineTransform m_transform {};
     double m_alpha { 1.0 };
     bool m_hidden { false };
     bool m_userInteractionEnabled { true };

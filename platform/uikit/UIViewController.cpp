@@ -98,6 +98,7 @@ void UIViewController::present(const id& controller, bool animated, const id& co
     for (auto& field : presented->presentationTraceFields())
         fields.push_back(field);
     Trace::emit("view-controller-presented", fields);
+    presented->wasPresented(*this);
     UIKitSupport::callBlockLeniently(completion, true);
 }
 

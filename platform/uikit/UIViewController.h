@@ -55,6 +55,8 @@ public:
 protected:
     // What "view-controller-presented" tells about this controller beyond its class.
     virtual Trace::Fields presentationTraceFields() const { return {}; }
+    // Called once this controller has been presented (and appeared) on `presenter`.
+    virtual void wasPresented(const UIViewController&) { }
 
 private:
     id m_view;

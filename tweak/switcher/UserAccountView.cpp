@@ -6,6 +6,7 @@
 #include "ObjectProperties.h"
 #include "ProfileStore.h"
 #include "UIGeometry.h"
+#include "UserAccountViewActions.h"
 
 Id<HBPreferences> panelSettings;
 bool panelKavlorActive;
@@ -353,6 +354,7 @@ void declareUserAccountView()
         .method("collectionView:layout:sizeForItemAtIndexPath:", [](id, SEL, id, id, id) -> CGSize { return { kItemSize, kItemSize }; })
         .method("collectionView:cellForItemAtIndexPath:", cellForItem)
         .method("traitCollectionDidChange:", recolourButtons);
+    declareUserAccountViewActions(builder);
 }
 
 void panelSettingsInitialiser()

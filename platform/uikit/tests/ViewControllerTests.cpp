@@ -163,10 +163,18 @@ TEST_F(ViewControllerTest, TappingAnAlertButtonDismissesTheAlertThenRunsItsHandl
     EXPECT_EQ(presented[0].field("title"), "IMPORTANT NOTE!");
     EXPECT_EQ(presented[0].field("message"), "Read me");
     EXPECT_EQ(presented[0].field("actions"), "Okay|Cancel");
+    auto alerts = trace.named("alert");
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].field("title"), "IMPORTANT NOTE!");
+    EXPECT_EQ(alerts[0].field("message"), "Read me");
+    EXPECT_EQ(alerts[0].field("actions"), "Okay|Cancel");
+    EXPECT_EQ(alerts[0].field("styles"), "0|1");
 
     EXPECT_FALSE(UIAlertController::tapAction(alert, "Later"));
     EXPECT_TRUE(UIAlertController::tapAction(alert, "Okay"));
     EXPECT_EQ(handled, (std::vector<std::string> { "Okay" }));
+    ASSERT_EQ(trace.named("alert-action").size(), 1u);
+    EXPECT_EQ(trace.named("alert-action")[0].field("action"), "Okay");
     EXPECT_FALSE(presentedWhenHandled);
     EXPECT_FALSE(send<id>(presenter, "presentedViewController"));
 

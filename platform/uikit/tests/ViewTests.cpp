@@ -1,5 +1,7 @@
+#include "RunLoop.h"
 #include "UIKit.h"
 #include "UIKitSupport.h"
+#include "UIKitTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -296,6 +298,75 @@ TEST_F(ViewTest, ScrollViewsHaveTheirOwnPanRecognizer)
     ASSERT_TRUE(pan);
     EXPECT_EQ(UIView::from(scrollView)->gestureRecognizers(), (std::vector<id> { pan }));
     EXPECT_TRUE(UIGestureRecognizer::fire(pan));
+}
+
+} // namespace
+
+namespace {
+
+class AnimationTest : public ViewTest {
+protected:
+    void SetUp() override
+    {
+        ViewTest::SetUp();
+        RunLoop::main().resetForTesting();
+        RunLoop::main().useVirtualClock();
+    }
+    void TearDown() override { RunLoop::main().resetForTesting(); }
+};
+
+TEST_F(AnimationTest, AnimationsApplyAtOnceInOrderAndCompleteAfterTheDurationOnTheMainClock)
+{
+    TraceRecorder trace;
+    id view = allocInitWithFrame("UIView", CGRectMake(0, 0, 10, 10));
+    EXPECT_TRUE(CGAffineTransformIsIdentity(send<CGAffineTransform>(view, "transform")));
+    std::vector<bool> completions;
+    send(id(objc_getClass("UIView")), "transitionWithView:duration:options:animations:completion:", view, 0.3, 0ULL,
+        makeBlock<void()>([view] {
+            send(view, "setTransform:", CGAffineTransformMakeScale(0.5, 0.5));
+            send(view, "setTransform:", CGAffineTransformMakeScale(2, 2));
+            send(view, "setAlpha:", 0.25);
+        }),
+        makeBlock<void(bool)>([&](bool finished) { completions.push_back(finished); }));
+    EXPECT_EQ(send<CGAffineTransform>(view, "transform"), CGAffineTransformMakeScale(2, 2));
+    EXPECT_EQ(send<double>(view, "alpha"), 0.25);
+    EXPECT_EQ(send<CGRect>(view, "frame"), CGRectMake(0, 0, 10, 10)) << "the transform does not move the frame";
+    RunLoop::main().advanceBy(Seconds(0.29));
+    EXPECT_TRUE(completions.empty());
+    RunLoop::main().advanceBy(Seconds(0.02));
+    EXPECT_EQ(completions, std::vector<bool> { true });
+    ASSERT_EQ(trace.named("view-animation").size(), 1u);
+    EXPECT_EQ(trace.named("view-animation")[0].field("kind"), "transition");
+    EXPECT_EQ(trace.named("view-animation")[0].field("view"), "UIView");
+
+    // Without a completion, and with a completion that takes nothing.
+    send(id(objc_getClass("UIView")), "animateWithDuration:animations:", 0.5, makeBlock<void()>([view] { send(view, "setAlpha:", 1.0); }));
+    EXPECT_EQ(send<double>(view, "alpha"), 1.0);
+    int plain = 0;
+    send(id(objc_getClass("UIView")), "animateWithDuration:animations:completion:", 0.0, makeBlock<void()>([] { }),
+        makeBlock<void()>([&] { ++plain; }));
+    EXPECT_EQ(plain, 0) << "even a zero duration completes on the main queue, not inside the call";
+    RunLoop::main().advanceBy(Seconds(0));
+    EXPECT_EQ(plain, 1);
+}
+
+TEST_F(ViewTest, ATouchReachesOnlyAVisibleOpaqueInteractiveViewInAShownWindow)
+{
+    id window = allocInitWithFrame("UIWindow", CGRectMake(0, 0, 100, 100));
+    id parent = allocInitWithFrame("UIView", CGRectMake(0, 0, 50, 50));
+    id child = allocInitWithFrame("UIView", CGRectMake(0, 0, 10, 10));
+    send(parent, "addSubview:", child);
+    EXPECT_FALSE(UIView::from(child)->receivesTouches()) << "in no window";
+    send(window, "addSubview:", parent);
+    EXPECT_FALSE(UIView::from(child)->receivesTouches()) << "the window is hidden";
+    send(window, "setHidden:", false);
+    EXPECT_TRUE(UIView::from(child)->receivesTouches());
+    send(parent, "setAlpha:", 0.009);
+    EXPECT_FALSE(UIView::from(child)->receivesTouches());
+    send(parent, "setAlpha:", 0.01);
+    EXPECT_TRUE(UIView::from(child)->receivesTouches());
+    send(child, "setUserInteractionEnabled:", false);
+    EXPECT_FALSE(UIView::from(child)->receivesTouches());
 }
 
 } // namespace
