@@ -7,7 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +73,55 @@ TEST_F(PropertyListTest, FilesAreResolvedUnderTheDeviceRootAndWrittenAtomically)
     EXPECT_EQ(back->count(), 7u);
     for (auto& entry : std::filesystem::directory_iterator(m_root / "var"))
         EXPECT_EQ(entry.path().filename(), "settings.plist") << "no temporary file left behind";
+}
+
+// A writer killed during a save leaves its temporary beside the file; the next write of
+// that file removes it. A temporary that a living writer holds, one that is seconds old
+// (its writer may not hold it yet), and files of other names are left alone.
+TEST_F(PropertyListTest, TheNextWriteRemovesTheTemporariesOfDeadWriters)
+{
+    auto makeFile = [&](const std::string& name, bool old) {
+        auto path = m_root / "var" / name;
+        std::ofstream(path) << "a half-written copy";
+        if (old) {
+            auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+            std::filesystem::last_write_time(path, hourAgo);
+        }
+        return path;
+    };
+    auto dead = makeFile("settings.plist.kavlor-write-Ab12Cd", true);
+    auto fresh = makeFile("settings.plist.kavlor-write-Xy34Zw", false);
+    auto held = makeFile("settings.plist.kavlor-write-Hh56Ll", true);
+    auto otherFile = makeFile("other.plist.kavlor-write-Ab12Cd", true);
+    auto lookAlike = makeFile("settings.plist.backup", true);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t writer = fork();
+    if (writer == 0) {
+        // A living writer in a process of its own, holding its temporary locked.
+        int fd = ::open(held.c_str(), O_RDONLY);
+        ::flock(fd, LOCK_EX);
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        _exit(0);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    ASSERT_TRUE(sample()->writeToFile("/var/settings.plist", true));
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+
+    EXPECT_FALSE(std::filesystem::exists(dead));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_TRUE(std::filesystem::exists(held));
+    EXPECT_TRUE(std::filesystem::exists(otherFile)) << "only the temporaries of the file written";
+    EXPECT_TRUE(std::filesystem::exists(lookAlike));
+    // Once its writer is gone, the held one goes at the next write.
+    ASSERT_TRUE(sample()->writeToFile("/var/settings.plist", true));
+    EXPECT_FALSE(std::filesystem::exists(held));
 }
 
 TEST_F(PropertyListTest, GarbageMissingFilesAndWrongRootTypesReadAsNothing)
