@@ -3,6 +3,9 @@
 #include "BinaryPlistShape.h"
 #include "FileSystem.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <plist/plist.h>
@@ -19,8 +22,8 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 // Nesting is bounded so that a hostile file cannot exhaust the stack: a document with
 // anything nested deeper than this reads as nil as a whole.
 constexpr int maximumDepth = 256;
-// Files larger than this are not read at all.
-constexpr std::size_t maximumFileSize = 256u << 20;
+// The lowest bound KAVLOR_PLIST_SIZE_LIMIT may set.
+constexpr std::size_t kSmallestFileSizeLimit = 4096;
 
 // Turns a parsed tree into values; notes when the tree goes deeper than maximumDepth.
 class Converter {
@@ -235,6 +238,19 @@ plist_t toNode(const id& value, int depth = 0)
 
 } // namespace
 
+std::size_t maximumFileSize()
+{
+    const char* text = std::getenv("KAVLOR_PLIST_SIZE_LIMIT");
+    if (!text || !*text)
+        return kMaximumFileSize;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long asked = std::strtoull(text, &end, 10);
+    if (errno || *end || asked < kSmallestFileSizeLimit)
+        return kMaximumFileSize;
+    return static_cast<std::size_t>(std::min<unsigned long long>(asked, kMaximumFileSize));
+}
+
 // The bytes as a value; throws std::bad_alloc when they spell out more than memory holds.
 static id readOrThrow(std::span<const uint8_t> bytes)
 {
@@ -242,7 +258,7 @@ static id readOrThrow(std::span<const uint8_t> bytes)
     auto length = static_cast<uint32_t>(bytes.size());
     // libplist's binary reader recurses once per level and copies a shared object once
     // per reference, so its input is checked first.
-    if (plist_is_binary(data, length) && !BinaryPlistShape::isSafe(bytes, maximumDepth, maximumFileSize))
+    if (plist_is_binary(data, length) && !BinaryPlistShape::isSafe(bytes, maximumDepth, maximumFileSize()))
         return nil;
     plist_t root = nullptr;
     plist_from_memory(data, length, &root);
@@ -277,7 +293,7 @@ id read(std::span<const uint8_t> bytes)
 
 id readFile(std::string_view path)
 {
-    auto bytes = FileSystem::readFile(path, maximumFileSize);
+    auto bytes = FileSystem::readFile(path, maximumFileSize());
     return bytes ? read(*bytes) : nil;
 }
 
