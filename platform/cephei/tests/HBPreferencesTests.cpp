@@ -60,6 +60,29 @@ TEST_F(BoundSettingsTest, FollowEveryWriteOfTheDomainInThisProcessAtOnce)
     EXPECT_FALSE(isKavlorActive);
 }
 
+// A bound boolean whose key goes away reads its registered default again, as it would
+// after a respring: showImportantAlert (default YES) must come back on, whether the key
+// was removed or went with a damaged file that a write set aside.
+TEST_F(BoundSettingsTest, ABooleanWhoseKeyDisappearsFallsBackToItsDefault)
+{
+    storeDirectly(NSDictionary::dictionary({ { "showImportantAlert", NSNumber::numberWithBool(false) } }));
+    auto binder = HBPreferences::preferencesForIdentifier(m_identifier);
+    auto writer = HBPreferences::preferencesForIdentifier(m_identifier);
+    bool showImportantAlert = true;
+    binder->registerBool(&showImportantAlert, true, "showImportantAlert");
+    ASSERT_FALSE(showImportantAlert);
+
+    writer->removeObjectForKey("showImportantAlert");
+    EXPECT_TRUE(showImportantAlert) << "removed: the default";
+
+    writer->setBool(false, "showImportantAlert");
+    ASSERT_FALSE(showImportantAlert);
+    storeBytesDirectly("damaged");
+    writer->setBool(true, "toggleKavlor");
+    ASSERT_EQ(fileText(hostPath(".corrupt")), "damaged");
+    EXPECT_TRUE(showImportantAlert) << "set aside with the damaged file: the default";
+}
+
 TEST_F(BoundSettingsTest, BooleansAreReadFromNumbersOnly)
 {
     storeDirectly(NSDictionary::dictionary({
