@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -86,6 +87,20 @@ int connectTo(const std::string& name, std::string& error)
     return fd;
 }
 
+std::optional<Peer> peerOf(int fd)
+{
+    ucred credentials {};
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
+        return std::nullopt;
+    return Peer { credentials.pid, credentials.uid };
+}
+
+bool isTrusted(const Peer& peer)
+{
+    return peer.uid == 0 || peer.uid == ::geteuid();
+}
+
 } // namespace LocalSocket
 
 LineConnection::~LineConnection()
@@ -94,30 +109,53 @@ LineConnection::~LineConnection()
         ::close(m_fd);
 }
 
-bool LineConnection::sendLine(const std::string& line)
+bool LineConnection::sendLine(const std::string& line, double timeoutSeconds)
 {
-    std::string text = line + "\n";
+    std::string pending = line + "\n";
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    for (;;) {
+        if (!sendAvailable(pending))
+            return false;
+        if (pending.empty())
+            return true;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd waiter { m_fd, POLLOUT, 0 };
+        ::poll(&waiter, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
+    }
+}
+
+bool LineConnection::sendAvailable(std::string& pending)
+{
     size_t sent = 0;
-    while (sent < text.size()) {
-        ssize_t count = ::send(m_fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    while (sent < pending.size()) {
+        ssize_t count = ::send(m_fd, pending.data() + sent, pending.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd waiter { m_fd, POLLOUT, 0 };
-            ::poll(&waiter, 1, 1000);
-            continue;
-        }
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
         if (count <= 0)
             return false;
         sent += static_cast<size_t>(count);
     }
+    pending.erase(0, sent);
     return true;
+}
+
+bool LineConnection::isOverlong() const
+{
+    return m_buffer.size() > kMaxLineBytes && m_buffer.find('\n') == std::string::npos;
 }
 
 bool LineConnection::readAvailable()
 {
     char buffer[8192];
     for (;;) {
+        // Enough for now: the caller takes the lines out, or cuts off a peer whose line
+        // is longer than any request (isOverlong()).
+        if (m_buffer.size() > kMaxLineBytes)
+            return true;
         ssize_t count = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
         if (count > 0) {
             m_buffer.append(buffer, static_cast<size_t>(count));
@@ -158,6 +196,10 @@ std::optional<std::string> LineConnection::receiveLine(double timeoutSeconds, bo
         if (ready > 0 && !readAvailable()) {
             if (auto line = nextLine())
                 return line;
+            closed = true;
+            return std::nullopt;
+        }
+        if (isOverlong()) {
             closed = true;
             return std::nullopt;
         }
