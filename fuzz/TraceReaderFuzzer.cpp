@@ -1,5 +1,6 @@
-// The trace reader: whatever a trace file holds, events (the unreadable lines among them
-// marked so) that print as JSON, for a person and as the demo's story.
+// The trace reader: whatever a trace file holds, JSON objects (the unreadable lines among
+// them marked so) whose own fields have their types, that print as JSON, for a person
+// and as the demo's story.
 
 #include "FuzzTarget.h"
 
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     TraceFollower follower(path, false);
     for (const auto& event : follower.readNew()) {
-        FUZZ_REQUIRE(event.is_object() && event.contains("event"));
+        FUZZ_REQUIRE(event.is_object());
         (void)event.dump();
         (void)prettyTraceEvent(event);
         (void)storyLine(event);

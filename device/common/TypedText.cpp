@@ -1,41 +1,12 @@
 #include "TypedText.h"
 
-#include <fmt/format.h>
+#include "UTF8.h"
 
-#include <optional>
-#include <vector>
+#include <fmt/format.h>
 
 namespace TypedText {
 
 namespace {
-
-// The code points of the text, or nothing when it is not valid UTF-8.
-std::optional<std::vector<char32_t>> decode(std::string_view text)
-{
-    std::vector<char32_t> points;
-    points.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t width = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-        if (width == 0 || i + width > text.size())
-            return std::nullopt;
-        char32_t point = width == 1 ? lead : width == 2 ? (lead & 0x1F) : width == 3 ? (lead & 0x0F) : (lead & 0x07);
-        for (std::size_t k = 1; k < width; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            point = (point << 6) | (next & 0x3F);
-        }
-        static constexpr char32_t kSmallest[] = { 0, 0, 0x80, 0x800, 0x10000 };
-        bool overlong = point < kSmallest[width];
-        bool surrogate = point >= 0xD800 && point <= 0xDFFF;
-        if (overlong || surrogate || point > 0x10FFFF)
-            return std::nullopt;
-        points.push_back(point);
-        i += width;
-    }
-    return points;
-}
 
 bool isControl(char32_t point)
 {
@@ -59,12 +30,12 @@ bool isBlank(char32_t point)
 
 bool isUTF8(std::string_view text)
 {
-    return decode(text).has_value();
+    return UTF8::isValid(text);
 }
 
 std::string problem(std::string_view text)
 {
-    auto points = decode(text);
+    auto points = UTF8::decode(text);
     if (!points)
         return "is not UTF-8 text";
     for (char32_t point : *points) {
@@ -80,7 +51,7 @@ std::string nameProblem(std::string_view text)
         return "must not be empty";
     if (auto plain = problem(text); !plain.empty())
         return plain;
-    auto points = *decode(text);
+    auto points = *UTF8::decode(text);
     if (points.size() > kMaxNameLength)
         return fmt::format("is {} characters long, longer than the {} a name may have", points.size(), kMaxNameLength);
     bool allBlank = true;

@@ -2,6 +2,7 @@
 
 #include "BinaryPlistShape.h"
 #include "FileSystem.h"
+#include "UTF8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -53,7 +54,7 @@ id Converter::dictionaryFrom(plist_t node, int depth)
         }
         id object = toObject(value, depth + 1);
         if (key && object)
-            dictionary->setObject(object, key);
+            dictionary->setObject(object, UTF8::mended(key));
         free(key);
     }
     free(iterator);
@@ -99,7 +100,10 @@ id Converter::toObject(plist_t node, int depth)
     case PLIST_STRING: {
         char* value = nullptr;
         plist_get_string_val(node, &value);
-        id result = NSString::string(value ? value : "");
+        // A string that is not UTF-8 (an "ASCII" string with high bytes, a damaged one)
+        // is mended as it is read: written back as it came, it would make the file
+        // unreadable for every later reader.
+        id result = NSString::string(UTF8::mended(value ? value : ""));
         free(value);
         return result;
     }

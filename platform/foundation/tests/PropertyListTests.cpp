@@ -124,6 +124,24 @@ TEST_F(PropertyListTest, TheNextWriteRemovesTheTemporariesOfDeadWriters)
     EXPECT_FALSE(std::filesystem::exists(held));
 }
 
+// A binary "ASCII" string with a byte above 0x7F (here in a key and a value) is not
+// UTF-8: read as it came, the file written back from it could not be read again by
+// anyone. It is mended as it is read (found by fuzzing).
+TEST_F(PropertyListTest, StringsThatAreNotUTF8AreMendedAsTheyAreRead)
+{
+    const std::vector<uint8_t> file { 'b', 'p', 'l', 'i', 's', 't', '0', '0',
+        0xD1, 0x01, 0x02,                      // dictionary of one entry: key 1, value 2
+        0x53, 'k', 0xE9, 'y',                  // "k\xE9y" as an ASCII string
+        0x55, 'G', 0xBE, 'e', 's', 't',        // "G\xBEest"
+        0x08, 0x0B, 0x0F,                      // offsets of the three objects
+        0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 21 };
+    auto value = PropertyList::read(file).as<NSDictionary>();
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->valueForKey<NSString>("k\xEF\xBF\xBDy")->utf8(), "G\xEF\xBF\xBD" "est");
+    for (auto format : { PropertyList::Format::XML, PropertyList::Format::Binary })
+        EXPECT_TRUE(isEqual(PropertyList::read(PropertyList::serialize(value, format)), value));
+}
+
 TEST_F(PropertyListTest, GarbageMissingFilesAndWrongRootTypesReadAsNothing)
 {
     EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile("/var/missing.plist"));
