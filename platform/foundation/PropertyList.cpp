@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <plist/plist.h>
@@ -263,6 +264,10 @@ static id readOrThrow(std::span<const uint8_t> bytes)
     // libplist's binary reader recurses once per level and copies a shared object once
     // per reference, so its input is checked first.
     if (plist_is_binary(data, length) && !BinaryPlistShape::isSafe(bytes, maximumDepth, maximumFileSize()))
+        return nil;
+    // XML holds no NUL character; libplist would read one into a string and then abort
+    // the process when the string is handed out.
+    if (!plist_is_binary(data, length) && std::memchr(data, 0, length))
         return nil;
     plist_t root = nullptr;
     plist_from_memory(data, length, &root);

@@ -142,6 +142,23 @@ TEST_F(PropertyListTest, StringsThatAreNotUTF8AreMendedAsTheyAreRead)
         EXPECT_TRUE(isEqual(PropertyList::read(PropertyList::serialize(value, format)), value));
 }
 
+// libplist aborts the process when it hands out a string or key holding a NUL
+// character: such a file (binary, or XML with a NUL byte) reads as nothing instead of
+// crashing SpringBoard at every start (found by fuzzing).
+TEST_F(PropertyListTest, AStringHoldingANulReadsAsNothingInsteadOfAborting)
+{
+    auto binaryWith = [](uint8_t keyByte, uint8_t valueByte) {
+        return std::vector<uint8_t> { 'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD1, 0x01, 0x02,
+            0x53, 'k', keyByte, 'y', 0x55, 'G', valueByte, 'e', 's', 't', 0x08, 0x0B, 0x0F,
+            0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 21 };
+    };
+    ASSERT_TRUE(PropertyList::read(binaryWith('e', 'u'))) << "the same file without a NUL reads";
+    EXPECT_FALSE(PropertyList::read(binaryWith(0, 'u')));
+    EXPECT_FALSE(PropertyList::read(binaryWith('e', 0)));
+    const char xml[] = "<plist><dict><key>a</key><string>x\0y</string></dict></plist>";
+    EXPECT_FALSE(PropertyList::read(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(xml), sizeof xml - 1)));
+}
+
 TEST_F(PropertyListTest, GarbageMissingFilesAndWrongRootTypesReadAsNothing)
 {
     EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile("/var/missing.plist"));
