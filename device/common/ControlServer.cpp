@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -199,9 +200,9 @@ void ControlServer::handleLine(const std::string& line, Reply reply)
 ControlClient::Result ControlClient::request(const std::string& socketName, const Json& request, double timeoutSeconds)
 {
     Result result;
-    int fd = LocalSocket::connectTo(socketName, result.error);
+    int fd = LocalSocket::connectTo(socketName, result.error, timeoutSeconds);
     if (fd < 0) {
-        result.status = Status::NoServer;
+        result.status = errno == EAGAIN || errno == EINPROGRESS ? Status::TimedOut : Status::NoServer;
         return result;
     }
     LineConnection connection(fd);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -69,19 +70,31 @@ int listenOn(const std::string& name, std::string& error)
     return fd;
 }
 
-int connectTo(const std::string& name, std::string& error)
+int connectTo(const std::string& name, std::string& error, double timeoutSeconds)
 {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = fmt::format("socket: {}", std::strerror(errno));
         return -1;
     }
+    // A local stream connect waits, for a server that does not accept, as long as the
+    // socket's send time-out.
+    timeoutSeconds = std::clamp(timeoutSeconds, 0.0, 1e6);
+    timeval limit {};
+    limit.tv_sec = static_cast<time_t>(timeoutSeconds);
+    limit.tv_usec = static_cast<suseconds_t>((timeoutSeconds - static_cast<double>(limit.tv_sec)) * 1e6);
+    if (limit.tv_sec <= 0 && limit.tv_usec < 1000)
+        limit = timeval { 0, 1000 };  // zero would mean no limit at all
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     sockaddr_un address;
     socklen_t length = abstractAddress(name, address);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-        error = errno == ECONNREFUSED ? fmt::format("nobody listens on @{}", name)
-                                      : fmt::format("cannot connect to @{}: {}", name, std::strerror(errno));
+        int failure = errno;
+        error = failure == ECONNREFUSED                   ? fmt::format("nobody listens on @{}", name)
+            : failure == EAGAIN || failure == EINPROGRESS ? fmt::format("@{} took no connection within {} s", name, timeoutSeconds)
+                                                          : fmt::format("cannot connect to @{}: {}", name, std::strerror(failure));
         ::close(fd);
+        errno = failure;
         return -1;
     }
     return fd;

@@ -18,8 +18,9 @@ std::string nameFor(const std::string& role, const std::string& deviceRoot);
 // A listening socket (close-on-exec), or -1 with `error` set ("address in use" when
 // another process of this device already listens under that name).
 int listenOn(const std::string& name, std::string& error);
-// A connected socket, or -1 with `error` set.
-int connectTo(const std::string& name, std::string& error);
+// A connected socket, or -1 with `error` set. The connection waits at most
+// `timeoutSeconds` for a server whose queue of connections is full.
+int connectTo(const std::string& name, std::string& error, double timeoutSeconds = 30);
 
 // Who is at the other end of a connected socket, as the kernel tells (SO_PEERCRED).
 struct Peer {

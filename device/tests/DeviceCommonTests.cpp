@@ -399,6 +399,28 @@ TEST_F(ControlChannelTest, AClientOfAnotherUserIsRefused)
     EXPECT_TRUE(ControlClient::request(m_name, Json { { "command", "echo" }, { "text", "root" } }, 5).ok());
 }
 
+// A server that listens and never takes a connection (its queue full) makes a request
+// time out instead of waiting for ever.
+TEST(LocalSocket, AServerThatTakesNoConnectionMakesARequestTimeOut)
+{
+    TempDeviceRoot root;
+    std::string name = LocalSocket::nameFor("never-accepts", root.path());
+    std::string error;
+    int server = LocalSocket::listenOn(name, error);
+    ASSERT_GE(server, 0) << error;
+    ASSERT_EQ(::listen(server, 0), 0);
+    std::vector<int> queued;
+    for (int fd; queued.size() < 64 && (fd = LocalSocket::connectTo(name, error, 0.2)) >= 0;)
+        queued.push_back(fd);
+    ASSERT_LT(queued.size(), 64u) << "the queue never filled";
+    auto result = ControlClient::request(name, Json { { "command", "echo" } }, 0.2);
+    EXPECT_EQ(result.status, ControlClient::Status::TimedOut) << result.error;
+    EXPECT_NE(result.error.find("took no connection within 0.2 s"), std::string::npos) << result.error;
+    for (int fd : queued)
+        ::close(fd);
+    ::close(server);
+}
+
 TEST(LocalSocket, NamesDependOnTheDeviceRoot)
 {
     EXPECT_NE(LocalSocket::nameFor("springboard", "/a"), LocalSocket::nameFor("springboard", "/b"));
