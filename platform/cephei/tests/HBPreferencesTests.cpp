@@ -248,8 +248,16 @@ TEST_F(DamagedSettingsTest, IsNeverReplacedWhenItCannotBeKeptAside)
     EXPECT_FALSE(toggleKavlor) << "a refused write changes no bound variable";
 }
 
+// Present when the program runs under UndefinedBehaviorSanitizer's vptr check.
+extern "C" void __ubsan_handle_dynamic_type_cache_miss() __attribute__((weak));
+
 TEST_F(DamagedSettingsTest, AFileThatCannotBeOpenedForNowIsNotTakenForDamaged)
 {
+    // The vptr check probes memory through a pipe; in a process with no descriptor left it
+    // reports every sound object as having an invalid vptr ("memory cannot be printed").
+    // The reports this test drew under `make sanitize` were those, not faults.
+    if (&__ubsan_handle_dynamic_type_cache_miss)
+        GTEST_SKIP() << "UBSan's vptr check needs free descriptors, which this test takes away";
     storeDirectly(NSDictionary::dictionary({ { "toggleKavlor", NSNumber::numberWithBool(true) }, { "adminPasscode", "2580"_ns } }));
     pid_t child = fork();
     if (child == 0) {
