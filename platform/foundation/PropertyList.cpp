@@ -5,6 +5,8 @@
 #include "UTF8.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -214,7 +216,13 @@ plist_t toNode(const id& value, int depth = 0)
     if (auto data = value.as<NSData>())
         return plist_new_data(reinterpret_cast<const char*>(data->bytes().data()), data->length());
     if (auto date = value.as<NSDate>()) {
+        // libplist keeps whole seconds in 32 bits (1933 to 2069); a date read from a file
+        // can sit just outside (its microseconds carry it over), and a date made in code
+        // anywhere: it is brought within, never converted out of range.
         double seconds = date->timeIntervalSinceReferenceDate();
+        if (!std::isfinite(seconds))
+            return nullptr;
+        seconds = std::clamp(seconds, double(INT32_MIN), double(INT32_MAX));
         auto whole = static_cast<int32_t>(seconds);
         return plist_new_date(whole, static_cast<int32_t>((seconds - whole) * 1e6));
     }

@@ -1,6 +1,7 @@
 #include "FileSystem.h"
 #include "PropertyList.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -157,6 +158,20 @@ TEST_F(PropertyListTest, AStringHoldingANulReadsAsNothingInsteadOfAborting)
     EXPECT_FALSE(PropertyList::read(binaryWith('e', 0)));
     const char xml[] = "<plist><dict><key>a</key><string>x\0y</string></dict></plist>";
     EXPECT_FALSE(PropertyList::read(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(xml), sizeof xml - 1)));
+}
+
+// libplist keeps a date's whole seconds in 32 bits: a date beyond them (here the earliest
+// a file can hold, carried past it by its microseconds) is written at the edge instead of
+// being converted out of range (found by fuzzing, under UBSan).
+TEST_F(PropertyListTest, ADateBeyondWhatTheWriterHoldsIsWrittenAtItsEdge)
+{
+    for (double seconds : { double(INT32_MIN) - 0.5, double(INT32_MAX) + 10.0, 1e18, -1e18 }) {
+        auto value = NSArray::array({ NSDate::dateWithTimeIntervalSinceReferenceDate(seconds) });
+        auto back = PropertyList::read(PropertyList::serialize(value, PropertyList::Format::Binary)).as<NSArray>();
+        ASSERT_TRUE(back) << seconds;
+        double written = back->objectAtIndex(0).as<NSDate>()->timeIntervalSinceReferenceDate();
+        EXPECT_NEAR(written, seconds < 0 ? double(INT32_MIN) : double(INT32_MAX), 1.0) << seconds;
+    }
 }
 
 TEST_F(PropertyListTest, GarbageMissingFilesAndWrongRootTypesReadAsNothing)
