@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all setup configure test demo clean bench
+.PHONY: all setup configure test demo clean bench fuzz sanitize
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -33,6 +33,36 @@ BENCH_DEVICES := $(BUILD)/bench-devices
 bench: setup all
 	bench/make-big-device.sh $(BENCH_DEVICES) $(BUILD)/bin
 	KAVLOR_BENCH_DEVICES=$(abspath $(BENCH_DEVICES)) $(BUILD)/bin/kavlor-bench
+
+# Fuzzing (clang's libFuzzer, with AddressSanitizer and UndefinedBehaviorSanitizer) in a
+# build folder of its own; each target runs FUZZ_SECONDS. What the targets are and how a
+# finding is kept: fuzz/CMakeLists.txt and scripts/run-fuzzers.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 180
+FUZZ_TARGETS := property-list cpbitmap image-decoder scenario-script trace-reader
+FUZZ_FLAGS   := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+
+fuzz: setup
+	@command -v clang++ >/dev/null && test -n "$$(find /usr/lib/llvm-* -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null)" \
+	  || { echo "make fuzz: needs clang and its fuzzer runtime: apt-get install clang libclang-rt-14-dev" >&2; exit 1; }
+	@test -f $(FUZZ_BUILD)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKAVLOR_FUZZ=ON "-DCMAKE_C_FLAGS=$(FUZZ_FLAGS)" "-DCMAKE_CXX_FLAGS=$(FUZZ_FLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined" $(LAUNCHER)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(addprefix fuzz-,$(FUZZ_TARGETS))
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# The whole suite under AddressSanitizer (leak detection on) and UndefinedBehaviorSanitizer
+# in a build folder of its own; not part of `make test` (slower, and a second build).
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+
+sanitize: setup
+	@test -f $(SANITIZE_BUILD)/CMakeCache.txt || cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+	  "-DCMAKE_C_FLAGS=$(SANITIZE_FLAGS)" "-DCMAKE_CXX_FLAGS=$(SANITIZE_FLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined" $(LAUNCHER)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j2
 
 clean:
 	rm -rf $(BUILD)

@@ -1,5 +1,6 @@
 #include "Murvex.h"
 
+#include "DeviceRoot.h"
 #include "Elevation.h"
 #include "RunCommand.h"
 #include "WallpaperSnapshot.h"
@@ -34,6 +35,12 @@ void runCommandWord(int argc, const char* const argv[])
         // Without an image path there is nothing to set: show how the program is used.
         if (argc < 3) {
             printUsage();
+            return;
+        }
+        // A path that climbs above the device's "/" reads as another file than the one
+        // named; it is refused rather than read.
+        if (climbsAboveDeviceRoot(argv[2])) {
+            std::fprintf(stderr, "murvex: %s climbs above / with \"..\"; no wallpaper was set\n", argv[2]);
             return;
         }
         setWall(std::string(argv[2]), kWallpaperLocationBoth);

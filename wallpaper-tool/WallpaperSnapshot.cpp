@@ -7,6 +7,7 @@
 #include "RunCommand.h"
 #include "UIImage.h"
 
+#include <cstdio>
 #include <dlfcn.h>
 
 namespace {
@@ -102,17 +103,22 @@ void restoreAdminWallpapers()
 void saveWall(const std::string& source, const std::string& destination)
 {
     Id<NSData> bitmapData = NSData::dataWithContentsOfFile(source);
-    if (!bitmapData)
-        return;
-    Id<NSArray> images = CPBitmapCreateImagesFromData(bitmapData, nullptr, 1, nullptr);
+    Id<NSArray> images = bitmapData ? CPBitmapCreateImagesFromData(bitmapData, nullptr, 1, nullptr) : nullptr;
     // SpringBoard's file holds the wallpaper as its first image; a file with none is
-    // left alone, and so is the older copy.
-    if (!images || images->count() == 0)
+    // left alone, and so is the older copy. The preference bundle reads only the exit
+    // status, so the person is told on standard error that the copy is older than the
+    // wallpaper and that a restore would put it back.
+    if (!images || images->count() == 0) {
+        std::fprintf(stderr, "murvex: the wallpaper %s %s; %s\n", source.c_str(),
+            bitmapData ? "holds no readable image" : "cannot be read",
+            fileExistsAtPath(destination.c_str()) ? ("the older copy " + destination + " is kept, and a restore would set it").c_str()
+                                                  : "no copy of it is saved");
         return;
+    }
     Id<UIImage> wallpaper = UIImage::imageWithCGImage(images->firstObject().as<CGImage>());
     Id<NSData> png = UIImagePNGRepresentation(wallpaper);
-    if (png)
-        png->writeToFile(destination, true);
+    if (!png || !png->writeToFile(destination, true))
+        std::fprintf(stderr, "murvex: cannot save the wallpaper %s as %s\n", source.c_str(), destination.c_str());
 }
 
 void setWall(const std::string& path, long long location)

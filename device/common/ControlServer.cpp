@@ -1,15 +1,25 @@
 #include "ControlServer.h"
 
+#include "DeviceTrace.h"
+
 #include <fmt/format.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
+// Replies waiting for a client that does not read them are kept up to this much; past it
+// the client is dropped, so that it can neither block the loop nor fill its memory.
+constexpr std::size_t kMaxPendingReplyBytes = std::size_t(4) << 20;
+
 struct ControlServer::Connection {
-    explicit Connection(int fd) : line(fd) { }
+    Connection(int fd, LocalSocket::Peer peer) : line(fd), peer(peer) { }
     LineConnection line;
+    LocalSocket::Peer peer;
     RunLoop::SourceId source = 0;
+    RunLoop::SourceId writeSource = 0;  // while replies wait to be sent
+    std::string pending;                // replies not yet taken by the client
     bool open = true;
 };
 
@@ -26,6 +36,7 @@ ControlServer::~ControlServer()
 bool ControlServer::listen(const std::string& socketName, std::string& error)
 {
     close();
+    m_socketName = socketName;
     m_listenFd = LocalSocket::listenOn(socketName, error);
     if (m_listenFd < 0)
         return false;
@@ -37,6 +48,7 @@ void ControlServer::close()
 {
     for (auto& [fd, connection] : m_connections) {
         m_loop.removeFdSource(connection->source);
+        m_loop.removeFdSource(connection->writeSource);
         connection->open = false;
     }
     m_connections.clear();
@@ -62,7 +74,14 @@ void ControlServer::accept()
     int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
-    auto connection = std::make_shared<Connection>(fd);
+    auto peer = LocalSocket::peerOf(fd);
+    if (!peer || !LocalSocket::isTrusted(*peer)) {
+        DeviceTrace::write("control-client-refused", { { "channel", m_socketName }, { "pid", peer ? peer->pid : 0 },
+            { "uid", peer ? static_cast<long long>(peer->uid) : -1 }, { "reason", "neither this process's user nor root" } });
+        ::close(fd);
+        return;
+    }
+    auto connection = std::make_shared<Connection>(fd, *peer);
     m_connections[fd] = connection;
     std::weak_ptr<Connection> weak = connection;
     connection->source = m_loop.addFdSource(fd, [this, weak] {
@@ -79,22 +98,62 @@ void ControlServer::serve(const std::shared_ptr<Connection>& connection)
         if (!line)
             break;
         std::weak_ptr<Connection> weak = connection;
-        handleLine(*line, [weak](Json result) {
+        handleLine(*line, [this, weak](Json result) {
             auto target = weak.lock();
             if (target && target->open)
-                target->line.sendLine(result.dump(-1, ' ', false, Json::error_handler_t::replace));
+                send(target, result.dump(-1, ' ', false, Json::error_handler_t::replace));
         });
+    }
+    if (connection->open && connection->line.isOverlong()) {
+        drop(connection, fmt::format("a request longer than {} bytes", kMaxLineBytes));
+        return;
     }
     if (!stillOpen)
         drop(connection);
 }
 
-void ControlServer::drop(const std::shared_ptr<Connection>& connection)
+void ControlServer::send(const std::shared_ptr<Connection>& connection, const std::string& reply)
+{
+    connection->pending += reply;
+    connection->pending += '\n';
+    flush(connection);
+}
+
+// Sends what the client takes without blocking; the rest waits for the socket to become
+// writable, up to kMaxPendingReplyBytes.
+void ControlServer::flush(const std::shared_ptr<Connection>& connection)
+{
+    if (!connection->line.sendAvailable(connection->pending)) {
+        drop(connection);
+        return;
+    }
+    if (connection->pending.size() > kMaxPendingReplyBytes) {
+        drop(connection, fmt::format("it left {} bytes of replies unread", connection->pending.size()));
+        return;
+    }
+    if (connection->pending.empty() && connection->writeSource) {
+        m_loop.removeFdSource(connection->writeSource);
+        connection->writeSource = 0;
+    } else if (!connection->pending.empty() && !connection->writeSource) {
+        std::weak_ptr<Connection> weak = connection;
+        connection->writeSource = m_loop.addFdWriteSource(connection->line.fd(), [this, weak] {
+            if (auto target = weak.lock(); target && target->open)
+                flush(target);
+        });
+    }
+}
+
+void ControlServer::drop(const std::shared_ptr<Connection>& connection, const std::string& reason)
 {
     if (!connection->open)
         return;
+    if (!reason.empty()) {
+        DeviceTrace::write("control-client-dropped", { { "channel", m_socketName }, { "pid", connection->peer.pid }, { "reason", reason } });
+    }
     connection->open = false;
     m_loop.removeFdSource(connection->source);
+    m_loop.removeFdSource(connection->writeSource);
+    connection->writeSource = 0;
     m_connections.erase(connection->line.fd());
 }
 
@@ -141,13 +200,13 @@ void ControlServer::handleLine(const std::string& line, Reply reply)
 ControlClient::Result ControlClient::request(const std::string& socketName, const Json& request, double timeoutSeconds)
 {
     Result result;
-    int fd = LocalSocket::connectTo(socketName, result.error);
+    int fd = LocalSocket::connectTo(socketName, result.error, timeoutSeconds);
     if (fd < 0) {
-        result.status = Status::NoServer;
+        result.status = errno == EAGAIN || errno == EINPROGRESS ? Status::TimedOut : Status::NoServer;
         return result;
     }
     LineConnection connection(fd);
-    if (!connection.sendLine(request.dump())) {
+    if (!connection.sendLine(request.dump(), timeoutSeconds)) {
         result.status = Status::Dropped;
         result.error = "the connection closed before the request was sent";
         return result;

@@ -5,6 +5,11 @@
 // A request is an object with "command" and its arguments:   {"command":"wait","seconds":5}
 // A reply is {"ok":true, ...results} or {"ok":false,"error":"what went wrong"}.
 // Requests on one connection are answered in order; a connection may carry many.
+//
+// A channel serves its own user and root only (the peer's credentials are checked at
+// connection). The loop is never held up by a client: replies go out without blocking,
+// and a client that leaves more than 4 MiB of replies unread, or sends a line longer
+// than kMaxLineBytes, is dropped, which the trace says ("control-client-dropped").
 
 #include "LocalSocket.h"
 #include "RunLoop.h"
@@ -53,9 +58,13 @@ private:
     struct Connection;
     void accept();
     void serve(const std::shared_ptr<Connection>& connection);
-    void drop(const std::shared_ptr<Connection>& connection);
+    void send(const std::shared_ptr<Connection>& connection, const std::string& reply);
+    void flush(const std::shared_ptr<Connection>& connection);
+    // Closes the connection; a reason says in the trace why the client was cut off.
+    void drop(const std::shared_ptr<Connection>& connection, const std::string& reason = {});
 
     RunLoop& m_loop;
+    std::string m_socketName;
     int m_listenFd = -1;
     RunLoop::SourceId m_listenSource = 0;
     std::map<std::string, AsyncHandler> m_handlers;

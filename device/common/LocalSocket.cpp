@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -68,22 +70,48 @@ int listenOn(const std::string& name, std::string& error)
     return fd;
 }
 
-int connectTo(const std::string& name, std::string& error)
+int connectTo(const std::string& name, std::string& error, double timeoutSeconds)
 {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = fmt::format("socket: {}", std::strerror(errno));
         return -1;
     }
+    // A local stream connect waits, for a server that does not accept, as long as the
+    // socket's send time-out.
+    timeoutSeconds = std::clamp(timeoutSeconds, 0.0, 1e6);
+    timeval limit {};
+    limit.tv_sec = static_cast<time_t>(timeoutSeconds);
+    limit.tv_usec = static_cast<suseconds_t>((timeoutSeconds - static_cast<double>(limit.tv_sec)) * 1e6);
+    if (limit.tv_sec <= 0 && limit.tv_usec < 1000)
+        limit = timeval { 0, 1000 };  // zero would mean no limit at all
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     sockaddr_un address;
     socklen_t length = abstractAddress(name, address);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-        error = errno == ECONNREFUSED ? fmt::format("nobody listens on @{}", name)
-                                      : fmt::format("cannot connect to @{}: {}", name, std::strerror(errno));
+        int failure = errno;
+        error = failure == ECONNREFUSED                   ? fmt::format("nobody listens on @{}", name)
+            : failure == EAGAIN || failure == EINPROGRESS ? fmt::format("@{} took no connection within {} s", name, timeoutSeconds)
+                                                          : fmt::format("cannot connect to @{}: {}", name, std::strerror(failure));
         ::close(fd);
+        errno = failure;
         return -1;
     }
     return fd;
+}
+
+std::optional<Peer> peerOf(int fd)
+{
+    ucred credentials {};
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
+        return std::nullopt;
+    return Peer { credentials.pid, credentials.uid };
+}
+
+bool isTrusted(const Peer& peer)
+{
+    return peer.uid == 0 || peer.uid == ::geteuid();
 }
 
 } // namespace LocalSocket
@@ -94,30 +122,53 @@ LineConnection::~LineConnection()
         ::close(m_fd);
 }
 
-bool LineConnection::sendLine(const std::string& line)
+bool LineConnection::sendLine(const std::string& line, double timeoutSeconds)
 {
-    std::string text = line + "\n";
+    std::string pending = line + "\n";
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    for (;;) {
+        if (!sendAvailable(pending))
+            return false;
+        if (pending.empty())
+            return true;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd waiter { m_fd, POLLOUT, 0 };
+        ::poll(&waiter, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
+    }
+}
+
+bool LineConnection::sendAvailable(std::string& pending)
+{
     size_t sent = 0;
-    while (sent < text.size()) {
-        ssize_t count = ::send(m_fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    while (sent < pending.size()) {
+        ssize_t count = ::send(m_fd, pending.data() + sent, pending.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd waiter { m_fd, POLLOUT, 0 };
-            ::poll(&waiter, 1, 1000);
-            continue;
-        }
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
         if (count <= 0)
             return false;
         sent += static_cast<size_t>(count);
     }
+    pending.erase(0, sent);
     return true;
+}
+
+bool LineConnection::isOverlong() const
+{
+    return m_buffer.size() > kMaxLineBytes && m_buffer.find('\n') == std::string::npos;
 }
 
 bool LineConnection::readAvailable()
 {
     char buffer[8192];
     for (;;) {
+        // Enough for now: the caller takes the lines out, or cuts off a peer whose line
+        // is longer than any request (isOverlong()).
+        if (m_buffer.size() > kMaxLineBytes)
+            return true;
         ssize_t count = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
         if (count > 0) {
             m_buffer.append(buffer, static_cast<size_t>(count));
@@ -158,6 +209,10 @@ std::optional<std::string> LineConnection::receiveLine(double timeoutSeconds, bo
         if (ready > 0 && !readAvailable()) {
             if (auto line = nextLine())
                 return line;
+            closed = true;
+            return std::nullopt;
+        }
+        if (isOverlong()) {
             closed = true;
             return std::nullopt;
         }

@@ -4,8 +4,10 @@
 // namespace under a name made from a hash of the device root: two devices never meet,
 // and a socket vanishes with the process that held it (no stale files after a crash).
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 
 namespace LocalSocket {
 
@@ -16,10 +18,25 @@ std::string nameFor(const std::string& role, const std::string& deviceRoot);
 // A listening socket (close-on-exec), or -1 with `error` set ("address in use" when
 // another process of this device already listens under that name).
 int listenOn(const std::string& name, std::string& error);
-// A connected socket, or -1 with `error` set.
-int connectTo(const std::string& name, std::string& error);
+// A connected socket, or -1 with `error` set. The connection waits at most
+// `timeoutSeconds` for a server whose queue of connections is full.
+int connectTo(const std::string& name, std::string& error, double timeoutSeconds = 30);
+
+// Who is at the other end of a connected socket, as the kernel tells (SO_PEERCRED).
+struct Peer {
+    pid_t pid = 0;
+    uid_t uid = 0;
+};
+std::optional<Peer> peerOf(int fd);
+// The device's channels serve only their own user and root: another local user must not
+// make a root-run SpringBoard post notifications or move its clock.
+bool isTrusted(const Peer& peer);
 
 } // namespace LocalSocket
+
+// The longest line either side of a channel takes (requests and replies are far shorter);
+// a peer that sends more without a line feed is cut off rather than buffered without end.
+inline constexpr std::size_t kMaxLineBytes = std::size_t(1) << 20;
 
 // One JSON-lines conversation over a connected stream socket: each message is one line.
 // Owns the descriptor.
@@ -31,11 +48,18 @@ public:
     LineConnection& operator=(const LineConnection&) = delete;
 
     int fd() const { return m_fd; }
-    // Writes the whole line (a line feed is added). False when the peer is gone.
-    bool sendLine(const std::string& line);
+    // Writes the whole line (a line feed is added) within `timeoutSeconds`. False when the
+    // peer is gone or did not take it in time.
+    bool sendLine(const std::string& line, double timeoutSeconds);
+    // Writes as much of `pending` as the socket takes now, without blocking, and removes
+    // it from `pending`. False when the peer is gone.
+    bool sendAvailable(std::string& pending);
     // Reads what is there without blocking; false when the peer closed the connection
-    // (complete lines already read are still handed out by nextLine()).
+    // (complete lines already read are still handed out by nextLine()). Reading stops
+    // once kMaxLineBytes are buffered without a line feed: see isOverlong().
     bool readAvailable();
+    // The peer sent more than kMaxLineBytes without ending the line.
+    bool isOverlong() const;
     // The next complete line read so far.
     std::optional<std::string> nextLine();
     // Waits up to `timeoutSeconds` for a complete line. Nothing on end of file or timeout;

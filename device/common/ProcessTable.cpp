@@ -66,7 +66,7 @@ std::vector<Entry> list()
     if (error)
         return entries;
     for (const auto& file : it) {
-        // Only the digits of a pid name an entry: "PID.XXXXXX" is an entry still being
+        // Only the digits of a pid name an entry: "PID.kavlor-write-XXXXXX" is an entry still being
         // written aside, which is neither listed nor removed.
         std::string fileName = file.path().filename().string();
         pid_t pid = 0;

@@ -24,12 +24,13 @@ static std::string parentFolder(const std::string& path)
 }
 
 PlistDocument::PlistDocument(std::string path, std::string description, Id<NSDictionary> root, PropertyList::Format format,
-    std::optional<FileIdentity> identity)
+    std::optional<FileIdentity> identity, std::size_t size)
     : m_path(std::move(path))
     , m_description(std::move(description))
     , m_root(std::move(root))
     , m_format(format)
     , m_identity(identity)
+    , m_size(size)
 {
 }
 
@@ -37,7 +38,7 @@ PlistDocument PlistDocument::load(std::string path, std::string description)
 {
     if (!FileSystem::fileExists(path))
         return PlistDocument(std::move(path), std::move(description), NSDictionary::mutableDictionary(), PropertyList::Format::Binary,
-            std::nullopt);
+            std::nullopt, 0);
 
     errno = 0;
     FileIdentity identity;
@@ -51,7 +52,7 @@ PlistDocument PlistDocument::load(std::string path, std::string description)
                                          "nothing was changed (fix or remove it)",
             description, devicePath(path)));
     auto format = isBinaryPropertyList(*bytes) ? PropertyList::Format::Binary : PropertyList::Format::XML;
-    return PlistDocument(std::move(path), std::move(description), root->mutableCopy(), format, identity);
+    return PlistDocument(std::move(path), std::move(description), root->mutableCopy(), format, identity, bytes->size());
 }
 
 std::string PlistDocument::hostPath() const
@@ -61,12 +62,19 @@ std::string PlistDocument::hostPath() const
 
 void PlistDocument::save()
 {
+    auto bytes = PropertyList::serialize(m_root, m_format);
+    if (bytes.empty())
+        throw KavlorctlError(fmt::format("cannot write the {} {}: the data is not a property list", m_description, hostPath()));
+    std::size_t limit = PropertyList::maximumFileSize();
+    if (bytes.size() > limit)
+        throw KavlorctlError(fmt::format("the {} {} would grow to {} bytes, past the {} bytes SpringBoard reads "
+                                         "(it holds {} bytes now); nothing was changed",
+            m_description, hostPath(), bytes.size(), limit, m_size));
     errno = 0;
-    bool written = FileSystem::createDirectories(parentFolder(m_path))
-        && PropertyList::writeFile(m_path, m_root, m_format, /* atomically */ true);
+    bool written = FileSystem::createDirectories(parentFolder(m_path)) && FileSystem::writeFile(m_path, bytes, /* atomically */ true);
     if (!written)
         throw KavlorctlError(fmt::format("cannot write the {} {}: {}", m_description, hostPath(),
-            errno ? std::strerror(errno) : "the data is not a property list"));
+            errno ? std::strerror(errno) : "unknown error"));
     m_identity = FileIdentity::ofPath(m_path);
     Trace::emit("file-write", { { "path", m_path }, { "by", "kavlorctl" }, { "what", m_description } });
 }

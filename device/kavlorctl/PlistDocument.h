@@ -28,7 +28,9 @@ public:
     const Id<NSDictionary>& root() const { return m_root; }
 
     // Writes the root dictionary back, creating the folder if needed. Throws
-    // KavlorctlError naming the path when the write fails (the old file is then intact).
+    // KavlorctlError naming the path when the write fails (the old file is then intact),
+    // and, before writing, when the file would grow past the size the library reads
+    // (PropertyList::maximumFileSize()): SpringBoard would then see no file at all.
     void save();
 
     // The identity of the file as loaded, or as written by the last save; nothing for a
@@ -38,11 +40,12 @@ public:
 
 private:
     PlistDocument(std::string path, std::string description, Id<NSDictionary> root, PropertyList::Format format,
-        std::optional<FileIdentity> identity);
+        std::optional<FileIdentity> identity, std::size_t size);
 
     std::string m_path;
     std::string m_description;
     Id<NSDictionary> m_root;
     PropertyList::Format m_format;
     std::optional<FileIdentity> m_identity;
+    std::size_t m_size;  // of the file as loaded (0 for a new one)
 };

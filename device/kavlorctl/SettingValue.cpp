@@ -2,6 +2,7 @@
 
 #include "KavlorctlError.h"
 #include "SettingText.h"
+#include "TypedText.h"
 
 #include <algorithm>
 #include <array>
@@ -57,6 +58,10 @@ const char* typeName(SettingType type)
 
 id parse(std::string_view key, const std::string& text, std::optional<SettingType> requested)
 {
+    // A settings file holds UTF-8 strings only; a value that is not would leave a file the
+    // library cannot read. (Line breaks and tabs are kept: a string setting may hold them.)
+    if (!TypedText::isUTF8(text))
+        throw KavlorctlError(fmt::format("the VALUE for {} is not UTF-8 text", key));
     SettingType type = requested ? *requested
         : (text == "true" || text == "false") ? SettingType::Boolean
                                               : SettingType::String;

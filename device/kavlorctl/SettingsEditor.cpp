@@ -3,6 +3,7 @@
 #include "DeviceRoot.h"
 #include "KavlorSchema.h"
 #include "KavlorctlError.h"
+#include "TypedText.h"
 
 #include <fmt/format.h>
 
@@ -22,6 +23,8 @@ void SettingsEditor::checkKey(const std::string& key) const
 {
     if (key.empty())
         throw KavlorctlError("the settings key must not be empty");
+    if (auto problem = TypedText::problem(key); !problem.empty())
+        throw KavlorctlError("the settings key " + problem);
 }
 
 void SettingsEditor::set(const std::string& key, const std::string& text, std::optional<SettingType> requested) const

@@ -4,6 +4,7 @@
 #include "ImageFile.h"
 #include "KavlorctlError.h"
 #include "TimeLimits.h"
+#include "TypedText.h"
 
 #include <algorithm>
 #include <fmt/format.h>
@@ -17,15 +18,18 @@ std::vector<uint8_t> UserRecordBuilder::defaultAvatar()
     return std::vector<uint8_t>(kDefaultAvatarPNG, kDefaultAvatarPNG + kDefaultAvatarPNGSize);
 }
 
-void UserRecordBuilder::checkText(const std::string& value, const std::string& what)
+void UserRecordBuilder::checkName(const std::string& name)
 {
-    if (value.empty())
-        throw KavlorctlError(fmt::format("the {} must not be empty", what));
-    bool hasControl = std::any_of(value.begin(), value.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-    });
-    if (hasControl)
-        throw KavlorctlError(fmt::format("the {} '{}' holds a control character", what, value));
+    if (auto problem = TypedText::nameProblem(name); !problem.empty())
+        throw KavlorctlError("the user name " + problem);
+}
+
+void UserRecordBuilder::checkPasscode(const std::string& passcode)
+{
+    if (passcode.empty())
+        throw KavlorctlError("the passcode must not be empty");
+    if (auto problem = TypedText::problem(passcode); !problem.empty())
+        throw KavlorctlError("the passcode " + problem);
 }
 
 static Id<NSDictionary> toggleData(const std::vector<std::string>& onIndices)
@@ -40,8 +44,8 @@ static Id<NSDictionary> toggleData(const std::vector<std::string>& onIndices)
 
 Id<NSDictionary> UserRecordBuilder::build(const UserOptions& options)
 {
-    checkText(options.name, "user name");
-    checkText(options.passcode, "passcode");
+    checkName(options.name);
+    checkPasscode(options.passcode);
 
     std::vector<std::string> blocked = FeatureToggles::parseBlockList(options.blocks);
     std::optional<int> limit;

@@ -37,7 +37,10 @@ public:
     // The avatar stored when none is given.
     static std::vector<uint8_t> defaultAvatar();
 
-    // Names and passcodes: not empty, no control characters (they are shown in a table
-    // and typed on a passcode pad). Throws KavlorctlError naming `what` and the value.
-    static void checkText(const std::string& value, const std::string& what);
+    // A name is shown on the lock screen and in tables: UTF-8, not blank, at most
+    // TypedText::kMaxNameLength characters, no control or direction-changing characters.
+    // Throws KavlorctlError naming the argument (never echoing text that may not print).
+    static void checkName(const std::string& name);
+    // A passcode is typed on a pad: not empty, UTF-8, no control characters.
+    static void checkPasscode(const std::string& passcode);
 };

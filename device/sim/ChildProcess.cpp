@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -25,7 +26,7 @@ std::string ChildResult::describe() const
     if (!started)
         return fmt::format("could not be started: {}", startError);
     if (timedOut)
-        return "did not end in time and was killed";
+        return fmt::format("did not end within {} s and was killed", allowedSeconds);
     if (signal)
         return fmt::format("was killed by signal {} (SIG{})", signal, sigabbrev_np(signal) ? sigabbrev_np(signal) : "?");
     return fmt::format("exited with status {}", exitStatus);
@@ -62,6 +63,7 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
     }
     result.started = true;
     result.pid = pid;
+    result.allowedSeconds = timeoutSeconds;
 
     // Read both pipes until both close (the program and anything it left running ended
     // or closed them), within the time allowed.
@@ -96,6 +98,15 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
     for (auto& fd : fds) {
         if (fd.fd >= 0)
             ::close(fd.fd);
+    }
+    // A program that closed its output and carries on (or hangs) is waited for only as
+    // long as is left of the time allowed.
+    if (!result.timedOut) {
+        double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+        if (!waitForProcessesToEnd({ pid }, std::max(left, 0.0))) {
+            result.timedOut = true;
+            ::kill(pid, SIGKILL);
+        }
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }

@@ -15,6 +15,7 @@ struct ChildResult {
     std::string err;
     std::string startError;     // why it could not be started
     int pid = 0;
+    double allowedSeconds = 0;  // the time it was given
 
     bool succeeded() const { return started && !timedOut && signal == 0 && exitStatus == 0; }
     // "exited with status 1", "killed by signal 9", "did not end within 30 s"...

@@ -4,6 +4,7 @@
 #include "NSObjectValues.h"
 #include "NSProcessInfo.h"
 #include "PropertyList.h"
+#include "TypedText.h"
 #include "WallpaperStandIns.h"
 
 #include <fmt/format.h>
@@ -136,34 +137,57 @@ bool isEmptyFolder(const fs::path& folder)
     return fs::is_directory(folder, error) && fs::is_empty(folder, error);
 }
 
+// A folder that already is a device: it has the SpringBoard program at its place.
+bool isDevice(const fs::path& folder)
+{
+    std::error_code error;
+    return fs::is_regular_file(under(folder, DeviceFiles::kSpringBoardExecutable), error);
+}
+
 } // namespace
 
 void DeviceInstaller::validate(const DeviceSpec& spec)
 {
     auto version = parseOperatingSystemVersion(spec.iosVersion);
-    if (!version || version->majorVersion < 12 || version->majorVersion > 14)
+    if (!version || version->majorVersion < kOldestSimulatedMajorVersion || version->majorVersion > kNewestSimulatedMajorVersion)
         throw InstallError(fmt::format("--ios {}: the device runs iOS 12, 13 or 14 (for example 12.5, 13.7, 14.4)", spec.iosVersion));
     if (spec.idiom != "phone" && spec.idiom != "pad")
         throw InstallError(fmt::format("--idiom {}: the device is a \"phone\" or a \"pad\"", spec.idiom));
     if (spec.passcode.empty())
         throw InstallError("--passcode: the device passcode cannot be empty");
-    for (char c : spec.passcode) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            throw InstallError("--passcode: the device passcode cannot hold control characters");
-    }
+    if (auto problem = TypedText::problem(spec.passcode); !problem.empty())
+        throw InstallError("--passcode: the device passcode " + problem);
+}
+
+fs::path DeviceInstaller::checkedRoot(const fs::path& requestedRoot, bool reinstall)
+{
+    // An empty DIR (an unset shell variable) would make every device path relative, and
+    // the device would be written over the current folder.
+    if (requestedRoot.empty())
+        throw InstallError("DIR is empty: name the folder to make the device in");
+    std::error_code error;
+    fs::path root = fs::weakly_canonical(fs::absolute(requestedRoot, error), error);
+    if (error || root.empty())
+        throw InstallError(fmt::format("cannot resolve the folder {}: {}", requestedRoot.string(), error.message()));
+    // The device's "/" on the machine's "/" would replace the machine's own programs.
+    if (root == root.root_path())
+        throw InstallError(fmt::format("{} is the machine's root folder: give a folder of its own for the device", requestedRoot.string()));
+    if (fs::exists(root, error) && !fs::is_directory(root, error))
+        throw InstallError(fmt::format("{} exists and is not a folder", root.string()));
+    // --force installs again over a device; any other folder with something in it is
+    // refused, so nothing of a person's is overwritten.
+    if (fs::exists(root, error) && !isEmptyFolder(root) && !(reinstall && isDevice(root)))
+        throw InstallError(fmt::format("{} is not empty: give a new folder, or --force to install the programs and the "
+                                       "configuration again (the device's data is kept)",
+            root.string()));
+    return root;
 }
 
 void DeviceInstaller::install(const fs::path& requestedRoot, const DeviceSpec& spec, bool reinstall)
 {
     validate(spec);
+    fs::path root = checkedRoot(requestedRoot, reinstall);
     std::error_code error;
-    fs::path root = fs::absolute(requestedRoot, error);
-    if (fs::exists(root, error) && !fs::is_directory(root, error))
-        throw InstallError(fmt::format("{} exists and is not a folder", root.string()));
-    if (fs::exists(root, error) && !isEmptyFolder(root) && !reinstall)
-        throw InstallError(fmt::format("{} is not empty: give a new folder, or --force to install the programs and the "
-                                       "configuration again (the device's data is kept)",
-            root.string()));
 
     for (const char* folder : kFolders)
         makeFolder(under(root, folder));

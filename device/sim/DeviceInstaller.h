@@ -32,6 +32,11 @@ public:
     // Throws InstallError naming the file or value at fault.
     static void install(const std::filesystem::path& root, const DeviceSpec& spec, bool reinstall);
 
+    // The folder `install` writes into, resolved; refuses, before anything is written, an
+    // empty DIR, the machine's root folder, a file, and a folder with something in it
+    // that is not a device (`reinstall` or not).
+    static std::filesystem::path checkedRoot(const std::filesystem::path& root, bool reinstall);
+
     // One line per installed file, device path then what it is (for `init` to show).
     static std::vector<std::string> describe(const std::filesystem::path& root);
 

@@ -171,6 +171,16 @@ long long parseCount(const std::string& text)
     throw ScenarioFailure(fmt::format("\"{}\" is not a count (0 or more)", text));
 }
 
+// A file expectation names a device path: absolute, and never above the device's "/",
+// which would look at the machine's own files.
+void checkDevicePath(const std::string& path)
+{
+    if (path.empty() || path.front() != '/')
+        throw ScenarioFailure(fmt::format("\"{}\" is not a device path (one starts with /)", path));
+    if (climbsAboveDeviceRoot(path))
+        throw ScenarioFailure(fmt::format("\"{}\" climbs above the device's / with \"..\"", path));
+}
+
 std::vector<HookListing::Row> currentHooks(ScenarioRunner& runner)
 {
     runner.requireBooted("expect hook");
@@ -394,7 +404,7 @@ const std::vector<Form>& coreForms()
                 if (!std::filesystem::exists(devicePath(words[0]), error))
                     throw ScenarioFailure(fmt::format("expected the file {} ({}); there is none", words[0], devicePath(words[0])));
             },
-            {} },
+            [](const Arguments& words) { checkDevicePath(words[0]); } },
         { { "no-file", "expect no-file PATH", "the device has no file at PATH" },
             1, 1, std::string::npos,
             [](ScenarioRunner&, const Arguments& words) {
@@ -402,7 +412,7 @@ const std::vector<Form>& coreForms()
                 if (std::filesystem::exists(devicePath(words[0]), error))
                     throw ScenarioFailure(fmt::format("expected no file at {} ({}); there is one", words[0], devicePath(words[0])));
             },
-            {} },
+            [](const Arguments& words) { checkDevicePath(words[0]); } },
     };
     // The groups of forms kept beside their commands, added once.
     [[maybe_unused]] static const bool grouped = [] {

@@ -62,7 +62,9 @@ std::vector<ScenarioLine> parseScenario(const std::string& source)
 
 std::string quoteScenarioWord(const std::string& word)
 {
-    if (!word.empty() && word.find_first_of(" \t\"'#\\") == std::string::npos)
+    // Quoted when it holds anything the splitter reads as more than a letter (a carriage
+    // return separates words too).
+    if (!word.empty() && word.find_first_of(" \t\r\"'#\\") == std::string::npos)
         return word;
     std::string quoted = "\"";
     for (char c : word) {

@@ -33,6 +33,9 @@ int openPidFd(pid_t pid)
 
 // How long a SpringBoard that asked for its own respring may take to reach its wait.
 constexpr Seconds kCallerSettle { 2 };
+// What a start may take beyond the time SpringBoard is given to be ready (fork, exec, the
+// end of the previous one being noticed) on a busy machine.
+constexpr double kLaunchSlackSeconds = 5;
 
 // Whether the process's main thread is inside wait4 or waitid (from /proc/PID/syscall).
 bool isBlockedInWait(pid_t pid)
@@ -155,7 +158,11 @@ bool Supervisor::start(std::string& error)
         m_loopRunning = false;
         m_changed.notify_all();
     });
-    if (!waitUntilReady(m_options.readySeconds * (m_options.maxFailedStarts + 1), error)) {
+    // Long enough for every start the supervisor makes before it gives up (each may take
+    // readySeconds, then be ended), so that a device that cannot boot is told by the
+    // supervisor's own message, which says why.
+    double bootSeconds = (m_options.readySeconds + m_options.stopSeconds + kLaunchSlackSeconds) * (m_options.maxFailedStarts + 1);
+    if (!waitUntilReady(bootSeconds, error)) {
         shutdown();
         return false;
     }
@@ -312,6 +319,7 @@ void Supervisor::launchSpringBoard()
     m_readyTimer = m_loop.addTimer(Seconds(m_options.readySeconds), [this, pid] {
         if (status().pid == pid && !status().ready) {
             say(fmt::format("SpringBoard (pid {}) was not ready after {} s; ending it", pid, m_options.readySeconds));
+            m_endedAsNotReady = pid;
             ::kill(pid, SIGKILL);
         }
     });
@@ -345,6 +353,9 @@ void Supervisor::springBoardEnded()
     m_changed.notify_all();
     bool expected = shuttingDown || m_restartRequested;
     std::string how = statusKnown ? describeWaitStatus(waitStatus) : "ended (its status was collected elsewhere)";
+    if (m_endedAsNotReady == pid)
+        how = fmt::format("was not ready after {} s and was ended", m_options.readySeconds);
+    m_endedAsNotReady = 0;
     DeviceTrace::write("springboard-exit", { { "springboard", pid }, { "status", how }, { "expected", expected } });
 
     if (shuttingDown) {

@@ -101,6 +101,7 @@ private:
     RunLoop::TimerId m_readyTimer = 0;
     RunLoop::TimerId m_killTimer = 0;
     int m_failedStarts = 0;
+    pid_t m_endedAsNotReady = 0;      // the SpringBoard the ready timer ended
     bool m_restartRequested = false;
     std::vector<ControlServer::Reply> m_respringWaiters;
     pid_t m_respringRequester = 0;

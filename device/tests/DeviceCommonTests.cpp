@@ -18,6 +18,7 @@
 #include <fmt/format.h>
 #include <fstream>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -67,7 +68,9 @@ TEST(ScenarioScript, UnclosedQuoteNamesTheLine)
 
 TEST(ScenarioScript, QuotedWordsSurviveTheRoundTrip)
 {
-    for (std::string word : { std::string("plain"), std::string("two words"), std::string("a\"quote"), std::string("#hash"), std::string("") }) {
+    // A carriage return inside quotes is a letter, outside them a blank (found by fuzzing).
+    for (std::string word : { std::string("plain"), std::string("two words"), std::string("a\"quote"), std::string("#hash"), std::string(""),
+             std::string("carriage\rreturn") }) {
         auto words = splitScenarioWords("say " + quoteScenarioWord(word), 1);
         ASSERT_EQ(words.size(), 2u) << word;
         EXPECT_EQ(words[1], word);
@@ -356,6 +359,113 @@ TEST_F(ControlChannelTest, AServerThatGoesAwayIsToldApartFromNoServer)
     EXPECT_EQ(none.status, ControlClient::Status::NoServer);
 }
 
+// The events of one name the device's trace holds so far.
+std::vector<Json> traceEventsNamed(const TempDeviceRoot& root, const std::string& name)
+{
+    std::vector<Json> found;
+    TraceFollower trace(root.host("/var/log/kavlor-trace.jsonl"), false);
+    for (const auto& event : trace.readNew()) {
+        if (event.value("event", std::string()) == name)
+            found.push_back(event);
+    }
+    return found;
+}
+
+// A client that sends requests and never reads the replies must not hold up the loop
+// that serves everyone else: its replies wait, up to a bound, then it is dropped, which
+// the trace says.
+TEST_F(ControlChannelTest, AClientThatNeverReadsItsRepliesIsDroppedWithoutHoldingUpTheLoop)
+{
+    std::string error;
+    int flooder = LocalSocket::connectTo(m_name, error);
+    ASSERT_GE(flooder, 0) << error;
+    std::string request = Json { { "command", "echo" }, { "text", std::string(64 * 1024, 'x') } }.dump() + "\n";
+    bool cutOff = false;
+    for (int sent = 0; sent < 200 && !cutOff; ++sent) {
+        for (size_t done = 0; done < request.size();) {
+            ssize_t count = ::send(flooder, request.data() + done, request.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (count > 0) {
+                done += static_cast<size_t>(count);
+                continue;
+            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                cutOff = true;
+                break;
+            }
+            // The server reads no faster than it can answer: meanwhile, others are served.
+            auto other = ControlClient::request(m_name, Json { { "command", "echo" }, { "text", "still here" } }, 5);
+            ASSERT_TRUE(other.ok()) << "the loop was held up: " << other.error;
+        }
+    }
+    ::close(flooder);
+    EXPECT_TRUE(cutOff) << "twelve megabytes of unread replies were kept";
+    auto other = ControlClient::request(m_name, Json { { "command", "echo" }, { "text", "after" } }, 5);
+    ASSERT_TRUE(other.ok()) << other.error;
+    auto dropped = traceEventsNamed(m_root, "control-client-dropped");
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0].value("channel", ""), m_name);
+    EXPECT_EQ(dropped[0].value("pid", 0), ::getpid());
+    EXPECT_NE(dropped[0].value("reason", "").find("bytes of replies unread"), std::string::npos) << dropped[0].dump();
+}
+
+// Nothing is buffered without end: a line longer than any request cuts its sender off.
+TEST_F(ControlChannelTest, ALineLongerThanAnyRequestCutsItsSenderOff)
+{
+    std::string error;
+    int sender = LocalSocket::connectTo(m_name, error);
+    ASSERT_GE(sender, 0) << error;
+    LineConnection connection(sender);
+    EXPECT_FALSE(connection.sendLine(std::string(3 * kMaxLineBytes, 'x'), 10)) << "the server stopped taking it";
+    auto dropped = traceEventsNamed(m_root, "control-client-dropped");
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_NE(dropped[0].value("reason", "").find("a request longer than 1048576 bytes"), std::string::npos) << dropped[0].dump();
+}
+
+// Another local user may not drive the device's processes (a root-run SpringBoard posts
+// notifications and moves its clock on request).
+TEST_F(ControlChannelTest, AClientOfAnotherUserIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to connect as another user";
+    pid_t child = fork();
+    if (child == 0) {
+        if (::setuid(65534) != 0)
+            _exit(3);
+        auto result = ControlClient::request(m_name, Json { { "command", "echo" }, { "text", "let me in" } }, 5);
+        _exit(result.status == ControlClient::Status::Dropped ? 0 : result.ok() ? 1 : 2);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: answered; 2: something else; 3: could not become another user";
+    auto refused = traceEventsNamed(m_root, "control-client-refused");
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].value("uid", 0), 65534);
+    EXPECT_TRUE(ControlClient::request(m_name, Json { { "command", "echo" }, { "text", "root" } }, 5).ok());
+}
+
+// A server that listens and never takes a connection (its queue full) makes a request
+// time out instead of waiting for ever.
+TEST(LocalSocket, AServerThatTakesNoConnectionMakesARequestTimeOut)
+{
+    TempDeviceRoot root;
+    std::string name = LocalSocket::nameFor("never-accepts", root.path());
+    std::string error;
+    int server = LocalSocket::listenOn(name, error);
+    ASSERT_GE(server, 0) << error;
+    ASSERT_EQ(::listen(server, 0), 0);
+    std::vector<int> queued;
+    for (int fd; queued.size() < 64 && (fd = LocalSocket::connectTo(name, error, 0.2)) >= 0;)
+        queued.push_back(fd);
+    ASSERT_LT(queued.size(), 64u) << "the queue never filled";
+    auto result = ControlClient::request(name, Json { { "command", "echo" } }, 0.2);
+    EXPECT_EQ(result.status, ControlClient::Status::TimedOut) << result.error;
+    EXPECT_NE(result.error.find("took no connection within 0.2 s"), std::string::npos) << result.error;
+    for (int fd : queued)
+        ::close(fd);
+    ::close(server);
+}
+
 TEST(LocalSocket, NamesDependOnTheDeviceRoot)
 {
     EXPECT_NE(LocalSocket::nameFor("springboard", "/a"), LocalSocket::nameFor("springboard", "/b"));
@@ -397,7 +507,7 @@ TEST(ProcessTable, FindsLiveProcessesByNameAndForgetsEndedOnes)
     EXPECT_EQ(ProcessTable::findByName("Tester").size(), 1u);
 }
 
-// An entry is written aside ("PID.XXXXXX") and renamed into place. A reader that took the
+// An entry is written aside ("PID.kavlor-write-XXXXXX") and renamed into place. A reader that took the
 // file in flight for the entry of PID would list it half-written, or remove it as stale
 // and make the writer's rename fail.
 TEST(ProcessTable, AnEntryStillBeingWrittenIsLeftAlone)
@@ -405,7 +515,7 @@ TEST(ProcessTable, AnEntryStillBeingWrittenIsLeftAlone)
     TempDeviceRoot root;
     ASSERT_TRUE(ProcessTable::add(::getpid(), "Half"));
     std::string entry = root.host("/var/run/kavlor/processes/" + std::to_string(::getpid()));
-    std::string inFlight = entry + ".Ab12Cd";
+    std::string inFlight = entry + ".kavlor-write-Ab12Cd";
     std::filesystem::rename(entry, inFlight);
 
     EXPECT_TRUE(ProcessTable::findByName("Half").empty());

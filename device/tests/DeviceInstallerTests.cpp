@@ -142,11 +142,38 @@ TEST(DeviceInstaller, NamesTheValueAPersonGotWrong)
     EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("14.4", "watch", "1")); }).find("--idiom watch"), std::string::npos);
     EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("14.4", "pad", "")); }).find("--passcode"), std::string::npos);
     EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("14.4", "pad", "12\n3")); }).find("--passcode"), std::string::npos);
+    EXPECT_NE(errorOf([&] { DeviceInstaller::validate(spec("14.4", "pad", "\xE9" "1234")); }).find("--passcode: the device passcode is not UTF-8 text"), std::string::npos);
     EXPECT_EQ(errorOf([&] { DeviceInstaller::validate(spec("12.5.1", "pad", "abc 123")); }), "");
+    EXPECT_EQ(errorOf([&] { DeviceInstaller::validate(spec("12.5.1", "pad", "\xC3\xA9" "1234")); }), "");
 
     std::string file = root.host("/plain-file");
     std::ofstream(file) << "x";
     EXPECT_NE(errorOf([&] { DeviceInstaller::install(file, DeviceSpec {}, true); }).find("is not a folder"), std::string::npos);
+}
+
+// An unset shell variable gives an empty DIR; as root from "/", the machine's own
+// programs would be replaced. Both are refused before anything is written, --force or not.
+TEST(DeviceInstaller, RefusesAnEmptyDirTheMachinesRootAndAFolderThatIsNotADevice)
+{
+    TempDeviceRoot root;
+    std::string current = root.host("/current");
+    fs::create_directories(current);
+    std::ofstream(current + "/keep.txt") << "mine";
+    auto previous = fs::current_path();
+    fs::current_path(current);
+    std::string emptyRefusal = errorOf([&] { DeviceInstaller::install("", DeviceSpec {}, true); });
+    fs::current_path(previous);
+    EXPECT_NE(emptyRefusal.find("DIR is empty"), std::string::npos) << emptyRefusal;
+    EXPECT_EQ(std::distance(fs::directory_iterator(current), fs::directory_iterator {}), 1) << "nothing is written into the current folder";
+
+    for (const char* machineRoot : { "/", "//", "/tmp/..", "/./" }) {
+        std::string refusal = errorOf([&] { DeviceInstaller::checkedRoot(machineRoot, true); });
+        EXPECT_NE(refusal.find("machine's root folder"), std::string::npos) << machineRoot << ": " << refusal;
+    }
+
+    std::string refusal = errorOf([&] { DeviceInstaller::install(current, DeviceSpec {}, true); });
+    EXPECT_NE(refusal.find("is not empty"), std::string::npos) << refusal;
+    EXPECT_FALSE(fs::exists(current + "/usr")) << "--force installs again only over a device";
 }
 
 } // namespace

@@ -5,9 +5,11 @@
 #include "ChildProcess.h"
 #include "DeviceInstaller.h"
 #include "ScenarioRunner.h"
+#include "Supervisor.h"
 #include "TempDeviceRoot.h"
 #include "Trace.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -75,6 +77,15 @@ protected:
 
     // A second tweak that runs the respring operation on "test.respring", or 100 seconds
     // after "test.respring-in-100s".
+    // Puts a script in place of a program of the device.
+    void replaceProgram(const std::string& devicePath, const std::string& script)
+    {
+        std::string path = m_root.host(devicePath);
+        std::filesystem::remove(path);
+        std::ofstream(path) << script;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    }
+
     void installRespringCaller()
     {
         std::string libraries = m_root.host("/Library/MobileSubstrate/DynamicLibraries/");
@@ -264,6 +275,49 @@ TEST_F(DeviceRun, SpringBoardEndsOnTheRespringsSIGTERMEvenWhenTheSupervisorIgnor
     EXPECT_EQ(exits[0]["status"], "killed by signal 15 (SIGTERM)");
 }
 
+// launchd's part: a SpringBoard that keeps ending before it is ready is started
+// maxFailedStarts times, then given up on with the supervisor's own message, which says
+// how the last one ended; one that never becomes ready is ended and counted the same way.
+TEST_F(DeviceRun, TheSupervisorGivesUpOnASpringBoardThatNeverBecomesReady)
+{
+    struct Case {
+        const char* program;
+        const char* how;
+    };
+    for (const Case& testCase : { Case { "#!/bin/sh\nexit 3\n", "exited with status 3" },
+             Case { "#!/bin/sh\nexec sleep 600\n", "was not ready after 0.5 s and was ended" } }) {
+        replaceProgram("/System/Library/CoreServices/SpringBoard.app/SpringBoard", testCase.program);
+        size_t eventsBefore = runner().events().size();
+        Supervisor::Options options;
+        options.readySeconds = 0.5;
+        options.maxFailedStarts = 2;
+        Supervisor supervisor(options);
+        std::string error;
+        EXPECT_FALSE(supervisor.start(error));
+        EXPECT_EQ(error.find("SpringBoard ended 2 times in a row before it was ready (last: pid "), 0u) << error;
+        EXPECT_NE(error.find(fmt::format(" {}); not starting it again", testCase.how)), std::string::npos) << error;
+        std::vector<Json> events(runner().events().begin() + static_cast<long>(eventsBefore), runner().events().end());
+        auto count = [&](const char* name) {
+            return std::count_if(events.begin(), events.end(), [&](const Json& event) { return event.value("event", "") == name; });
+        };
+        EXPECT_EQ(count("springboard-launch"), 2) << testCase.how;
+        EXPECT_EQ(count("supervisor-failure"), 1) << testCase.how;
+    }
+}
+
+// A device program that hangs (here an sbreload that closed its output and never ends)
+// fails the line that waits on it, naming it, instead of hanging the run.
+TEST_F(DeviceRun, AProgramThatNeverEndsFailsItsLineInsteadOfHangingTheRun)
+{
+    replaceProgram("/usr/bin/sbreload", "#!/bin/sh\nexec sleep 600 >/dev/null 2>&1\n");
+    ScenarioRunner::Options options;
+    options.kavlorctlPath = KAVLORCTL_PATH;
+    options.processTimeoutSeconds = 1;
+    m_runner = std::make_unique<ScenarioRunner>(m_root.path(), options, m_out, m_err);
+    EXPECT_EQ(runner().runScript("boot\nrespring\n", "hang.txt"), 1);
+    EXPECT_NE(m_err.str().find("hang.txt:2: respring\n  `/usr/bin/sbreload` did not end within 1 s and was killed"), std::string::npos) << m_err.str();
+}
+
 TEST_F(DeviceRun, CommandsBeforeBootAndBadScriptsAreRefusedClearly)
 {
     EXPECT_EQ(runner().runScript("post-local x\n", "early.txt"), 1);
@@ -281,6 +335,11 @@ TEST_F(DeviceRun, CommandsBeforeBootAndBadScriptsAreRefusedClearly)
     // More seconds than the device's clock can count are refused before anything boots.
     EXPECT_EQ(runner().runScript("boot\nwait 1e300\n", "far.txt"), 2);
     EXPECT_NE(m_err.str().find("far.txt:2: \"1e300\" is more seconds than the device's clock counts"), std::string::npos) << m_err.str();
+    // A file expectation looks inside the device only.
+    EXPECT_EQ(runner().runScript("boot\nexpect file /../../etc/shadow\n", "escape.txt"), 2);
+    EXPECT_NE(m_err.str().find("escape.txt:2: \"/../../etc/shadow\" climbs above the device's / with \"..\""), std::string::npos) << m_err.str();
+    EXPECT_EQ(runner().runScript("boot\nexpect no-file etc/shadow\n", "relative.txt"), 2);
+    EXPECT_NE(m_err.str().find("relative.txt:2: \"etc/shadow\" is not a device path"), std::string::npos) << m_err.str();
     EXPECT_TRUE(eventsNamed("springboard-launch").empty());
 }
 

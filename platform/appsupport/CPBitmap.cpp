@@ -139,8 +139,8 @@ std::string faultOf(const Trailer& trailer, const std::optional<Geometry>& geome
 {
     if (trailer.format != uint32_t(CPBitmapPixelFormat::bgrx) && trailer.format != uint32_t(CPBitmapPixelFormat::premultipliedBGRA))
         return fmt::format("pixel format {} is not supported", trailer.format);
-    if (!Bitmap::isAcceptableSize(trailer.width, trailer.height))
-        return fmt::format("size {}x{} is zero or beyond the limits", trailer.width, trailer.height);
+    if (auto fault = Bitmap::sizeFault(trailer.width, trailer.height); !fault.empty())
+        return fault;
     if (trailer.imageCount == 0)
         return "the file holds no images";
     if (!geometry)

@@ -106,7 +106,26 @@ std::optional<BinaryPlistShape::Object> BinaryPlistShape::objectAt(uint64_t inde
         return object;
     }
     object.leafBytes = type == kUnicodeString ? saturatingAdd(count, count) : count;
+    if ((type == kAsciiString || type == kUnicodeString || type == kUtf8String) && holdsNul(position, object.leafBytes, type == kUnicodeString ? 2 : 1))
+        return std::nullopt;
     return object;
+}
+
+// libplist hands out a string (or a dictionary key) that holds a NUL character through
+// calls that assert it does not, and abort the reading process; such a file is not read.
+bool BinaryPlistShape::holdsNul(size_t position, uint64_t length, unsigned unitSize) const
+{
+    size_t end = m_bytes.size() - kTrailerSize;
+    if (position > end || length > end - position)
+        return true;  // runs past the objects: libplist would not read it either
+    for (uint64_t at = 0; at + unitSize <= length; at += unitSize) {
+        bool nul = true;
+        for (unsigned byte = 0; byte < unitSize; ++byte)
+            nul = nul && m_bytes[position + at + byte] == 0;
+        if (nul)
+            return true;
+    }
+    return false;
 }
 
 bool BinaryPlistShape::walk(int maxDepth, uint64_t maxExpandedBytes)

@@ -9,7 +9,8 @@
 // tree that references spell out has no more nodes than the file has bytes (what every
 // writer gives, since writers share only leaf values, each reference costing at least a
 // byte), and the leaf contents it spells out come to at most `maxExpandedBytes`.
-// Anything the walk cannot follow (a bad trailer, offset or reference, a cycle) is unsafe.
+// Anything the walk cannot follow (a bad trailer, offset or reference, a cycle) is unsafe,
+// and so is a string that holds a NUL character (libplist aborts on it).
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,7 @@ private:
     std::optional<Object> objectAt(uint64_t index) const;
     std::optional<uint64_t> readSizedInteger(size_t& position) const;
     uint64_t readBigEndian(size_t position, unsigned size) const;
+    bool holdsNul(size_t position, uint64_t length, unsigned unitSize) const;
     bool walk(int maxDepth, uint64_t maxExpandedBytes);
 
     std::span<const uint8_t> m_bytes;

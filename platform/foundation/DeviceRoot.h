@@ -11,5 +11,11 @@
 std::string deviceRoot();
 
 // The host path of a device path. Relative paths are returned unchanged; a path that
-// already lies under the device root is not prefixed twice.
+// already lies under the device root is not prefixed twice. "." and ".." are resolved
+// first, as the kernel resolves them: ".." of the device's "/" is "/" again, so no device
+// path ("/../../etc/shadow") names a file outside the device root.
 std::string devicePath(std::string_view path);
+
+// Whether an absolute device path climbs above "/" with ".." ("/../etc", "/a/../../b"):
+// tools refuse such a path a person typed rather than quietly reading it as another.
+bool climbsAboveDeviceRoot(std::string_view path);

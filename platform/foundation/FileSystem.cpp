@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <new>
 #include <string>
+#include <ctime>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +80,45 @@ static bool writeAll(int fd, std::span<const uint8_t> bytes)
     return true;
 }
 
+// A temporary file is "<file>.kavlor-write-XXXXXX", locked (flock) by its writer from
+// creation to rename. One that nobody holds locked and that has not changed for a while
+// belongs to a writer that died (kill -9, a crash, power loss) and is never renamed: it
+// may hold a full copy of the file (85 MB of user data, a 1 GiB bitmap).
+static constexpr std::string_view kTemporaryMarker = ".kavlor-write-";
+static constexpr std::size_t kTemporarySuffixLength = 6;  // mkstemp's XXXXXX
+// A temporary younger than this is left alone: its writer may be between mkstemp and
+// flock.
+static constexpr int kStaleTemporarySeconds = 10;
+
+static bool isStaleTemporary(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool stale = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::time(nullptr) - info.st_mtime >= kStaleTemporarySeconds
+        && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return stale;
+}
+
+void removeStaleTemporaries(std::string_view path)
+{
+    std::filesystem::path target = devicePath(path);
+    std::string prefix = target.filename().string() + std::string(kTemporaryMarker);
+    std::error_code error;
+    std::filesystem::directory_iterator folder(target.parent_path(), error);
+    if (error)
+        return;
+    for (const auto& entry : folder) {
+        std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        if (isStaleTemporary(entry.path().string()))
+            std::filesystem::remove(entry.path(), error);
+    }
+}
+
 bool writeFile(std::string_view path, std::span<const uint8_t> bytes, bool atomically)
 {
     std::string target = devicePath(path);
@@ -88,16 +129,17 @@ bool writeFile(std::string_view path, std::span<const uint8_t> bytes, bool atomi
         bool ok = writeAll(fd, bytes);
         return ::close(fd) == 0 && ok;
     }
-    std::string temporary = target + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
+    removeStaleTemporaries(path);
+    std::string temporary = target + std::string(kTemporaryMarker) + "XXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = writeAll(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0)
-        return true;
-    ::unlink(temporary.c_str());
-    return false;
+    // Held until the rename is done, so that the file is never taken for a dead writer's.
+    bool ok = ::flock(fd, LOCK_EX) == 0 && writeAll(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ::close(fd) == 0 && ok;
 }
 
 bool fileExists(std::string_view path)

@@ -20,12 +20,16 @@ namespace FileSystem {
 std::optional<std::vector<uint8_t>> readFile(std::string_view path,
     std::size_t maxBytes = std::numeric_limits<std::size_t>::max(), FileIdentity* identity = nullptr);
 // Writes beside the file and renames over it, so a reader sees the old file or the new,
-// never a part. With atomically false, writes in place.
+// never a part; the temporaries that writers of the same file left when they died are
+// removed first. With atomically false, writes in place.
 bool writeFile(std::string_view path, std::span<const uint8_t> bytes, bool atomically = true);
 inline bool writeFile(std::string_view path, const std::vector<uint8_t>& bytes, bool atomically = true)
 {
     return writeFile(path, std::span<const uint8_t>(bytes), atomically);
 }
+// Removes the temporaries of `path` that dead writers left beside it (those no living
+// writer holds and that are some seconds old).
+void removeStaleTemporaries(std::string_view path);
 bool fileExists(std::string_view path);
 bool removeFile(std::string_view path);
 bool createDirectories(std::string_view path);

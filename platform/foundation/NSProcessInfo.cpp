@@ -56,6 +56,13 @@ NSOperatingSystemVersion readDeviceVersion()
             kDefaultOperatingSystemVersion.minorVersion, kDefaultOperatingSystemVersion.patchVersion);
         return kDefaultOperatingSystemVersion;
     }
+    if (version->majorVersion < kOldestSimulatedMajorVersion || version->majorVersion > kNewestSimulatedMajorVersion) {
+        std::fprintf(stderr, "NSProcessInfo: %s names iOS %lld, which is not simulated (%lld to %lld are); using %lld.%lld.%lld\n",
+            devicePath(kSystemVersionPath).c_str(), version->majorVersion, kOldestSimulatedMajorVersion,
+            kNewestSimulatedMajorVersion, kDefaultOperatingSystemVersion.majorVersion,
+            kDefaultOperatingSystemVersion.minorVersion, kDefaultOperatingSystemVersion.patchVersion);
+        return kDefaultOperatingSystemVersion;
+    }
     return *version;
 }
 

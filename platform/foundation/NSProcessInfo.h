@@ -8,8 +8,9 @@
 // through the device root as on a device. It is read once per device root and kept.
 // When the file is missing the version is 14.4.0 (a current device of the newest system
 // the product serves); when the file is there but unreadable, or its "ProductVersion" is
-// not of the form major[.minor[.patch]], the same default is used and the fault is
-// reported once on standard error, naming the file.
+// not of the form major[.minor[.patch]], or names a system the platform does not simulate
+// (only iOS 12, 13 and 14 are: a SpringBoard of iOS 15 has no classes here), the same
+// default is used and the fault is reported once on standard error, naming the file.
 //
 // Tests may override both (setArgumentsForTesting, setOperatingSystemVersionForTesting).
 
@@ -33,6 +34,9 @@ struct ObjCType<NSOperatingSystemVersion> {
 };
 
 inline constexpr NSOperatingSystemVersion kDefaultOperatingSystemVersion { 14, 4, 0 };
+// The major versions the platform simulates.
+inline constexpr NSInteger kOldestSimulatedMajorVersion = 12;
+inline constexpr NSInteger kNewestSimulatedMajorVersion = 14;
 inline constexpr const char* kSystemVersionPath = "/System/Library/CoreServices/SystemVersion.plist";
 
 // "14.4" -> 14.4.0, "12.5.1" -> 12.5.1; nothing for text of another form.

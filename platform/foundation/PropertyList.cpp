@@ -4,7 +4,14 @@
 #include "DeviceRoot.h"
 #include "FileIdentity.h"
 #include "FileSystem.h"
+#include "UTF8.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -24,8 +31,8 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 // Nesting is bounded so that a hostile file cannot exhaust the stack: a document with
 // anything nested deeper than this reads as nil as a whole.
 constexpr int maximumDepth = 256;
-// Files larger than this are not read at all.
-constexpr std::size_t maximumFileSize = 256u << 20;
+// The lowest bound KAVLOR_PLIST_SIZE_LIMIT may set.
+constexpr std::size_t kSmallestFileSizeLimit = 4096;
 
 // Turns a parsed tree into values; notes when the tree goes deeper than maximumDepth.
 class Converter {
@@ -55,7 +62,7 @@ id Converter::dictionaryFrom(plist_t node, int depth)
         }
         id object = toObject(value, depth + 1);
         if (key && object)
-            dictionary->setObject(object, key);
+            dictionary->setObject(object, UTF8::mended(key));
         free(key);
     }
     free(iterator);
@@ -101,7 +108,10 @@ id Converter::toObject(plist_t node, int depth)
     case PLIST_STRING: {
         char* value = nullptr;
         plist_get_string_val(node, &value);
-        id result = NSString::string(value ? value : "");
+        // A string that is not UTF-8 (an "ASCII" string with high bytes, a damaged one)
+        // is mended as it is read: written back as it came, it would make the file
+        // unreadable for every later reader.
+        id result = NSString::string(UTF8::mended(value ? value : ""));
         free(value);
         return result;
     }
@@ -208,7 +218,13 @@ plist_t toNode(const id& value, int depth = 0)
     if (auto data = value.as<NSData>())
         return plist_new_data(reinterpret_cast<const char*>(data->bytes().data()), data->length());
     if (auto date = value.as<NSDate>()) {
+        // libplist keeps whole seconds in 32 bits (1933 to 2069); a date read from a file
+        // can sit just outside (its microseconds carry it over), and a date made in code
+        // anywhere: it is brought within, never converted out of range.
         double seconds = date->timeIntervalSinceReferenceDate();
+        if (!std::isfinite(seconds))
+            return nullptr;
+        seconds = std::clamp(seconds, double(INT32_MIN), double(INT32_MAX));
         auto whole = static_cast<int32_t>(seconds);
         return plist_new_date(whole, static_cast<int32_t>((seconds - whole) * 1e6));
     }
@@ -237,6 +253,19 @@ plist_t toNode(const id& value, int depth = 0)
 
 } // namespace
 
+std::size_t maximumFileSize()
+{
+    const char* text = std::getenv("KAVLOR_PLIST_SIZE_LIMIT");
+    if (!text || !*text)
+        return kMaximumFileSize;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long asked = std::strtoull(text, &end, 10);
+    if (errno || *end || asked < kSmallestFileSizeLimit)
+        return kMaximumFileSize;
+    return static_cast<std::size_t>(std::min<unsigned long long>(asked, kMaximumFileSize));
+}
+
 // The bytes as a value; throws std::bad_alloc when they spell out more than memory holds.
 static id readOrThrow(std::span<const uint8_t> bytes)
 {
@@ -244,7 +273,11 @@ static id readOrThrow(std::span<const uint8_t> bytes)
     auto length = static_cast<uint32_t>(bytes.size());
     // libplist's binary reader recurses once per level and copies a shared object once
     // per reference, so its input is checked first.
-    if (plist_is_binary(data, length) && !BinaryPlistShape::isSafe(bytes, maximumDepth, maximumFileSize))
+    if (plist_is_binary(data, length) && !BinaryPlistShape::isSafe(bytes, maximumDepth, maximumFileSize()))
+        return nil;
+    // XML holds no NUL character; libplist would read one into a string and then abort
+    // the process when the string is handed out.
+    if (!plist_is_binary(data, length) && std::memchr(data, 0, length))
         return nil;
     plist_t root = nullptr;
     plist_from_memory(data, length, &root);
@@ -284,7 +317,7 @@ id read(std::span<const uint8_t> bytes)
 
 id readFile(std::string_view path)
 {
-    auto bytes = FileSystem::readFile(path, maximumFileSize);
+    auto bytes = FileSystem::readFile(path, maximumFileSize());
     return bytes ? read(*bytes) : nil;
 }
 

@@ -16,6 +16,15 @@ namespace PropertyList {
 
 enum class Format { XML, Binary };
 
+// The largest property-list file that is read: 256 MiB. Every writer of a file the
+// library reads (kavlorctl) refuses a change that would take the file past it, so a
+// change that is reported done is one SpringBoard sees.
+inline constexpr std::size_t kMaximumFileSize = std::size_t(256) << 20;
+// kMaximumFileSize, or less when KAVLOR_PLIST_SIZE_LIMIT (bytes, at least 4096) asks for
+// less: a device with little memory, and tests, which cannot write 256 MiB files at will.
+// It never raises the bound.
+std::size_t maximumFileSize();
+
 id read(std::span<const uint8_t> bytes);
 // The file's root object, or nil when it is missing or not a property list (device path).
 id readFile(std::string_view path);

@@ -266,6 +266,16 @@ bool RunLoop::runQueuedBlocks()
 
 RunLoop::SourceId RunLoop::addFdSource(int fd, Callback onReadable)
 {
+    return addSource(fd, POLLIN, std::move(onReadable));
+}
+
+RunLoop::SourceId RunLoop::addFdWriteSource(int fd, Callback onWritable)
+{
+    return addSource(fd, POLLOUT, std::move(onWritable));
+}
+
+RunLoop::SourceId RunLoop::addSource(int fd, short events, Callback callback)
+{
     if (fd < 0) {
         std::fprintf(stderr, "RunLoop: refusing an fd source for invalid descriptor %d\n", fd);
         return 0;
@@ -274,7 +284,7 @@ RunLoop::SourceId RunLoop::addFdSource(int fd, Callback onReadable)
     {
         std::lock_guard lock(m_mutex);
         id = ++m_lastSourceId;
-        m_sources.emplace(id, Source{fd, std::make_shared<Callback>(std::move(onReadable))});
+        m_sources.emplace(id, Source{fd, std::make_shared<Callback>(std::move(callback)), events});
     }
     wake();
     return id;
@@ -305,7 +315,7 @@ bool RunLoop::pollSources(Seconds timeout)
     {
         std::lock_guard lock(m_mutex);
         for (const auto& [id, source] : m_sources) {
-            fds.push_back({source.fd, POLLIN, 0});
+            fds.push_back({source.fd, source.events, 0});
             ids.push_back(id);
         }
     }
@@ -358,8 +368,10 @@ bool RunLoop::anySourceReadable()
     std::vector<pollfd> fds;
     {
         std::lock_guard lock(m_mutex);
-        for (const auto& [id, source] : m_sources)
-            fds.push_back({source.fd, POLLIN, 0});
+        for (const auto& [id, source] : m_sources) {
+            if (source.events == POLLIN)
+                fds.push_back({source.fd, POLLIN, 0});
+        }
     }
     if (fds.empty())
         return false;

@@ -92,6 +92,9 @@ public:
     // Calls `onReadable` on the loop's thread whenever `fd` is readable. The loop does not
     // own the fd; remove the source before closing it.
     SourceId addFdSource(int fd, Callback onReadable);
+    // Calls `onWritable` whenever `fd` can be written without blocking (for output that
+    // waits on a slow reader); removed like a readable source, as soon as nothing waits.
+    SourceId addFdWriteSource(int fd, Callback onWritable);
     bool removeFdSource(SourceId source);
     std::size_t fdSourceCount() const;
 
@@ -132,7 +135,9 @@ private:
     struct Source {
         int fd = -1;
         std::shared_ptr<Callback> callback;
+        short events = 0;  // POLLIN or POLLOUT
     };
+    SourceId addSource(int fd, short events, Callback callback);
 
     TimerId scheduleTimer(ClockTime fireTime, std::optional<Seconds> interval, Callback callback);
     void fireTimer(TimerId timer);

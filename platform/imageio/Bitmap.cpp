@@ -21,6 +21,18 @@ bool Bitmap::isAcceptableSize(uint64_t width, uint64_t height)
         && width * height <= kMaxImagePixels;
 }
 
+std::string Bitmap::sizeFault(uint64_t width, uint64_t height)
+{
+    if (isAcceptableSize(width, height))
+        return {};
+    if (width == 0 || height == 0)
+        return fmt::format("size {}x{} is zero", width, height);
+    if (width > kMaxImageSide || height > kMaxImageSide)
+        return fmt::format("size {}x{} is beyond the limits (at most {} pixels a side)", width, height, kMaxImageSide);
+    return fmt::format("size {}x{} is beyond the limits: it decodes to {} bytes, more than the {} MiB a picture may take",
+        width, height, width * height * bytesPerPixel, kMaxImageBytes >> 20);
+}
+
 bool Bitmap::isWellFormed() const
 {
     return malformation().empty();
@@ -28,9 +40,8 @@ bool Bitmap::isWellFormed() const
 
 std::string Bitmap::malformation() const
 {
-    if (!isAcceptableSize(width, height))
-        return fmt::format("size {}x{} is zero or beyond the limits ({} a side, {} pixels)", width, height,
-            kMaxImageSide, kMaxImagePixels);
+    if (auto fault = sizeFault(width, height); !fault.empty())
+        return fault;
     size_t expected = size_t(width) * height * bytesPerPixel;
     if (pixels.size() != expected)
         return fmt::format("{}x{} needs {} bytes of pixels, has {}", width, height, expected, pixels.size());

@@ -10,11 +10,15 @@
 #include <string>
 #include <vector>
 
-// Limits on the pictures the decoders accept. Sizes come from untrusted headers, so every
-// allocation is checked against them before it is made: at most 32768 pixels a side and
-// 2^28 pixels (1 GiB of BGRA) in all, far above any screen the wallpapers are made for.
+// Limits on the pictures every reader accepts (PNG, JPEG, wallpaper bitmaps), in this one
+// place. Sizes come from untrusted headers, and a few kilobytes of PNG can claim a
+// gigabyte of pixels, so a picture is judged by its decoded size (width x height x 4)
+// before anything is allocated: at most 32768 pixels a side and 128 MiB decoded (33.5
+// million pixels), six times the largest iPad screen (2732 x 2048): no real wallpaper
+// or avatar comes near it.
 inline constexpr uint32_t kMaxImageSide = 32768;
-inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+inline constexpr uint64_t kMaxImageBytes = uint64_t(128) << 20;
+inline constexpr uint64_t kMaxImagePixels = kMaxImageBytes / 4;
 
 struct Bitmap {
     static constexpr size_t bytesPerPixel = 4;
@@ -28,6 +32,9 @@ struct Bitmap {
 
     // Non-zero sides within kMaxImageSide and kMaxImagePixels.
     static bool isAcceptableSize(uint64_t width, uint64_t height);
+    // Why a picture of this size is refused (empty when it is acceptable), for the
+    // readers' messages: the size, and for a large one its decoded size and the limit.
+    static std::string sizeFault(uint64_t width, uint64_t height);
 
     size_t bytesPerRow() const { return size_t(width) * bytesPerPixel; }
     uint8_t* row(uint32_t y) { return pixels.data() + y * bytesPerRow(); }

@@ -189,8 +189,8 @@ std::optional<Bitmap> decodeJPEG(std::span<const uint8_t> bytes, std::string* er
     Decompression job;
     if (!readHeader(job, bytes))
         return fail(error, fmt::format("JPEG: {}", job.errors.message));
-    if (!Bitmap::isAcceptableSize(job.info.image_width, job.info.image_height))
-        return fail(error, fmt::format("JPEG: size {}x{} is zero or beyond the limits", job.info.image_width, job.info.image_height));
+    if (auto fault = Bitmap::sizeFault(job.info.image_width, job.info.image_height); !fault.empty())
+        return fail(error, "JPEG: " + fault);
     uint64_t pixelCount = uint64_t(job.info.image_width) * job.info.image_height;
     if (!job.info.arith_code && pixelCount > kMaxPixelsPerHuffmanByte * bytes.size())
         return fail(error, fmt::format("JPEG: {}x{} pixels cannot come from {} bytes", job.info.image_width, job.info.image_height, bytes.size()));

@@ -65,8 +65,8 @@ std::optional<Bitmap> decodePNG(std::span<const uint8_t> bytes, std::string* err
     spng_ihdr header {};
     if (int status = spng_get_ihdr(context.get(), &header))
         return fail(error, fmt::format("PNG: {}", spng_strerror(status)));
-    if (!Bitmap::isAcceptableSize(header.width, header.height))
-        return fail(error, fmt::format("PNG: size {}x{} is beyond the limits", header.width, header.height));
+    if (auto fault = Bitmap::sizeFault(header.width, header.height); !fault.empty())
+        return fail(error, "PNG: " + fault);
     if (!isPlausibleForFileSize(header, bytes.size()))
         return fail(error, fmt::format("PNG: {}x{} pixels cannot come from {} bytes", header.width, header.height, bytes.size()));
 

@@ -24,6 +24,11 @@ struct NameHash {
 struct Registry {
     std::shared_mutex mutex;
     std::unordered_map<std::string, Class> classes;
+    // Every class and metaclass ever made, registered or not, including those a test's
+    // runtime reset forgot: classes live as long as the process (objects and method
+    // tables may point at them), and the table is what owns them, so that a leak checker
+    // tells a lost object from a class that is meant to stay.
+    std::vector<Class> everyClass;
     std::vector<InstallRecord> installed;
 
     std::shared_mutex selectorMutex;
@@ -121,6 +126,11 @@ Class makeClass(const std::string& name, Class superclass, bool isMetaclass)
 {
     auto* cls = new objc_class;
     cls->makeImmortal();
+    {
+        auto& table = registry();
+        std::unique_lock lock(table.mutex);
+        table.everyClass.push_back(cls);
+    }
     cls->name = name;
     cls->superclass = superclass;
     cls->isMetaclass = isMetaclass;

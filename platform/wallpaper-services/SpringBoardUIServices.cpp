@@ -3,7 +3,8 @@
 // Setting a wallpaper does what SpringBoard does with it: the picture is stored in
 // SpringBoard's bitmap format ("…Background.cpbitmap") and a JPEG thumbnail is stored
 // beside it ("…BackgroundThumbnail.jpg", the file whose presence says the wallpaper is
-// set), each file replaced atomically. Every call is also recorded as one JSON line in
+// set), each file replaced atomically, and each change whole: one at a time on the device
+// (WallpaperChangeLock), so two changes made at once never leave the screens mixed. Every call is also recorded as one JSON line in
 // "/var/mobile/Library/Logs/wallpaper-services.jsonl", so that what a program asked for
 // can be checked: the function, the location, the pictures (size and a SHA-256 of their
 // BGRA pixels) and the options' wallpaper mode.
@@ -16,6 +17,7 @@
 #include "JPEGCodec.h"
 #include "ServiceLog.h"
 #include "UIImage.h"
+#include "WallpaperChangeLock.h"
 #include "WallpaperStandIns.h"
 #include "WallpaperThumbnail.h"
 
@@ -116,6 +118,11 @@ void applyWallpaper(const char* function, const id& image, long long location)
         return;
     }
     FileSystem::createDirectories(kSpringBoardFolder);
+    WallpaperChangeLock lock;
+    if (!lock.isHeld()) {
+        complain(function, lock.why() + "; the wallpaper was not set");
+        return;
+    }
     if (location & 1)
         storeWallpaper(function, cgImage->bitmap(), kLockScreenFiles);
     if (location & 2)

@@ -14,7 +14,9 @@
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 const std::string kUsage = "::[Commands]:: \n\nsave :- To save wallpaper images\nrestore: To restore wallpaper images\n";
 const std::string kLockCopy = "/Library/Kavlors/LockBackground.png";
@@ -145,10 +147,17 @@ TEST_F(MurvexSave, AnUnreadableOrEmptyBitmapKeepsTheOlderCopy)
     writeText(kLockMarker, "thumbnail");
     writeText(kLockBitmap, "not a bitmap at all, just some bytes of text");
 
-    runMurvex({ "saveAdminWall" });
+    MurvexRun run = runMurvex({ "saveAdminWall" });
 
     EXPECT_EQ(readPNG(kHomeCopy), olderHome);
     EXPECT_EQ(readPNG(kLockCopy), olderLock);
+    // The person is told that the copies are older than the wallpapers; the preference
+    // bundle still sees the one exit status murvex has.
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.standardOutput, "");
+    EXPECT_THAT(run.standardError, HasSubstr(std::string("murvex: the wallpaper ") + kLockBitmap + " holds no readable image; the older copy "
+        + kLockCopy + " is kept, and a restore would set it\n"));
+    EXPECT_THAT(run.standardError, HasSubstr(std::string("murvex: the wallpaper ") + kHomeBitmap + " cannot be read; the older copy "));
 }
 
 TEST_F(MurvexSave, WithoutTheCopiesFolderNothingIsWrittenAndNothingFails)
@@ -289,6 +298,21 @@ TEST_F(MurvexSetWallGuest, APathThatIsNoImageIsSkipped)
     }
     EXPECT_THAT(wallpaperServiceCalls(), IsEmpty());
     EXPECT_FALSE(exists(kLockMarker));
+}
+
+// On the device "/.." is "/": a path climbing above it names another file than it seems
+// to (and in the simulator would leave the device root); it is refused, saying so.
+TEST_F(MurvexSetWallGuest, APathClimbingAboveTheRootIsRefused)
+{
+    writePNG("/var/mobile/guest.png", makeTestPicture(3, 3, 90));
+    MurvexRun run = runMurvex({ "setWallGuest", "/../../var/mobile/guest.png" });
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.standardOutput, "");
+    EXPECT_EQ(run.standardError, "murvex: /../../var/mobile/guest.png climbs above / with \"..\"; no wallpaper was set\n");
+    EXPECT_THAT(wallpaperServiceCalls(), IsEmpty());
+    // Climbing within the device is an ordinary path.
+    EXPECT_EQ(runMurvex({ "setWallGuest", "/var/tmp/../mobile/guest.png" }).standardError, "");
+    EXPECT_THAT(wallpaperServiceCalls(), Not(IsEmpty()));
 }
 
 TEST_F(MurvexSetWallGuest, WithoutTheWallpaperServicesNothingIsSetAndNothingFails)

@@ -7,6 +7,9 @@
 
 #include <gmock/gmock.h>
 
+#include <fmt/format.h>
+
+#include <cstdlib>
 #include <thread>
 
 using ::testing::ElementsAre;
@@ -275,6 +278,104 @@ TEST_F(AccountTest, BadInputIsRefusedNamingItAndChangesNothing)
         EXPECT_EQ(fileBytes(kSettings), settings) << command;
     }
     EXPECT_FALSE(record("Ann"));
+}
+
+// Text every file can hold and a person can read: what is not UTF-8 would make a binary
+// user-data file unreadable (and an XML one not well formed); a blank, page-long or
+// direction-reversing name would mislead whoever reads it on the lock screen. Each is
+// refused in one line naming the argument, without echoing the text, and nothing changes.
+TEST_F(AccountTest, TextThatCannotBeStoredOrShownIsRefusedNamingTheArgument)
+{
+    addPlainUser("Mira");
+    ASSERT_EQ(run({ "set", "activeUser", "Mira" }).exitStatus, 0);
+    const std::string latin1Name = "\xC9lise";
+    const std::string reversed = "Ann\xE2\x80\xAEgpj.exe";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string named;
+    };
+    const std::vector<Case> cases = {
+        { { "user", "add", latin1Name, "--passcode", "1" }, "the user name is not UTF-8 text" },
+        { { "user", "add", "Ann", "--passcode", "12\xFF" }, "the passcode is not UTF-8 text" },
+        { { "user", "add", "\xC0\x80", "--passcode", "1" }, "the user name is not UTF-8 text" },
+        { { "user", "add", "\xED\xA0\x80", "--passcode", "1" }, "the user name is not UTF-8 text" },
+        { { "user", "add", "   ", "--passcode", "1" }, "the user name holds only blanks" },
+        { { "user", "add", "\xC2\xA0\xE3\x80\x80", "--passcode", "1" }, "the user name holds only blanks" },
+        { { "user", "add", std::string(100000, 'a'), "--passcode", "1" }, "the user name is 100000 characters long" },
+        { { "user", "add", reversed, "--passcode", "1" }, "the user name holds a character that reverses the direction of the text (U+202E)" },
+        { { "user", "add", "Ann\xC2\x85", "--passcode", "1" }, "the user name holds a control character" },
+        { { "set", "activeUser", "\xC9lise" }, "the VALUE for activeUser is not UTF-8 text" },
+        { { "set", "key\xFF", "x" }, "the settings key is not UTF-8 text" },
+    };
+    auto userData = fileBytes(kUserData);
+    auto settings = fileBytes(kSettings);
+    for (const auto& testCase : cases) {
+        auto result = run(testCase.arguments);
+        EXPECT_EQ(result.exitStatus, 1) << testCase.named;
+        EXPECT_THAT(result.standardError, HasSubstr(testCase.named));
+        EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1) << result.standardError.substr(0, 200);
+        EXPECT_LT(result.standardError.size(), 200u) << "the text itself is not echoed";
+        EXPECT_EQ(fileBytes(kUserData), userData) << testCase.named;
+        EXPECT_EQ(fileBytes(kSettings), settings) << testCase.named;
+    }
+    // What is fine stays fine: letters of any script, inner blanks, a 64-character name.
+    for (const std::string& name : { std::string("\xC3\x89lise M\xC3\xBCller"), std::string("\xE5\xB0\x8F\xE6\x98\x8E"), std::string(64, 'x') })
+        EXPECT_EQ(run({ "user", "add", name, "--passcode", "1" }).exitStatus, 0) << name;
+    EXPECT_TRUE(record("\xC3\x89lise M\xC3\xBCller"));
+}
+
+// The library reads no user-data file past PropertyList::maximumFileSize(); an add that
+// would take the file past it is refused, naming the limit and the size now, so no
+// "successful" add leaves SpringBoard with no accounts. (The bound is lowered for the
+// test through the variable both sides read.)
+TEST_F(AccountTest, AnAddThatWouldPassTheSizeTheLibraryReadsIsRefused)
+{
+    constexpr std::size_t kLimit = 20000;
+    ::setenv("KAVLOR_PLIST_SIZE_LIMIT", std::to_string(kLimit).c_str(), 1);
+    int added = 0;
+    KavlorctlRun refused;
+    std::optional<std::vector<uint8_t>> before;
+    for (int guest = 0; guest < 20; ++guest) {
+        before = fileBytes(kUserData);
+        auto result = run({ "user", "add", "Guest" + std::to_string(guest), "--passcode", "1" });
+        if (result.exitStatus != 0) {
+            refused = result;
+            break;
+        }
+        ++added;
+    }
+    ::unsetenv("KAVLOR_PLIST_SIZE_LIMIT");
+    ASSERT_GT(added, 1);
+    ASSERT_EQ(refused.exitStatus, 1) << "twenty avatars do not fit in 20000 bytes";
+    ASSERT_TRUE(before);
+    EXPECT_THAT(refused.standardError, HasSubstr(fmt::format("past the {} bytes SpringBoard reads (it holds {} bytes now); nothing was changed", kLimit, before->size())));
+    EXPECT_EQ(fileBytes(kUserData), before);
+    EXPECT_LE(before->size(), kLimit);
+    EXPECT_EQ(plist(kUserData)->count(), size_t(added));
+}
+
+// An app-list entry kavlorctl would have to throw away to write its own is refused,
+// whatever the command: a "Disabled" that is not an array, an entry that is no dictionary.
+TEST_F(AccountTest, AnAppListEntryOfAnotherShapeIsRefusedAndKept)
+{
+    addPlainUser("Mira");
+    addPlainUser("Otto");
+    auto appList = NSDictionary::dictionary({
+        { "Mira", NSDictionary::dictionary({ { "Disabled", "com.apple.camera"_ns } }) },
+        { "Otto", "not an entry"_ns },
+    });
+    writeFileBytes(kAppList, PropertyList::serialize(appList, PropertyList::Format::Binary));
+    auto before = fileBytes(kAppList);
+    for (const auto& [name, fault] : std::vector<std::pair<std::string, std::string>> {
+             { "Mira", "\"Disabled\" of 'Mira' in " }, { "Otto", "the entry for 'Otto' in " } }) {
+        for (const char* command : { "disable", "enable" }) {
+            auto result = run({ "apps", command, name, "com.apple.camera" });
+            EXPECT_EQ(result.exitStatus, 1) << name << " " << command;
+            EXPECT_THAT(result.standardError, HasSubstr(fault));
+            EXPECT_THAT(result.standardError, HasSubstr("nothing was changed"));
+            EXPECT_EQ(fileBytes(kAppList), before);
+        }
+    }
 }
 
 // Changes made at the same moment by several processes all arrive: none writes back a file

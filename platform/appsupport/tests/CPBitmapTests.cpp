@@ -262,6 +262,14 @@ const MalformedCase malformedCases[] = {
             return file;
         },
         "beyond the limits" },
+    { "DecodedSizeBeyondLimit",
+        [] {
+            std::vector<uint8_t> file = validFile();
+            put32(file, kWidthFromEnd, 8192);
+            put32(file, kHeightFromEnd, 8192);
+            return file;
+        },
+        "decodes to 268435456 bytes" },
     { "NoImages", [] { return withField(kCountFromEnd, 0); }, "no images" },
     { "HugeImageCount", [] { return withField(kCountFromEnd, 0xFFFFFFFF); }, "trailer describes" },
     { "MoreImagesThanTheFileHolds", [] { return withField(kCountFromEnd, 3); }, "trailer describes" },

@@ -60,6 +60,29 @@ TEST_F(BoundSettingsTest, FollowEveryWriteOfTheDomainInThisProcessAtOnce)
     EXPECT_FALSE(isKavlorActive);
 }
 
+// A bound boolean whose key goes away reads its registered default again, as it would
+// after a respring: showImportantAlert (default YES) must come back on, whether the key
+// was removed or went with a damaged file that a write set aside.
+TEST_F(BoundSettingsTest, ABooleanWhoseKeyDisappearsFallsBackToItsDefault)
+{
+    storeDirectly(NSDictionary::dictionary({ { "showImportantAlert", NSNumber::numberWithBool(false) } }));
+    auto binder = HBPreferences::preferencesForIdentifier(m_identifier);
+    auto writer = HBPreferences::preferencesForIdentifier(m_identifier);
+    bool showImportantAlert = true;
+    binder->registerBool(&showImportantAlert, true, "showImportantAlert");
+    ASSERT_FALSE(showImportantAlert);
+
+    writer->removeObjectForKey("showImportantAlert");
+    EXPECT_TRUE(showImportantAlert) << "removed: the default";
+
+    writer->setBool(false, "showImportantAlert");
+    ASSERT_FALSE(showImportantAlert);
+    storeBytesDirectly("damaged");
+    writer->setBool(true, "toggleKavlor");
+    ASSERT_EQ(fileText(hostPath(".corrupt")), "damaged");
+    EXPECT_TRUE(showImportantAlert) << "set aside with the damaged file: the default";
+}
+
 TEST_F(BoundSettingsTest, BooleansAreReadFromNumbersOnly)
 {
     storeDirectly(NSDictionary::dictionary({
@@ -225,8 +248,16 @@ TEST_F(DamagedSettingsTest, IsNeverReplacedWhenItCannotBeKeptAside)
     EXPECT_FALSE(toggleKavlor) << "a refused write changes no bound variable";
 }
 
+// Present when the program runs under UndefinedBehaviorSanitizer's vptr check.
+extern "C" void __ubsan_handle_dynamic_type_cache_miss() __attribute__((weak));
+
 TEST_F(DamagedSettingsTest, AFileThatCannotBeOpenedForNowIsNotTakenForDamaged)
 {
+    // The vptr check probes memory through a pipe; in a process with no descriptor left it
+    // reports every sound object as having an invalid vptr ("memory cannot be printed").
+    // The reports this test drew under `make sanitize` were those, not faults.
+    if (&__ubsan_handle_dynamic_type_cache_miss)
+        GTEST_SKIP() << "UBSan's vptr check needs free descriptors, which this test takes away";
     storeDirectly(NSDictionary::dictionary({ { "toggleKavlor", NSNumber::numberWithBool(true) }, { "adminPasscode", "2580"_ns } }));
     pid_t child = fork();
     if (child == 0) {

@@ -1,4 +1,5 @@
 #include "Block.h"
+#include "DeviceRoot.h"
 #include "FileSystem.h"
 #include "NSFileManager.h"
 #include "NSNotificationCenter.h"
@@ -182,6 +183,25 @@ TEST(NSFileManagerTest, FileExistsAtPathLooksUnderTheDeviceRoot)
     EXPECT_FALSE(send<bool>(manager, "fileExistsAtPath:", nil));
     unsetenv("KAVLOR_DEVICE_ROOT");
     std::filesystem::remove_all(root);
+}
+
+// ".." of the device's "/" is "/" again, as the kernel has it: no device path names a
+// file outside the device root, however many times it climbs.
+TEST(DeviceRootTest, DotDotNeverLeavesTheDeviceRoot)
+{
+    setenv("KAVLOR_DEVICE_ROOT", "/tmp/device", 1);
+    EXPECT_EQ(devicePath("/../../etc/shadow"), "/tmp/device/etc/shadow");
+    EXPECT_EQ(devicePath("/var/../../../etc/passwd"), "/tmp/device/etc/passwd");
+    EXPECT_EQ(devicePath("/var/mobile/../root/./x"), "/tmp/device/var/root/x");
+    EXPECT_EQ(devicePath("/tmp/device/../../etc"), "/tmp/device/etc");
+    EXPECT_EQ(devicePath("/.."), "/tmp/device/");
+    EXPECT_EQ(devicePath("/var/mobile/Library/a..b/..c"), "/tmp/device/var/mobile/Library/a..b/..c");
+    EXPECT_EQ(devicePath("/tmp/device/var/x"), "/tmp/device/var/x");
+    EXPECT_TRUE(climbsAboveDeviceRoot("/../../etc/shadow"));
+    EXPECT_TRUE(climbsAboveDeviceRoot("/var/../.."));
+    EXPECT_FALSE(climbsAboveDeviceRoot("/var/mobile/../root"));
+    EXPECT_FALSE(climbsAboveDeviceRoot("/var/..x/y.."));
+    unsetenv("KAVLOR_DEVICE_ROOT");
 }
 
 } // namespace

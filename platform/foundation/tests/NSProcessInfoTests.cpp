@@ -68,6 +68,19 @@ TEST_F(NSProcessInfoTest, MissingOrMalformedVersionFallsBackToTheDefault)
     EXPECT_EQ(NSProcessInfo::processInfo()->operatingSystemVersion(), kDefaultOperatingSystemVersion);
 }
 
+// A system the platform has no SpringBoard classes for is a version SpringBoard cannot
+// start on: it falls back like a malformed one, and the largest number never wraps into
+// a negative major version.
+TEST_F(NSProcessInfoTest, AVersionThatIsNotSimulatedFallsBackToTheDefault)
+{
+    for (const char* text : { "15.0", "11.0", "9223372036854775807", "4294967308.1" }) {
+        writeProductVersion(NSString::string(text));
+        EXPECT_EQ(NSProcessInfo::processInfo()->operatingSystemVersion(), kDefaultOperatingSystemVersion) << text;
+    }
+    writeProductVersion("12.0"_ns);
+    EXPECT_EQ(NSProcessInfo::processInfo()->operatingSystemVersion(), (NSOperatingSystemVersion { 12, 0, 0 }));
+}
+
 TEST_F(NSProcessInfoTest, EachDeviceRootHasItsOwnVersion)
 {
     writeProductVersion("12.4"_ns);

@@ -1,13 +1,20 @@
 #include "FileSystem.h"
 #include "PropertyList.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +74,104 @@ TEST_F(PropertyListTest, FilesAreResolvedUnderTheDeviceRootAndWrittenAtomically)
     EXPECT_EQ(back->count(), 7u);
     for (auto& entry : std::filesystem::directory_iterator(m_root / "var"))
         EXPECT_EQ(entry.path().filename(), "settings.plist") << "no temporary file left behind";
+}
+
+// A writer killed during a save leaves its temporary beside the file; the next write of
+// that file removes it. A temporary that a living writer holds, one that is seconds old
+// (its writer may not hold it yet), and files of other names are left alone.
+TEST_F(PropertyListTest, TheNextWriteRemovesTheTemporariesOfDeadWriters)
+{
+    auto makeFile = [&](const std::string& name, bool old) {
+        auto path = m_root / "var" / name;
+        std::ofstream(path) << "a half-written copy";
+        if (old) {
+            auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+            std::filesystem::last_write_time(path, hourAgo);
+        }
+        return path;
+    };
+    auto dead = makeFile("settings.plist.kavlor-write-Ab12Cd", true);
+    auto fresh = makeFile("settings.plist.kavlor-write-Xy34Zw", false);
+    auto held = makeFile("settings.plist.kavlor-write-Hh56Ll", true);
+    auto otherFile = makeFile("other.plist.kavlor-write-Ab12Cd", true);
+    auto lookAlike = makeFile("settings.plist.backup", true);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t writer = fork();
+    if (writer == 0) {
+        // A living writer in a process of its own, holding its temporary locked.
+        int fd = ::open(held.c_str(), O_RDONLY);
+        ::flock(fd, LOCK_EX);
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        _exit(0);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    ASSERT_TRUE(sample()->writeToFile("/var/settings.plist", true));
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+
+    EXPECT_FALSE(std::filesystem::exists(dead));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_TRUE(std::filesystem::exists(held));
+    EXPECT_TRUE(std::filesystem::exists(otherFile)) << "only the temporaries of the file written";
+    EXPECT_TRUE(std::filesystem::exists(lookAlike));
+    // Once its writer is gone, the held one goes at the next write.
+    ASSERT_TRUE(sample()->writeToFile("/var/settings.plist", true));
+    EXPECT_FALSE(std::filesystem::exists(held));
+}
+
+// A binary "ASCII" string with a byte above 0x7F (here in a key and a value) is not
+// UTF-8: read as it came, the file written back from it could not be read again by
+// anyone. It is mended as it is read (found by fuzzing).
+TEST_F(PropertyListTest, StringsThatAreNotUTF8AreMendedAsTheyAreRead)
+{
+    const std::vector<uint8_t> file { 'b', 'p', 'l', 'i', 's', 't', '0', '0',
+        0xD1, 0x01, 0x02,                      // dictionary of one entry: key 1, value 2
+        0x53, 'k', 0xE9, 'y',                  // "k\xE9y" as an ASCII string
+        0x55, 'G', 0xBE, 'e', 's', 't',        // "G\xBEest"
+        0x08, 0x0B, 0x0F,                      // offsets of the three objects
+        0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 21 };
+    auto value = PropertyList::read(file).as<NSDictionary>();
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->valueForKey<NSString>("k\xEF\xBF\xBDy")->utf8(), "G\xEF\xBF\xBD" "est");
+    for (auto format : { PropertyList::Format::XML, PropertyList::Format::Binary })
+        EXPECT_TRUE(isEqual(PropertyList::read(PropertyList::serialize(value, format)), value));
+}
+
+// libplist aborts the process when it hands out a string or key holding a NUL
+// character: such a file (binary, or XML with a NUL byte) reads as nothing instead of
+// crashing SpringBoard at every start (found by fuzzing).
+TEST_F(PropertyListTest, AStringHoldingANulReadsAsNothingInsteadOfAborting)
+{
+    auto binaryWith = [](uint8_t keyByte, uint8_t valueByte) {
+        return std::vector<uint8_t> { 'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD1, 0x01, 0x02,
+            0x53, 'k', keyByte, 'y', 0x55, 'G', valueByte, 'e', 's', 't', 0x08, 0x0B, 0x0F,
+            0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 21 };
+    };
+    ASSERT_TRUE(PropertyList::read(binaryWith('e', 'u'))) << "the same file without a NUL reads";
+    EXPECT_FALSE(PropertyList::read(binaryWith(0, 'u')));
+    EXPECT_FALSE(PropertyList::read(binaryWith('e', 0)));
+    const char xml[] = "<plist><dict><key>a</key><string>x\0y</string></dict></plist>";
+    EXPECT_FALSE(PropertyList::read(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(xml), sizeof xml - 1)));
+}
+
+// libplist keeps a date's whole seconds in 32 bits: a date beyond them (here the earliest
+// a file can hold, carried past it by its microseconds) is written at the edge instead of
+// being converted out of range (found by fuzzing, under UBSan).
+TEST_F(PropertyListTest, ADateBeyondWhatTheWriterHoldsIsWrittenAtItsEdge)
+{
+    for (double seconds : { double(INT32_MIN) - 0.5, double(INT32_MAX) + 10.0, 1e18, -1e18 }) {
+        auto value = NSArray::array({ NSDate::dateWithTimeIntervalSinceReferenceDate(seconds) });
+        auto back = PropertyList::read(PropertyList::serialize(value, PropertyList::Format::Binary)).as<NSArray>();
+        ASSERT_TRUE(back) << seconds;
+        double written = back->objectAtIndex(0).as<NSDate>()->timeIntervalSinceReferenceDate();
+        EXPECT_NEAR(written, seconds < 0 ? double(INT32_MIN) : double(INT32_MAX), 1.0) << seconds;
+    }
 }
 
 TEST_F(PropertyListTest, GarbageMissingFilesAndWrongRootTypesReadAsNothing)

@@ -85,13 +85,13 @@ TEST(JPEGCodec, DamagedFilesFailCleanlyAndTruncatedOnesDecodePartly)
 TEST(JPEGCodec, HeaderClaimingMorePixelsThanTheFileHoldsIsRefused)
 {
     std::vector<uint8_t> jpeg = encodeJPEG(testimages::gradient(8, 8), 90);
-    // Rewrite the frame header (SOF0: FF C0, length, precision, height, width) to 16000x16000,
+    // Rewrite the frame header (SOF0: FF C0, length, precision, height, width) to 4000x4000,
     // within the size limits but far beyond what a few hundred bytes can hold.
     const uint8_t marker[] = { 0xFF, 0xC0 };
     auto sof = std::search(jpeg.begin(), jpeg.end(), std::begin(marker), std::end(marker));
     ASSERT_NE(sof, jpeg.end());
     size_t at = size_t(sof - jpeg.begin()) + 5;
-    jpeg[at] = 0x3E, jpeg[at + 1] = 0x80, jpeg[at + 2] = 0x3E, jpeg[at + 3] = 0x80;
+    jpeg[at] = 0x0F, jpeg[at + 1] = 0xA0, jpeg[at + 2] = 0x0F, jpeg[at + 3] = 0xA0;
     std::string error;
     EXPECT_FALSE(decodeJPEG(jpeg, &error));
     EXPECT_THAT(error, HasSubstr("cannot come from"));

@@ -1,4 +1,5 @@
 #include "PNGDecoder.h"
+#include "ImageDecoder.h"
 #include "PNGEncoder.h"
 #include "TestImages.h"
 
@@ -266,8 +267,25 @@ TEST(PNGDecodingRejects, DamagedTruncatedAndImplausibleFiles)
     EXPECT_THAT(rejectionOf({}), HasSubstr("PNG: "));
 
     // A header that claims a picture its file cannot hold: refused before allocating it.
-    EXPECT_THAT(rejectionOf(craftPNG(16000, 16000, 8, 6, {})), HasSubstr("cannot come from"));
+    EXPECT_THAT(rejectionOf(craftPNG(4000, 4000, 8, 6, {})), HasSubstr("cannot come from"));
     EXPECT_THAT(rejectionOf(craftPNG(40000, 1, 8, 0, {})), HasSubstr("PNG: "));
+}
+
+// 33 KB of 1-bit grey that decodes to 32768 x 8192 pixels, 1 GiB of BGRA: judged by its
+// decoded size before a pixel is decoded, by the one limit of every picture reader, while
+// a picture four times the largest iPad screen still decodes.
+TEST(PNGDecodingRejects, ADecompressionBombIsRefusedByItsDecodedSize)
+{
+    std::vector<uint8_t> bomb = craftPNG(32768, 8192, 1, 0, std::vector<uint8_t>(size_t(4096) * 8192, 0));
+    ASSERT_LT(bomb.size(), 64u * 1024);
+    EXPECT_THAT(rejectionOf(bomb), HasSubstr("size 32768x8192 is beyond the limits: it decodes to 1073741824 bytes, more than the 128 MiB"));
+    std::string error;
+    EXPECT_FALSE(decodeImage(bomb, &error));
+    EXPECT_THAT(error, HasSubstr("1073741824 bytes"));
+
+    auto large = decodePNG(craftPNG(2 * 2732, 2 * 2048, 1, 0, std::vector<uint8_t>(size_t(2 * 2732 / 8) * 2 * 2048, 0x5A)), &error);
+    ASSERT_TRUE(large) << error;
+    EXPECT_EQ(large->width, 2u * 2732);
 }
 
 } // namespace

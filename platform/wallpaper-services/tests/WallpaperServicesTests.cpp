@@ -4,6 +4,7 @@
 #include "CPBitmap.h"
 #include "JPEGCodec.h"
 #include "UIImage.h"
+#include "WallpaperChangeLock.h"
 #include "WallpaperServices.h"
 #include "WallpaperStandIns.h"
 #include "WallpaperThumbnail.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -105,6 +107,40 @@ TEST_F(WallpaperServices, EachLocationWritesOnlyItsScreensFiles)
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->width, 200u);
     EXPECT_EQ(thumbnail->height, 100u);
+}
+
+// Two programs setting wallpapers at once: each change lands whole, so whoever looks
+// between changes (holding the same lock) finds the four files of one picture, and so
+// does whoever looks at the end.
+TEST_F(WallpaperServices, ChangesMadeAtOnceByTwoProcessesLandWhole)
+{
+    auto sameScreens = [&] {
+        return read(kFolder + "LockBackground.cpbitmap") == read(kFolder + "HomeBackground.cpbitmap")
+            && read(kFolder + "LockBackgroundThumbnail.jpg") == read(kFolder + "HomeBackgroundThumbnail.jpg");
+    };
+    constexpr int kChanges = 12;
+    std::vector<pid_t> writers;
+    for (uint32_t writer = 0; writer < 2; ++writer) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            id image = UIImage::imageWithCGImage(CGImage::create(gradient(640 + writer, 480)));
+            int mixed = 0;
+            for (int change = 0; change < kChanges; ++change) {
+                m_setImage(image.get(), options(0).get(), 3);
+                WallpaperChangeLock lock;
+                mixed += lock.isHeld() && !sameScreens();
+            }
+            _exit(mixed ? 1 : 0);
+        }
+        writers.push_back(pid);
+    }
+    for (pid_t pid : writers) {
+        int status = -1;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer found the screens mixed";
+    }
+    EXPECT_TRUE(sameScreens());
+    EXPECT_EQ(records().size(), size_t(2 * kChanges));
 }
 
 TEST_F(WallpaperServices, AnUnknownLocationOrNoImageIsRecordedButSetsNothing)
