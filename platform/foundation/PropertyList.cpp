@@ -328,7 +328,7 @@ Id<NSDictionary> readDictionaryFile(std::string_view path)
 
 id readFile(std::string_view path, FileIdentity& identity)
 {
-    auto bytes = FileSystem::readFile(path, maximumFileSize, &identity);
+    auto bytes = FileSystem::readFile(path, maximumFileSize(), &identity);
     return bytes ? read(*bytes) : nil;
 }
 
