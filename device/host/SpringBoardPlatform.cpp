@@ -6,6 +6,7 @@
 #include "FBProcessManager.h"
 #include "HostControl.h"
 #include "PanelInspector.h"
+#include "ScreenshotCommand.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
 
@@ -69,6 +70,7 @@ std::vector<id> appProcessesNamed(const std::string& name)
 void SpringBoardPlatform::addControlCommands(HostControl& control)
 {
     PanelInspector::addControlCommands(control);
+    ScreenshotCommand::addControlCommand(control);
     // An app comes to the front, as when its icon is tapped.
     control.add("launch-app", [](const ControlServer::Json& request) {
         std::string bundleIdentifier = request.at("bundleIdentifier").get<std::string>();
