@@ -9,6 +9,7 @@
 #include "LockScreenControl.h"
 #include "PanelInspector.h"
 #include "RestrictionControl.h"
+#include "ScreenshotCommand.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
 
@@ -73,6 +74,7 @@ void SpringBoardPlatform::addControlCommands(HostControl& control)
 {
     PanelInspector::addControlCommands(control);
     LockScreenControl::addControlCommands(control);
+    ScreenshotCommand::addControlCommand(control);
     // An app comes to the front, as when its icon is tapped.
     control.add("launch-app", [](const ControlServer::Json& request) {
         std::string bundleIdentifier = request.at("bundleIdentifier").get<std::string>();

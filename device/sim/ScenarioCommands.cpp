@@ -16,6 +16,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -96,6 +97,29 @@ void printPanel(ScenarioRunner& runner)
         runner.out() << PanelListing::formatLine(entry) << "\n";
 }
 
+// Draws the device's screen into FILE (a host path; relative to the current folder).
+void takeScreenshot(ScenarioRunner& runner, const Arguments& arguments)
+{
+    runner.requireBooted("screenshot");
+    std::error_code error;
+    auto path = std::filesystem::absolute(arguments[0], error);
+    if (error || arguments[0].empty())
+        throw ScenarioFailure(fmt::format("\"{}\" is not a file name for a screenshot", arguments[0]));
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), error);
+    bool passcode = arguments.size() > 1;
+    auto reply = runner.askSpringBoard(Json { { "command", "screenshot" }, { "path", path.string() }, { "passcode", passcode } });
+    if (!reply)
+        throw ScenarioFailure("SpringBoard restarted before it drew its screen");
+    runner.out() << fmt::format("screenshot {} ({} x {} pixels)\n", arguments[0], reply->value("width", 0), reply->value("height", 0));
+}
+
+void checkScreenshot(const Arguments& arguments)
+{
+    if (arguments.size() > 1 && arguments[1] != "passcode")
+        throw ScenarioFailure(fmt::format("\"{}\": a screenshot shows the screen, or with `passcode` the passcode prompt", arguments[1]));
+}
+
 std::vector<ScenarioCommand> makeCommands()
 {
     std::vector<ScenarioCommand> commands;
@@ -164,6 +188,8 @@ std::vector<ScenarioCommand> makeCommands()
         0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printPanel(runner); }, {} });
     for (auto& command : restrictionScenarioCommands())
         add(std::move(command));
+    add({ "screenshot", "screenshot FILE [passcode]", "draw what the screen shows into the PNG FILE (with `passcode`, the lock screen's passcode prompt)",
+        1, 2, false, takeScreenshot, checkScreenshot });
     add({ "hooks", "hooks", "print the replaced and added methods (class, selector, kind, library), tab-separated",
         0, 0, false, [](ScenarioRunner& runner, const Arguments&) { printHooks(runner); }, {} });
     add({ "settings", "settings", "print the settings domain com.Quennic.KavlorPrefs, one KEY = VALUE a line",

@@ -1,0 +1,28 @@
+#include "ScreenshotCommand.h"
+
+#include "HostControl.h"
+#include "ScreenRenderer.h"
+#include "SpringBoardApp.h"
+
+namespace ScreenshotCommand {
+
+void addControlCommand(HostControl& control)
+{
+    control.add("screenshot", [](const ControlServer::Json& request) {
+        std::string path = request.at("path").get<std::string>();
+        if (path.empty() || path.front() != '/')
+            throw ControlError("a screenshot needs an absolute path for its picture");
+        SpringBoardApp* springBoard = SpringBoardApp::current();
+        if (!springBoard)
+            throw ControlError("SpringBoard has not launched");
+        HostControl::settle();
+        auto overlay = request.value("passcode", false) ? ScreenRenderer::Overlay::PasscodePrompt : ScreenRenderer::Overlay::None;
+        ScreenRenderer renderer(*springBoard);
+        Bitmap picture = renderer.draw(overlay);
+        if (std::string error = renderer.writePNG(path, overlay); !error.empty())
+            throw ControlError(error);
+        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height } };
+    });
+}
+
+} // namespace ScreenshotCommand

@@ -1,0 +1,361 @@
+#include "ScreenRenderer.h"
+
+#include "CPBitmap.h"
+#include "FileSystem.h"
+#include "MessageSend.h"
+#include "PNGEncoder.h"
+#include "RunLoop.h"
+#include "SBIcon.h"
+#include "SBIconListModel.h"
+#include "SBIconModel.h"
+#include "SBRootFolderView.h"
+#include "SpringBoardApp.h"
+#include "UIAlertAction.h"
+#include "UIAlertController.h"
+#include "UIColor.h"
+#include "UIImage.h"
+#include "UIKitState.h"
+#include "UIScreen.h"
+#include "UIWindow.h"
+#include "ViewPainter.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <functional>
+
+namespace {
+
+constexpr const char* kLockWallpaper = "/var/mobile/Library/SpringBoard/LockBackground.cpbitmap";
+constexpr const char* kHomeWallpaper = "/var/mobile/Library/SpringBoard/HomeBackground.cpbitmap";
+
+using TextStyle = ViewPainter::TextStyle;
+
+bool darkAppearance() { return UIKitState::shared().userInterfaceStyle == 2; }
+
+bool isPad()
+{
+    id device = send<id>(objc_getClass("UIDevice"), "currentDevice");
+    return respondsToSelector(device, "userInterfaceIdiom") && send<long long>(device, "userInterfaceIdiom") == 1;
+}
+
+id colour(double red, double green, double blue, double alpha = 1.0)
+{
+    return UIColor::colorWithRGBA(red, green, blue, alpha);
+}
+
+TextStyle text(double size, id textColour, long long alignment = 1, bool bold = false)
+{
+    TextStyle style;
+    style.pointSize = size;
+    style.colour = std::move(textColour);
+    style.alignment = alignment;
+    style.bold = bold;
+    return style;
+}
+
+// The wallpaper SpringBoard keeps in its bitmap format, or nothing.
+id wallpaperImage(const char* devicePath)
+{
+    auto bytes = FileSystem::readFile(devicePath);
+    if (!bytes)
+        return nil;
+    auto images = decodeCPBitmap(*bytes);
+    if (images.empty())
+        return nil;
+    return UIImage::imageWithCGImage(CGImage::create(std::move(images.front())));
+}
+
+void drawWallpaper(cairo_t* cairo, const char* devicePath, CGSize screen, bool lockScreen)
+{
+    if (id image = wallpaperImage(devicePath)) {
+        ViewPainter::drawImage(cairo, image, { CGPointZero, screen }, 2);
+        return;
+    }
+    // No wallpaper set: a plain gradient, darker in the dark appearance.
+    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, screen.width, screen.height);
+    double shade = darkAppearance() ? 0.45 : 1.0;
+    cairo_pattern_add_color_stop_rgb(gradient, 0, 0.20 * shade, 0.45 * shade, 0.85 * shade);
+    cairo_pattern_add_color_stop_rgb(gradient, 1, (lockScreen ? 0.55 : 0.35) * shade, 0.25 * shade, 0.70 * shade);
+    cairo_rectangle(cairo, 0, 0, screen.width, screen.height);
+    cairo_set_source(cairo, gradient);
+    cairo_fill(cairo);
+    cairo_pattern_destroy(gradient);
+}
+
+// The time the device shows: on the virtual clock 9:41 plus the time since boot (so a
+// countdown's minutes can be seen passing); on the real clock the machine's local time.
+std::tm shownTime()
+{
+    std::tm shown {};
+    auto& loop = RunLoop::main();
+    if (loop.virtualClock()) {
+        long seconds = 9 * 3600 + 41 * 60 + static_cast<long>(loop.now().time_since_epoch().count());
+        shown.tm_hour = static_cast<int>(seconds / 3600 % 24);
+        shown.tm_min = static_cast<int>(seconds / 60 % 60);
+        shown.tm_mday = 7;
+        shown.tm_mon = 11;
+        shown.tm_wday = 1;
+        return shown;
+    }
+    std::time_t now = std::time(nullptr);
+    localtime_r(&now, &shown);
+    return shown;
+}
+
+std::string clockText(const std::tm& time) { return fmt::format("{}:{:02}", time.tm_hour, time.tm_min); }
+
+std::string dateText(const std::tm& time)
+{
+    static const char* days[] = { "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday" };
+    static const char* months[] = { "January", "February", "March", "April", "May", "June", "July", "August", "September",
+        "October", "November", "December" };
+    return fmt::format("{}, {} {}", days[time.tm_wday % 7], time.tm_mday, months[time.tm_mon % 12]);
+}
+
+void drawLockScreenClock(cairo_t* cairo, CGSize screen)
+{
+    std::tm time = shownTime();
+    id white = colour(1, 1, 1);
+    ViewPainter::drawText(cairo, dateText(time), { { 0, 70 }, { screen.width, 24 } }, text(20, white));
+    ViewPainter::drawText(cairo, clockText(time), { { 0, 94 }, { screen.width, 90 } }, text(80, white));
+}
+
+// A stable colour of its own for each app's icon.
+void setIconColour(cairo_t* cairo, const std::string& bundleIdentifier)
+{
+    size_t hash = std::hash<std::string>()(bundleIdentifier);
+    double hue = static_cast<double>(hash % 360);
+    double chroma = 0.55, lightness = 0.55;
+    double x = chroma * (1 - std::fabs(std::fmod(hue / 60, 2) - 1));
+    double r = 0, g = 0, b = 0;
+    switch (static_cast<int>(hue / 60)) {
+    case 0: r = chroma, g = x; break;
+    case 1: r = x, g = chroma; break;
+    case 2: g = chroma, b = x; break;
+    case 3: g = x, b = chroma; break;
+    case 4: r = x, b = chroma; break;
+    default: r = chroma, b = x; break;
+    }
+    double m = lightness - chroma / 2;
+    cairo_set_source_rgb(cairo, r + m, g + m, b + m);
+}
+
+std::string iconName(const id& icon)
+{
+    if (auto name = send<id>(icon, "displayName").as<NSString>(); name && !name->utf8().empty())
+        return name->utf8();
+    return icon.as<SBIcon>() ? icon.as<SBIcon>()->bundleIdentifier() : std::string("?");
+}
+
+void drawIcon(cairo_t* cairo, const id& icon, CGRect square, bool withName)
+{
+    auto record = icon.as<SBIcon>();
+    std::string bundleIdentifier = record ? record->bundleIdentifier() : "";
+    ViewPainter::roundedRectangle(cairo, square, square.size.width * 0.225);
+    setIconColour(cairo, bundleIdentifier);
+    cairo_fill(cairo);
+    std::string name = iconName(icon);
+    std::string initial = name.substr(0, 1);
+    ViewPainter::drawText(cairo, initial, square, text(square.size.width * 0.45, colour(1, 1, 1), 1, true));
+    if (withName) {
+        CGRect label { { square.origin.x - 10, square.origin.y + square.size.height + 3 }, { square.size.width + 20, 16 } };
+        ViewPainter::drawText(cairo, name, label, text(12, colour(1, 1, 1)));
+    }
+}
+
+struct GridMetrics {
+    int columns;
+    double iconSize;
+    double top;
+    double rowHeight;
+};
+
+GridMetrics gridFor(CGSize size)
+{
+    if (isPad())
+        return { 6, 76, 80, 130 };
+    return { 4, 60, 70, 100 };
+}
+
+// SBRootFolderView's own drawing: the first page of icons (not while the Today view is shown).
+void drawIconGrid(cairo_t* cairo, const id& folder, CGSize size)
+{
+    if (send<long long>(folder, "pageState") == SBRootFolderPageStateTodayView)
+        return;
+    SpringBoardApp* app = SpringBoardApp::current();
+    auto model = app ? app->iconModel().as<SBIconModel>() : nullptr;
+    if (!model)
+        return;
+    GridMetrics grid = gridFor(size);
+    double gap = (size.width - grid.columns * grid.iconSize) / (grid.columns + 1);
+    if (!model->pages().empty()) {
+        auto page = model->pages().front().as<SBIconListModel>();
+        int index = 0;
+        for (const id& icon : page ? page->icons() : std::vector<id>()) {
+            int column = index % grid.columns, row = index / grid.columns;
+            CGRect square { { gap + column * (grid.iconSize + gap), grid.top + row * grid.rowHeight }, { grid.iconSize, grid.iconSize } };
+            drawIcon(cairo, icon, square, true);
+            ++index;
+        }
+    }
+    auto dock = model->dock().as<SBIconListModel>();
+    if (!dock)
+        return;
+    double dockHeight = grid.iconSize + 30;
+    CGRect dockRect { { 10, size.height - dockHeight - 14 }, { size.width - 20, dockHeight } };
+    ViewPainter::roundedRectangle(cairo, dockRect, 30);
+    cairo_set_source_rgba(cairo, 1, 1, 1, darkAppearance() ? 0.18 : 0.32);
+    cairo_fill(cairo);
+    size_t count = dock->icons().size();
+    double dockGap = count ? (dockRect.size.width - count * grid.iconSize) / (count + 1) : 0;
+    for (size_t i = 0; i < count; ++i) {
+        CGRect square { { dockRect.origin.x + dockGap + i * (grid.iconSize + dockGap), dockRect.origin.y + 15 }, { grid.iconSize, grid.iconSize } };
+        drawIcon(cairo, dock->icons()[i], square, false);
+    }
+}
+
+// The status bar's own drawing: the time at the leading edge, a battery at the trailing one.
+void drawStatusBar(cairo_t* cairo, const id&, CGSize size)
+{
+    id ink = darkAppearance() ? colour(1, 1, 1) : colour(1, 1, 1);
+    ViewPainter::drawText(cairo, clockText(shownTime()), { { 24, 0 }, { 80, size.height } }, text(15, ink, 0, true));
+    CGRect battery { { size.width - 46, size.height / 2 - 6 }, { 25, 12 } };
+    ViewPainter::roundedRectangle(cairo, battery, 3);
+    cairo_set_source_rgba(cairo, 1, 1, 1, 0.9);
+    cairo_set_line_width(cairo, 1);
+    cairo_stroke(cairo);
+    ViewPainter::roundedRectangle(cairo, { { battery.origin.x + 2, battery.origin.y + 2 }, { 17, 8 } }, 1.5);
+    cairo_fill(cairo);
+}
+
+void drawPasscodePrompt(cairo_t* cairo, CGSize screen)
+{
+    cairo_rectangle(cairo, 0, 0, screen.width, screen.height);
+    cairo_set_source_rgba(cairo, 0, 0, 0, 0.55);
+    cairo_fill(cairo);
+    id white = colour(1, 1, 1);
+    double top = screen.height * 0.16;
+    ViewPainter::drawText(cairo, "Enter Passcode", { { 0, top }, { screen.width, 26 } }, text(20, white));
+    for (int dot = 0; dot < 6; ++dot) {
+        cairo_arc(cairo, screen.width / 2 + (dot - 2.5) * 26, top + 50, 6.5, 0, 2 * M_PI);
+        cairo_set_source_rgba(cairo, 1, 1, 1, 0.9);
+        cairo_set_line_width(cairo, 1.2);
+        cairo_stroke(cairo);
+    }
+    const char* keys[] = { "1", "2", "3", "4", "5", "6", "7", "8", "9", "", "0", "" };
+    double key = 78, gap = 18;
+    double left = (screen.width - 3 * key - 2 * gap) / 2, keypadTop = top + 100;
+    for (int i = 0; i < 12; ++i) {
+        if (!*keys[i])
+            continue;
+        CGRect circle { { left + (i % 3) * (key + gap), keypadTop + (i / 3) * (key + gap * 0.8) }, { key, key } };
+        cairo_arc(cairo, circle.origin.x + key / 2, circle.origin.y + key / 2, key / 2, 0, 2 * M_PI);
+        cairo_set_source_rgba(cairo, 1, 1, 1, 0.22);
+        cairo_fill(cairo);
+        ViewPainter::drawText(cairo, keys[i], circle, text(34, white));
+    }
+}
+
+// An alert on one of SpringBoard's controllers, over everything else.
+void drawAlert(cairo_t* cairo, const id& alertObject, CGSize screen)
+{
+    auto alert = alertObject.as<UIAlertController>();
+    if (!alert)
+        return;
+    cairo_rectangle(cairo, 0, 0, screen.width, screen.height);
+    cairo_set_source_rgba(cairo, 0, 0, 0, 0.3);
+    cairo_fill(cairo);
+    bool dark = darkAppearance();
+    id ink = dark ? colour(1, 1, 1) : colour(0, 0, 0);
+    id tint = colour(0, 122 / 255.0, 1);
+    double width = 270;
+    double messageHeight = std::min(screen.height * 0.6, 16.0 * (1 + std::count(alert->messageString().begin(), alert->messageString().end(), '\n'))
+            + 16.0 * std::ceil(alert->messageString().size() / 38.0));
+    const auto& actions = alert->actions();
+    bool sideBySide = actions.size() == 2;
+    double buttonsHeight = sideBySide ? 44 : 44.0 * actions.size();
+    double height = 20 + 24 + messageHeight + 16 + buttonsHeight;
+    CGRect box { { (screen.width - width) / 2, (screen.height - height) / 2 }, { width, height } };
+    ViewPainter::roundedRectangle(cairo, box, 14);
+    cairo_set_source_rgba(cairo, dark ? 0.17 : 0.96, dark ? 0.17 : 0.96, dark ? 0.18 : 0.97, 0.97);
+    cairo_fill(cairo);
+    ViewPainter::drawText(cairo, alert->titleString(), { { box.origin.x + 16, box.origin.y + 18 }, { width - 32, 24 } }, text(17, ink, 1, true));
+    TextStyle message = text(13, ink);
+    message.lines = 0;
+    ViewPainter::drawText(cairo, alert->messageString(), { { box.origin.x + 16, box.origin.y + 44 }, { width - 32, messageHeight } }, message);
+    double buttonsTop = box.origin.y + height - buttonsHeight;
+    cairo_set_source_rgba(cairo, 0.5, 0.5, 0.5, 0.5);
+    cairo_set_line_width(cairo, 0.5);
+    for (size_t i = 0; i < actions.size(); ++i) {
+        auto action = actions[i].as<UIAlertAction>();
+        CGRect button = sideBySide ? CGRect { { box.origin.x + i * width / 2, buttonsTop }, { width / 2, 44 } }
+                                   : CGRect { { box.origin.x, buttonsTop + i * 44 }, { width, 44 } };
+        cairo_move_to(cairo, button.origin.x, button.origin.y);
+        cairo_line_to(cairo, button.origin.x + button.size.width, button.origin.y);
+        if (sideBySide && i == 1) {
+            cairo_move_to(cairo, button.origin.x, button.origin.y);
+            cairo_line_to(cairo, button.origin.x, button.origin.y + 44);
+        }
+        cairo_set_source_rgba(cairo, 0.5, 0.5, 0.5, 0.5);
+        cairo_stroke(cairo);
+        ViewPainter::drawText(cairo, action ? action->titleString() : "", button, text(17, tint));
+    }
+}
+
+} // namespace
+
+Bitmap ScreenRenderer::draw(Overlay overlay) const
+{
+    auto screen = UIScreen::mainScreen().as<UIScreen>();
+    CGSize size = screen ? screen->bounds().size : CGSize { 390, 844 };
+    double scale = screen ? screen->scale() : 2.0;
+    CanvasSurface canvas(static_cast<int>(std::lround(size.width * scale)), static_cast<int>(std::lround(size.height * scale)));
+    cairo_t* cairo = canvas.context();
+    cairo_scale(cairo, scale, scale);
+    cairo_set_source_rgb(cairo, 0, 0, 0);
+    cairo_paint(cairo);
+
+    ViewPainter painter(cairo);
+    painter.paintContentOf("SBRootFolderView", drawIconGrid);
+    painter.paintContentOf("UIStatusBar", drawStatusBar);
+
+    std::vector<UIWindow*> windows = UIKitState::shared().windows;
+    std::stable_sort(windows.begin(), windows.end(), [](UIWindow* a, UIWindow* b) { return a->windowLevel() < b->windowLevel(); });
+    id lockWindow = m_springBoard.lockScreenWindow();
+    id homeWindow = m_springBoard.homeScreenWindow();
+    for (UIWindow* window : windows) {
+        if (window->isHidden())
+            continue;
+        id object(window);
+        if (object == homeWindow)
+            drawWallpaper(cairo, kHomeWallpaper, size, false);
+        if (object == lockWindow) {
+            drawWallpaper(cairo, kLockWallpaper, size, true);
+            if (overlay != Overlay::PasscodePrompt)
+                drawLockScreenClock(cairo, size);
+        }
+        if (object == lockWindow && overlay == Overlay::PasscodePrompt) {
+            drawPasscodePrompt(cairo, size);
+            continue;
+        }
+        painter.paint(object);
+    }
+    if (id alert = m_springBoard.presentedAlert())
+        drawAlert(cairo, alert, size);
+    return canvas.bitmap();
+}
+
+std::string ScreenRenderer::writePNG(const std::string& hostPath, Overlay overlay) const
+{
+    std::vector<uint8_t> png = encodePNG(draw(overlay));
+    std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return fmt::format("cannot write {}", hostPath);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    out.close();
+    return out ? std::string() : fmt::format("cannot write {}", hostPath);
+}

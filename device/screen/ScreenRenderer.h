@@ -1,0 +1,38 @@
+#pragma once
+// ScreenRenderer: what the simulated device's screen shows, drawn to a picture at the
+// screen's size in points times its scale.
+//
+// SpringBoard's windows are drawn in window-level order, each with its view tree
+// (ViewPainter), over SpringBoard's own drawing, which is plain but recognisable:
+// - the lock screen: the lock wallpaper (LockBackground.cpbitmap, aspect-fill; a gradient
+//   when none is set), the time and date, then the notification list with the panel;
+// - the passcode prompt, when asked for: the wallpaper dimmed, "Enter Passcode", six
+//   dots and the keypad;
+// - the home screen: the home wallpaper, the view tree (a guest's wallpaper view sits at
+//   its back), the first page's icon grid with each app's name, and the dock;
+// - the status bar: the time and a battery over the status-bar window's own views (the
+//   countdown label is drawn as the tree has it: invisible while its alpha is 0);
+// - an alert presented on one of SpringBoard's controllers: the screen dimmed and the
+//   alert's title, message and buttons.
+// The appearance (light or dark) and the device's kind (phone or pad: the screen's size
+// and the grid) show in the picture.
+
+#include "Bitmap.h"
+
+#include <string>
+
+class SpringBoardApp;
+
+class ScreenRenderer {
+public:
+    enum class Overlay { None, PasscodePrompt };
+
+    explicit ScreenRenderer(SpringBoardApp& springBoard) : m_springBoard(springBoard) { }
+
+    Bitmap draw(Overlay overlay = Overlay::None) const;
+    // Draws and writes a PNG at a host path; answers what went wrong, or nothing.
+    std::string writePNG(const std::string& hostPath, Overlay overlay = Overlay::None) const;
+
+private:
+    SpringBoardApp& m_springBoard;
+};
