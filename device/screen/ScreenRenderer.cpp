@@ -273,8 +273,10 @@ void drawAlert(cairo_t* cairo, const id& alertObject, CGSize screen)
     id ink = dark ? colour(1, 1, 1) : colour(0, 0, 0);
     id tint = colour(0, 122 / 255.0, 1);
     double width = 270;
-    double messageHeight = std::min(screen.height * 0.6, 16.0 * (1 + std::count(alert->messageString().begin(), alert->messageString().end(), '\n'))
-            + 16.0 * std::ceil(alert->messageString().size() / 38.0));
+    std::string messageText = alert->messageString();
+    // A plain estimate of the message's lines: its line feeds, and about 38 characters a line.
+    double messageHeight = std::min(screen.height * 0.6,
+        16.0 * (1 + std::count(messageText.begin(), messageText.end(), '\n')) + 16.0 * std::ceil(messageText.size() / 38.0));
     const auto& actions = alert->actions();
     bool sideBySide = actions.size() == 2;
     double buttonsHeight = sideBySide ? 44 : 44.0 * actions.size();
@@ -286,7 +288,7 @@ void drawAlert(cairo_t* cairo, const id& alertObject, CGSize screen)
     ViewPainter::drawText(cairo, alert->titleString(), { { box.origin.x + 16, box.origin.y + 18 }, { width - 32, 24 } }, text(17, ink, 1, true));
     TextStyle message = text(13, ink);
     message.lines = 0;
-    ViewPainter::drawText(cairo, alert->messageString(), { { box.origin.x + 16, box.origin.y + 44 }, { width - 32, messageHeight } }, message);
+    ViewPainter::drawText(cairo, messageText, { { box.origin.x + 16, box.origin.y + 44 }, { width - 32, messageHeight } }, message);
     double buttonsTop = box.origin.y + height - buttonsHeight;
     cairo_set_source_rgba(cairo, 0.5, 0.5, 0.5, 0.5);
     cairo_set_line_width(cairo, 0.5);

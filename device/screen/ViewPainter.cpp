@@ -168,11 +168,22 @@ void ViewPainter::drawText(cairo_t* cairo, const std::string& text, CGRect rect,
         pango_layout_set_height(layout, -static_cast<int>(style.lines));
     pango_layout_set_alignment(layout, style.alignment == 1 ? PANGO_ALIGN_CENTER : style.alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT);
     pango_layout_set_text(layout, text.c_str(), static_cast<int>(text.size()));
+    // The layout's text metric is an estimate; a line that the real font makes wider than
+    // the frame is drawn whole, spilling out evenly, rather than broken in mid-word.
+    if (style.lines != 1 || text.find('\n') == std::string::npos) {
+        pango_layout_set_width(layout, -1);
+        int natural = 0, ignored = 0;
+        pango_layout_get_pixel_size(layout, &natural, &ignored);
+        if (natural > rect.size.width && text.find('\n') == std::string::npos) {
+            double spill = natural - rect.size.width;
+            double shift = style.alignment == 1 ? spill / 2 : style.alignment == 2 ? spill : 0;
+            rect = { { rect.origin.x - shift, rect.origin.y }, { static_cast<double>(natural), rect.size.height } };
+        }
+        pango_layout_set_width(layout, static_cast<int>(rect.size.width * PANGO_SCALE));
+    }
     int width = 0, height = 0;
     pango_layout_get_pixel_size(layout, &width, &height);
     cairo_save(cairo);
-    cairo_rectangle(cairo, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
-    cairo_clip(cairo);
     // A label centres its text vertically.
     cairo_move_to(cairo, rect.origin.x, rect.origin.y + (rect.size.height - height) / 2);
     setSourceColour(cairo, style.colour);

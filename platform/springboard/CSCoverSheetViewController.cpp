@@ -1,5 +1,7 @@
 #include "CSCoverSheetViewController.h"
 
+#include <algorithm>
+
 #include "LockScreenClasses.h"
 #include "UIKitSupport.h"
 
@@ -28,7 +30,9 @@ void CSCoverSheetViewController::declare(ClassBuilder& builder, int)
 
             id scrollView = UIKitSupport::allocInitWithFrame(classes.scrollView, bounds);
             coverSheet.m_scrollView = scrollView;
-            send(listView, "setFrame:", bounds);
+            // The notification list (and the panel at its top) sits below the date and time.
+            constexpr double clockHeight = 200;
+            send(listView, "setFrame:", CGRectMake(0, clockHeight, bounds.size.width, std::max(0.0, bounds.size.height - clockHeight)));
             send(scrollView, "addSubview:", listView);
             send(view, "addSubview:", scrollView);
         })

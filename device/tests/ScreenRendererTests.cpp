@@ -1,0 +1,160 @@
+// The device's screen drawn from the view tree: what shows and where, sampled at known
+// points rather than compared with stored pictures.
+
+#include "Bitmap.h"
+#include "ScreenRenderer.h"
+#include "SpringBoardTestSupport.h"
+#include "ViewPainter.h"
+
+#include "CALayer.h"
+#include "UIColor.h"
+#include "UIImage.h"
+#include "UIKitState.h"
+#include "UIScreen.h"
+
+namespace {
+
+struct Pixel {
+    int red, green, blue, alpha;
+};
+
+// The pixel at (x, y), un-premultiplied to 0-255 components.
+Pixel pixelAt(const Bitmap& bitmap, int x, int y)
+{
+    const uint8_t* p = bitmap.pixels.data() + (static_cast<size_t>(y) * bitmap.width + x) * 4;
+    int alpha = p[3];
+    auto straight = [&](int value) { return alpha ? std::min(255, value * 255 / alpha) : 0; };
+    return { straight(p[2]), straight(p[1]), straight(p[0]), alpha };
+}
+
+bool isRed(const Pixel& pixel) { return pixel.alpha > 200 && pixel.red > 200 && pixel.green < 60 && pixel.blue < 60; }
+bool isClear(const Pixel& pixel) { return pixel.alpha < 10; }
+
+class ViewPainterTest : public SpringBoardTest {
+protected:
+    void SetUp() override { registerVersion(14); }
+
+    // Draws `view` alone on a clear 100 by 100 canvas at scale 1.
+    static Bitmap draw(const id& view)
+    {
+        CanvasSurface canvas(100, 100);
+        ViewPainter(canvas.context()).paint(view);
+        return canvas.bitmap();
+    }
+
+    static id viewAt(CGRect frame, id background)
+    {
+        id view = UIKitSupport::allocInitWithFrame("UIView", frame);
+        send(view, "setBackgroundColor:", background);
+        return view;
+    }
+
+    static id red() { return UIColor::colorWithRGBA(1, 0, 0, 1); }
+};
+
+TEST_F(ViewPainterTest, AViewFillsItsFrameAndNothingElse)
+{
+    Bitmap picture = draw(viewAt(CGRectMake(20, 30, 40, 10), red()));
+    EXPECT_TRUE(isRed(pixelAt(picture, 21, 31)));
+    EXPECT_TRUE(isRed(pixelAt(picture, 58, 38)));
+    EXPECT_TRUE(isClear(pixelAt(picture, 19, 35)));
+    EXPECT_TRUE(isClear(pixelAt(picture, 61, 35)));
+    EXPECT_TRUE(isClear(pixelAt(picture, 40, 41)));
+}
+
+TEST_F(ViewPainterTest, HiddenAndTransparentViewsLeaveNoTraceAndAlphaAppliesToTheTreeBelow)
+{
+    id hidden = viewAt(CGRectMake(0, 0, 50, 50), red());
+    send(hidden, "setHidden:", true);
+    id transparent = viewAt(CGRectMake(50, 50, 50, 50), red());
+    send(transparent, "setAlpha:", 0.0);
+    id container = viewAt(CGRectMake(0, 0, 100, 100), nil);
+    send(container, "addSubview:", hidden);
+    send(container, "addSubview:", transparent);
+    Bitmap picture = draw(container);
+    for (int y = 0; y < 100; y += 7)
+        for (int x = 0; x < 100; x += 7)
+            ASSERT_TRUE(isClear(pixelAt(picture, x, y))) << x << "," << y;
+
+    // A half-transparent parent makes its child half transparent too.
+    id parent = viewAt(CGRectMake(0, 0, 100, 100), nil);
+    send(parent, "setAlpha:", 0.5);
+    send(parent, "addSubview:", viewAt(CGRectMake(10, 10, 20, 20), red()));
+    Pixel half = pixelAt(draw(parent), 20, 20);
+    EXPECT_NEAR(half.alpha, 128, 3);
+}
+
+TEST_F(ViewPainterTest, ARoundedCornerLeavesTheCornerClearAndClippingKeepsChildrenInside)
+{
+    id rounded = viewAt(CGRectMake(0, 0, 100, 100), red());
+    send(send<id>(rounded, "layer"), "setCornerRadius:", 30.0);
+    send(rounded, "setClipsToBounds:", true);
+    id child = viewAt(CGRectMake(-20, -20, 60, 60), UIColor::colorWithRGBA(0, 0, 1, 1));
+    send(rounded, "addSubview:", child);
+    Bitmap picture = draw(rounded);
+    EXPECT_TRUE(isClear(pixelAt(picture, 1, 1))) << "the corner is cut off, the blue child included";
+    EXPECT_TRUE(isRed(pixelAt(picture, 98, 50)));
+    EXPECT_TRUE(isRed(pixelAt(picture, 50, 98)));
+    Pixel inside = pixelAt(picture, 20, 20);
+    EXPECT_GT(inside.blue, 200) << "the child shows where the parent's shape is";
+}
+
+TEST_F(ViewPainterTest, ATemplateImageTakesTheTintColourAndAnOrdinaryOneKeepsItsOwn)
+{
+    // A 10 by 10 opaque black square.
+    Bitmap square = Bitmap::transparent(10, 10);
+    for (size_t i = 3; i < square.pixels.size(); i += 4)
+        square.pixels[i] = 255;
+    id image = UIImage::imageWithCGImage(CGImage::create(square));
+    id templated = send<id>(image, "imageWithRenderingMode:", 2LL);
+
+    id imageView = UIKitSupport::allocInitWithFrame("UIImageView", CGRectMake(0, 0, 40, 40));
+    send(imageView, "setImage:", templated);
+    send(imageView, "setTintColor:", red());
+    EXPECT_TRUE(isRed(pixelAt(draw(imageView), 20, 20)));
+
+    send(imageView, "setImage:", image);
+    Pixel black = pixelAt(draw(imageView), 20, 20);
+    EXPECT_EQ(black.alpha, 255);
+    EXPECT_LT(black.red, 10);
+}
+
+TEST_F(ViewPainterTest, ALabelDrawsItsTextInItsColourInsideItsFrame)
+{
+    id label = UIKitSupport::allocInitWithFrame("UILabel", CGRectMake(10, 10, 80, 40));
+    send(label, "setText:", id(NSString::string("HI")));
+    send(label, "setTextColor:", red());
+    send(label, "setFont:", send<id>(objc_getClass("UIFont"), "boldSystemFontOfSize:", 30.0));
+    Bitmap picture = draw(label);
+    int redPixels = 0;
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            if (isRed(pixelAt(picture, x, y))) {
+                ++redPixels;
+                EXPECT_TRUE(x >= 10 && x < 90 && y >= 10 && y < 50) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(redPixels, 100) << "the letters are drawn";
+}
+
+TEST_F(SpringBoardTest, TheScreenIsDrawnAtItsSizeTimesItsScaleWithTheLockScreenOnTop)
+{
+    registerVersion(14);
+    SpringBoardApp& app = SpringBoardApp::launch();
+    Bitmap picture = ScreenRenderer(app).draw();
+    CGRect bounds = UIScreen::mainScreenBounds();
+    double scale = send<double>(UIScreen::mainScreen(), "scale");
+    EXPECT_EQ(picture.width, static_cast<uint32_t>(bounds.size.width * scale));
+    EXPECT_EQ(picture.height, static_cast<uint32_t>(bounds.size.height * scale));
+    // The lock screen's clock, white over the wallpaper, is in the upper part.
+    int white = 0;
+    for (uint32_t y = 0; y < picture.height / 4; ++y)
+        for (uint32_t x = 0; x < picture.width; x += 2) {
+            Pixel pixel = pixelAt(picture, static_cast<int>(x), static_cast<int>(y));
+            white += pixel.red > 240 && pixel.green > 240 && pixel.blue > 240;
+        }
+    EXPECT_GT(white, 200);
+}
+
+} // namespace
