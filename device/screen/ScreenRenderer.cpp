@@ -26,6 +26,7 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -144,11 +145,26 @@ void setIconColour(cairo_t* cairo, const std::string& bundleIdentifier)
     cairo_set_source_rgb(cairo, r + m, g + m, b + m);
 }
 
+// The name under an icon: its display name (the stand-in's icons name themselves by their
+// bundle identifier), or the name the system's own apps go by, or the identifier's last part.
 std::string iconName(const id& icon)
 {
-    if (auto name = send<id>(icon, "displayName").as<NSString>(); name && !name->utf8().empty())
-        return name->utf8();
-    return icon.as<SBIcon>() ? icon.as<SBIcon>()->bundleIdentifier() : std::string("?");
+    std::string bundleIdentifier = icon.as<SBIcon>() ? icon.as<SBIcon>()->bundleIdentifier() : std::string();
+    auto displayName = send<id>(icon, "displayName").as<NSString>();
+    if (displayName && !displayName->utf8().empty() && displayName->utf8() != bundleIdentifier)
+        return displayName->utf8();
+    static const std::map<std::string, std::string> systemApps {
+        { "com.apple.mobilesafari", "Safari" }, { "com.apple.camera", "Camera" }, { "com.apple.mobilecal", "Calendar" },
+        { "com.apple.mobileslideshow", "Photos" }, { "com.apple.mobilemail", "Mail" }, { "com.apple.mobilenotes", "Notes" },
+        { "com.apple.reminders", "Reminders" }, { "com.apple.Maps", "Maps" }, { "com.apple.weather", "Weather" },
+        { "com.apple.mobiletimer", "Clock" }, { "com.apple.AppStore", "App Store" }, { "com.apple.Preferences", "Settings" },
+        { "com.apple.Health", "Health" }, { "com.apple.mobilephone", "Phone" }, { "com.apple.MobileSMS", "Messages" },
+        { "com.apple.Music", "Music" }, { "com.apple.news", "News" }, { "com.apple.calculator", "Calculator" },
+    };
+    if (auto known = systemApps.find(bundleIdentifier); known != systemApps.end())
+        return known->second;
+    size_t dot = bundleIdentifier.rfind('.');
+    return dot == std::string::npos ? bundleIdentifier : bundleIdentifier.substr(dot + 1);
 }
 
 void drawIcon(cairo_t* cairo, const id& icon, CGRect square, bool withName)
@@ -241,6 +257,7 @@ void drawPasscodePrompt(cairo_t* cairo, CGSize screen)
     double top = screen.height * 0.16;
     ViewPainter::drawText(cairo, "Enter Passcode", { { 0, top }, { screen.width, 26 } }, text(20, white));
     for (int dot = 0; dot < 6; ++dot) {
+        cairo_new_path(cairo);
         cairo_arc(cairo, screen.width / 2 + (dot - 2.5) * 26, top + 50, 6.5, 0, 2 * M_PI);
         cairo_set_source_rgba(cairo, 1, 1, 1, 0.9);
         cairo_set_line_width(cairo, 1.2);
@@ -253,6 +270,7 @@ void drawPasscodePrompt(cairo_t* cairo, CGSize screen)
         if (!*keys[i])
             continue;
         CGRect circle { { left + (i % 3) * (key + gap), keypadTop + (i / 3) * (key + gap * 0.8) }, { key, key } };
+        cairo_new_path(cairo);
         cairo_arc(cairo, circle.origin.x + key / 2, circle.origin.y + key / 2, key / 2, 0, 2 * M_PI);
         cairo_set_source_rgba(cairo, 1, 1, 1, 0.22);
         cairo_fill(cairo);

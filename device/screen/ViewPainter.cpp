@@ -163,9 +163,11 @@ void ViewPainter::drawText(cairo_t* cairo, const std::string& text, CGRect rect,
     pango_layout_set_font_description(layout, font);
     pango_layout_set_width(layout, static_cast<int>(rect.size.width * PANGO_SCALE));
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-    if (style.lines > 0)
+    // A label with a line limit ends its last line with an ellipsis; one without wraps freely.
+    if (style.lines > 0) {
+        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
         pango_layout_set_height(layout, -static_cast<int>(style.lines));
+    }
     pango_layout_set_alignment(layout, style.alignment == 1 ? PANGO_ALIGN_CENTER : style.alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT);
     pango_layout_set_text(layout, text.c_str(), static_cast<int>(text.size()));
     // The layout's text metric is an estimate; a line that the real font makes wider than

@@ -16,7 +16,7 @@ struct DemoOptions {
     std::string kavlorctlPath;
 };
 
-// The scenario the demo plays.
-std::string demoScript();
+// The scenario the demo plays; its screenshots go into `storyFolder`.
+std::string demoScript(const std::string& storyFolder);
 
 int runDemo(const DemoOptions& options, std::ostream& out, std::ostream& err);
