@@ -237,6 +237,15 @@ void ViewPainter::paintView(const id& object)
 
     cairo_save(m_cairo);
     cairo_translate(m_cairo, frame.origin.x, frame.origin.y);
+    // A view's transform applies about its centre, as its layer's anchor point is there.
+    CGAffineTransform transform = view->transform();
+    if (!(transform == CGAffineTransformIdentity)) {
+        cairo_matrix_t matrix;
+        cairo_matrix_init(&matrix, transform.a, transform.b, transform.c, transform.d, transform.tx, transform.ty);
+        cairo_translate(m_cairo, size.width / 2, size.height / 2);
+        cairo_transform(m_cairo, &matrix);
+        cairo_translate(m_cairo, -size.width / 2, -size.height / 2);
+    }
     bool grouped = view->alpha() < 1.0;
     if (grouped)
         cairo_push_group(m_cairo);
@@ -289,7 +298,7 @@ void ViewPainter::paintOwnContent(const id& object, CGSize size)
             style.pointSize = font->pointSize();
             style.bold = font->isBold();
         }
-        style.alignment = label->textAlignment() == NSTextAlignmentNatural ? 0 : label->textAlignment();
+        style.alignment = label->textAlignment() == NSTextAlignmentNatural ? 0LL : static_cast<long long>(label->textAlignment());
         style.lines = label->numberOfLines();
         style.colour = label->textColor();
         drawText(m_cairo, label->textString(), bounds, style);

@@ -99,6 +99,17 @@ TEST_F(ViewPainterTest, ARoundedCornerLeavesTheCornerClearAndClippingKeepsChildr
     EXPECT_GT(inside.blue, 200) << "the child shows where the parent's shape is";
 }
 
+TEST_F(ViewPainterTest, AScaleTransformShrinksTheViewAboutItsCentre)
+{
+    id view = viewAt(CGRectMake(0, 0, 100, 100), red());
+    send(view, "setTransform:", CGAffineTransformMakeScale(0.5, 0.5));
+    Bitmap picture = draw(view);
+    EXPECT_TRUE(isClear(pixelAt(picture, 10, 10)));
+    EXPECT_TRUE(isClear(pixelAt(picture, 90, 90)));
+    EXPECT_TRUE(isRed(pixelAt(picture, 27, 27)));
+    EXPECT_TRUE(isRed(pixelAt(picture, 72, 72)));
+}
+
 TEST_F(ViewPainterTest, ATemplateImageTakesTheTintColourAndAnOrdinaryOneKeepsItsOwn)
 {
     // A 10 by 10 opaque black square.
