@@ -84,12 +84,21 @@ bool DeviceUser::tapLockScreenItem(const std::string& name, std::vector<std::str
                     tappable->push_back(text);
                 continue;
             }
-            Trace::emit("tap", { { "view", object_getClassName(cell) }, { "what", name } });
-            list->selectItemAtIndexPath(list->indexPathForCell(cell));
-            return true;
+            return tapItem(collection, cell, name);
         }
     }
     return false;
+}
+
+bool DeviceUser::tapItem(const id& collectionView, const id& cell, const std::string& what)
+{
+    auto list = collectionView.as<UICollectionView>();
+    id indexPath = list ? list->indexPathForCell(cell) : nil;
+    if (!indexPath || !UIView::from(cell)->receivesTouches())
+        return false;
+    Trace::emit("tap", { { "view", object_getClassName(cell) }, { "what", what.empty() ? labelTextBelow(cell) : what } });
+    list->selectItemAtIndexPath(indexPath);
+    return true;
 }
 
 bool DeviceUser::tapButton(const id& button, const std::string& what)

@@ -34,6 +34,10 @@ public:
     // Only an item a touch reaches (UIView::receivesTouches) counts; NO when there is none,
     // with the names that can be tapped in `tappable`.
     bool tapLockScreenItem(const std::string& name, std::vector<std::string>* tappable = nullptr);
+    // Taps a visible cell of a collection view: the collection view tells its delegate the
+    // item was selected. NO when the cell is not one of its visible cells or a touch cannot
+    // reach it. `what` names the item in the "tap" event (empty: the cell's first label).
+    bool tapItem(const id& collectionView, const id& cell, const std::string& what = {});
     // Swipes right on the lock screen (_allowsCapabilityLockScreenTodayView...).
     bool showLockScreenTodayView();
     // Swipes left on the lock screen (both lock-screen camera capabilities).

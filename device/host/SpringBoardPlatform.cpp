@@ -10,6 +10,7 @@
 #include "PanelInspector.h"
 #include "RestrictionControl.h"
 #include "ScreenshotCommand.h"
+#include "TouchCommand.h"
 #include "SpringBoardApp.h"
 #include "SpringBoardCatalogue.h"
 
@@ -75,6 +76,7 @@ void SpringBoardPlatform::addControlCommands(HostControl& control)
     PanelInspector::addControlCommands(control);
     LockScreenControl::addControlCommands(control);
     ScreenshotCommand::addControlCommand(control);
+    TouchCommand::addControlCommand(control);
     // An app comes to the front, as when its icon is tapped.
     control.add("launch-app", [](const ControlServer::Json& request) {
         std::string bundleIdentifier = request.at("bundleIdentifier").get<std::string>();

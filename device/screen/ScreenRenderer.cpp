@@ -5,6 +5,7 @@
 #include "MessageSend.h"
 #include "PNGEncoder.h"
 #include "RunLoop.h"
+#include "ScreenLayout.h"
 #include "SBIcon.h"
 #include "SBIconListModel.h"
 #include "SBIconModel.h"
@@ -36,12 +37,6 @@ constexpr const char* kHomeWallpaper = "/var/mobile/Library/SpringBoard/HomeBack
 using TextStyle = ViewPainter::TextStyle;
 
 bool darkAppearance() { return UIKitState::shared().userInterfaceStyle == 2; }
-
-bool isPad()
-{
-    id device = send<id>(objc_getClass("UIDevice"), "currentDevice");
-    return respondsToSelector(device, "userInterfaceIdiom") && send<long long>(device, "userInterfaceIdiom") == 1;
-}
 
 id colour(double red, double green, double blue, double alpha = 1.0)
 {
@@ -167,6 +162,13 @@ std::string iconName(const id& icon)
     return dot == std::string::npos ? bundleIdentifier : bundleIdentifier.substr(dot + 1);
 }
 
+void drawDock(cairo_t* cairo, CGSize size)
+{
+    ViewPainter::roundedRectangle(cairo, ScreenLayout::dockRect(size), 30);
+    cairo_set_source_rgba(cairo, 1, 1, 1, darkAppearance() ? 0.18 : 0.32);
+    cairo_fill(cairo);
+}
+
 void drawIcon(cairo_t* cairo, const id& icon, CGRect square, bool withName)
 {
     auto record = icon.as<SBIcon>();
@@ -183,55 +185,23 @@ void drawIcon(cairo_t* cairo, const id& icon, CGRect square, bool withName)
     }
 }
 
-struct GridMetrics {
-    int columns;
-    double iconSize;
-    double top;
-    double rowHeight;
-};
-
-GridMetrics gridFor(CGSize size)
-{
-    if (isPad())
-        return { 6, 76, 80, 130 };
-    return { 4, 60, 70, 100 };
-}
-
-// SBRootFolderView's own drawing: the first page of icons (not while the Today view is shown).
+// SBRootFolderView's own drawing: the first page of icons and the dock (not while the Today
+// view is shown).
 void drawIconGrid(cairo_t* cairo, const id& folder, CGSize size)
 {
-    if (send<long long>(folder, "pageState") == SBRootFolderPageStateTodayView)
+    auto places = ScreenLayout::homeScreenIcons(folder, size);
+    if (places.empty() && send<long long>(folder, "pageState") == SBRootFolderPageStateTodayView)
         return;
-    SpringBoardApp* app = SpringBoardApp::current();
-    auto model = app ? app->iconModel().as<SBIconModel>() : nullptr;
-    if (!model)
-        return;
-    GridMetrics grid = gridFor(size);
-    double gap = (size.width - grid.columns * grid.iconSize) / (grid.columns + 1);
-    if (!model->pages().empty()) {
-        auto page = model->pages().front().as<SBIconListModel>();
-        int index = 0;
-        for (const id& icon : page ? page->icons() : std::vector<id>()) {
-            int column = index % grid.columns, row = index / grid.columns;
-            CGRect square { { gap + column * (grid.iconSize + gap), grid.top + row * grid.rowHeight }, { grid.iconSize, grid.iconSize } };
-            drawIcon(cairo, icon, square, true);
-            ++index;
+    bool dockDrawn = false;
+    for (const auto& place : places) {
+        if (place.inDock && !dockDrawn) {
+            drawDock(cairo, size);
+            dockDrawn = true;
         }
+        drawIcon(cairo, place.icon, place.square, !place.inDock);
     }
-    auto dock = model->dock().as<SBIconListModel>();
-    if (!dock)
-        return;
-    double dockHeight = grid.iconSize + 30;
-    CGRect dockRect { { 10, size.height - dockHeight - 14 }, { size.width - 20, dockHeight } };
-    ViewPainter::roundedRectangle(cairo, dockRect, 30);
-    cairo_set_source_rgba(cairo, 1, 1, 1, darkAppearance() ? 0.18 : 0.32);
-    cairo_fill(cairo);
-    size_t count = dock->icons().size();
-    double dockGap = count ? (dockRect.size.width - count * grid.iconSize) / (count + 1) : 0;
-    for (size_t i = 0; i < count; ++i) {
-        CGRect square { { dockRect.origin.x + dockGap + i * (grid.iconSize + dockGap), dockRect.origin.y + 15 }, { grid.iconSize, grid.iconSize } };
-        drawIcon(cairo, dock->icons()[i], square, false);
-    }
+    if (!dockDrawn)
+        drawDock(cairo, size);
 }
 
 // The status bar's own drawing: the time at the leading edge, a battery at the trailing one.
@@ -290,33 +260,23 @@ void drawAlert(cairo_t* cairo, const id& alertObject, CGSize screen)
     bool dark = darkAppearance();
     id ink = dark ? colour(1, 1, 1) : colour(0, 0, 0);
     id tint = colour(0, 122 / 255.0, 1);
-    double width = 270;
-    std::string messageText = alert->messageString();
-    // A plain estimate of the message's lines: its line feeds, and about 38 characters a line.
-    double messageHeight = std::min(screen.height * 0.6,
-        16.0 * (1 + std::count(messageText.begin(), messageText.end(), '\n')) + 16.0 * std::ceil(messageText.size() / 38.0));
+    ScreenLayout::AlertPlace place = ScreenLayout::alertPlace(alertObject, screen);
     const auto& actions = alert->actions();
-    bool sideBySide = actions.size() == 2;
-    double buttonsHeight = sideBySide ? 44 : 44.0 * actions.size();
-    double height = 20 + 24 + messageHeight + 16 + buttonsHeight;
-    CGRect box { { (screen.width - width) / 2, (screen.height - height) / 2 }, { width, height } };
-    ViewPainter::roundedRectangle(cairo, box, 14);
+    ViewPainter::roundedRectangle(cairo, place.box, 14);
     cairo_set_source_rgba(cairo, dark ? 0.17 : 0.96, dark ? 0.17 : 0.96, dark ? 0.18 : 0.97, 0.97);
     cairo_fill(cairo);
-    ViewPainter::drawText(cairo, alert->titleString(), { { box.origin.x + 16, box.origin.y + 18 }, { width - 32, 24 } }, text(17, ink, 1, true));
+    ViewPainter::drawText(cairo, alert->titleString(), place.title, text(17, ink, 1, true));
     TextStyle message = text(13, ink);
     message.lines = 0;
-    ViewPainter::drawText(cairo, messageText, { { box.origin.x + 16, box.origin.y + 44 }, { width - 32, messageHeight } }, message);
-    double buttonsTop = box.origin.y + height - buttonsHeight;
+    ViewPainter::drawText(cairo, alert->messageString(), place.message, message);
     cairo_set_source_rgba(cairo, 0.5, 0.5, 0.5, 0.5);
     cairo_set_line_width(cairo, 0.5);
     for (size_t i = 0; i < actions.size(); ++i) {
         auto action = actions[i].as<UIAlertAction>();
-        CGRect button = sideBySide ? CGRect { { box.origin.x + i * width / 2, buttonsTop }, { width / 2, 44 } }
-                                   : CGRect { { box.origin.x, buttonsTop + i * 44 }, { width, 44 } };
+        CGRect button = place.buttons[i];
         cairo_move_to(cairo, button.origin.x, button.origin.y);
         cairo_line_to(cairo, button.origin.x + button.size.width, button.origin.y);
-        if (sideBySide && i == 1) {
+        if (place.sideBySide && i == 1) {
             cairo_move_to(cairo, button.origin.x, button.origin.y);
             cairo_line_to(cairo, button.origin.x, button.origin.y + 44);
         }
