@@ -11,6 +11,7 @@
 #include "UICollectionViewCell.h"
 #include "UIControl.h"
 #include "UIKitState.h"
+#include "UILabel.h"
 #include "UIScreen.h"
 #include "UIScrollView.h"
 #include "UITapGestureRecognizer.h"
@@ -128,22 +129,116 @@ Json actOn(SpringBoardApp& springBoard, const TouchPath& path, unsigned long lon
     return Json { { "reached", "gesture" }, { "view", object_getClassName(deepest) }, { "recognized", recognized } };
 }
 
+std::vector<UIWindow*> windowsFrontToBack()
+{
+    std::vector<UIWindow*> windows = UIKitState::shared().windows;
+    std::stable_sort(windows.begin(), windows.end(), [](UIWindow* a, UIWindow* b) { return a->windowLevel() > b->windowLevel(); });
+    return windows;
+}
+
+// The path a touch at `point` takes: in the frontmost window that has a view there.
+TouchPath touchPathAt(CGPoint point)
+{
+    for (UIWindow* window : windowsFrontToBack()) {
+        TouchPath path;
+        if (hitTest(id(window), point, path) && path.size() >= 2)
+            return path;
+    }
+    return {};
+}
+
+bool shown(const UIView& view)
+{
+    return !view.isHidden() && view.alpha() >= 0.01;
+}
+
+// Labels reading `text` below `object`, with their frames in screen points; `origin` is the
+// object's superview's origin on the screen.
+void findLabels(const id& object, CGPoint origin, const std::string& text, std::vector<std::pair<id, CGRect>>& found)
+{
+    auto view = UIView::from(object);
+    if (!view || !shown(*view))
+        return;
+    CGRect frame = view->frame();
+    CGPoint topLeft { origin.x + frame.origin.x, origin.y + frame.origin.y };
+    if (auto label = object.as<UILabel>(); label && label->textString() == text)
+        found.push_back({ object, { topLeft, frame.size } });
+    if (auto scrollView = object.as<UIScrollView>()) {
+        topLeft.x -= scrollView->contentOffset().x;
+        topLeft.y -= scrollView->contentOffset().y;
+    }
+    for (const id& subview : view->subviews())
+        findLabels(subview, topLeft, text, found);
+}
+
+CGPoint centre(CGRect rect)
+{
+    return { CGRectGetMidX(rect), CGRectGetMidY(rect) };
+}
+
+bool pathHolds(const TouchPath& path, const id& view)
+{
+    return std::any_of(path.begin(), path.end(), [&](const PathStep& step) { return step.view == view; });
+}
+
 } // namespace
+
+std::optional<CGRect> ScreenTouch::locate(const std::string& text)
+{
+    m_springBoard.runLayoutPass();
+    if (id alert = m_springBoard.presentedAlert()) {
+        auto place = ScreenLayout::alertPlace(alert, UIScreen::mainScreenBounds().size);
+        const auto& actions = alert.as<UIAlertController>()->actions();
+        for (size_t i = 0; i < place.buttons.size() && i < actions.size(); ++i) {
+            if (actions[i].as<UIAlertAction>()->titleString() == text)
+                return place.buttons[i];
+        }
+        return std::nullopt;
+    }
+    for (UIWindow* window : windowsFrontToBack()) {
+        if (window->isHidden())
+            continue;
+        std::vector<std::pair<id, CGRect>> labels;
+        findLabels(id(window), CGPointZero, text, labels);
+        for (const auto& [label, frame] : labels) {
+            // Reached when a touch at its centre passes through the label's superview (a
+            // label itself takes no touches).
+            TouchPath path = touchPathAt(centre(frame));
+            UIView* holder = UIView::from(label)->superview();
+            if (holder && pathHolds(path, id(holder)))
+                return frame;
+        }
+    }
+    id folder = m_springBoard.rootFolderView();
+    auto folderView = UIView::from(folder);
+    if (!folderView || !folderView->window() || folderView->window()->isHidden())
+        return std::nullopt;
+    for (const auto& place : ScreenLayout::homeScreenIcons(folder, folderView->bounds().size)) {
+        if (ScreenLayout::iconName(place.icon) != text)
+            continue;
+        CGPoint origin {};
+        for (UIView* view = folderView.get(); view; view = view->superview()) {
+            origin.x += view->frame().origin.x;
+            origin.y += view->frame().origin.y;
+        }
+        CGRect square { { origin.x + place.square.origin.x, origin.y + place.square.origin.y }, place.square.size };
+        TouchPath path = touchPathAt(centre(square));
+        if (pathHolds(path, folder))
+            return square;
+    }
+    return std::nullopt;
+}
 
 Json ScreenTouch::touch(CGPoint point, unsigned long long taps)
 {
     m_springBoard.runLayoutPass();
     if (id alert = m_springBoard.presentedAlert())
         return touchAlert(m_springBoard, alert, point);
-    std::vector<UIWindow*> windows = UIKitState::shared().windows;
-    std::stable_sort(windows.begin(), windows.end(), [](UIWindow* a, UIWindow* b) { return a->windowLevel() > b->windowLevel(); });
-    for (UIWindow* window : windows) {
-        TouchPath path;
-        if (!hitTest(id(window), point, path) || path.size() < 2)
-            continue;  // outside the window, or on its bare background
-        return actOn(m_springBoard, path, taps);
-    }
-    return Json { { "reached", "nothing" } };
+    // A touch on a window's bare background goes on to the window below.
+    TouchPath path = touchPathAt(point);
+    if (path.empty())
+        return Json { { "reached", "nothing" } };
+    return actOn(m_springBoard, path, taps);
 }
 
 std::string ScreenTouch::executableNameFor(const std::string& bundleIdentifier)

@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 
 class ScreenTouch {
@@ -32,6 +33,12 @@ public:
     //   {"reached":"item","view":CLASS,"item":N}  {"reached":"icon","bundleIdentifier":B}
     //   {"reached":"gesture","view":CLASS,"recognized":B}  {"reached":"nothing"}
     nlohmann::ordered_json touch(CGPoint point, unsigned long long taps);
+
+    // Where the screen shows TEXT so that a finger reaches it, in screen points: an alert
+    // button's title while an alert is presented; else a label (a cell's or a button's too)
+    // in a visible window, whose view a touch reaches and which is the frontmost view at
+    // its centre's window; or a home-screen icon's name. Nothing when it is not shown.
+    std::optional<CGRect> locate(const std::string& text);
 
     // The executable name of an app (what killall takes), for an icon's bundle identifier.
     static std::string executableNameFor(const std::string& bundleIdentifier);

@@ -2,7 +2,9 @@
 
 #include "HostControl.h"
 #include "ScreenRenderer.h"
+#include "MessageSend.h"
 #include "SpringBoardApp.h"
+#include "UIScreen.h"
 
 namespace ScreenshotCommand {
 
@@ -21,7 +23,8 @@ void addControlCommand(HostControl& control)
         Bitmap picture = renderer.draw(overlay);
         if (std::string error = renderer.writePNG(path, overlay); !error.empty())
             throw ControlError(error);
-        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height } };
+        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height },
+            { "scale", send<double>(UIScreen::mainScreen(), "scale") } };
     });
 }
 

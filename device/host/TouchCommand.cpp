@@ -29,6 +29,18 @@ void addControlCommand(HostControl& control)
         HostControl::settle();
         return result;
     });
+    control.add("locate", [](const ControlServer::Json& request) {
+        std::string text = request.at("text").get<std::string>();
+        SpringBoardApp* springBoard = SpringBoardApp::current();
+        if (!springBoard)
+            throw ControlError("SpringBoard has not launched");
+        HostControl::settle();
+        auto frame = ScreenTouch(*springBoard).locate(text);
+        if (!frame)
+            return ControlServer::Json { { "found", false } };
+        return ControlServer::Json { { "found", true }, { "x", frame->origin.x }, { "y", frame->origin.y }, { "width", frame->size.width },
+            { "height", frame->size.height } };
+    });
 }
 
 } // namespace TouchCommand

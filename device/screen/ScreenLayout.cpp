@@ -5,10 +5,13 @@
 #include "SpringBoardApp.h"
 #include "UIAlertController.h"
 #include "MessageSend.h"
+#include "NSObjectValues.h"
+#include "SBIcon.h"
 #include "SBIconListModel.h"
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace ScreenLayout {
 
@@ -91,6 +94,26 @@ AlertPlace alertPlace(const id& alertObject, CGSize screen)
         place.buttons.push_back(place.sideBySide ? CGRect { { place.box.origin.x + i * width / 2, buttonsTop }, { width / 2, 44 } }
                                                  : CGRect { { place.box.origin.x, buttonsTop + i * 44 }, { width, 44 } });
     return place;
+}
+
+std::string iconName(const id& icon)
+{
+    std::string bundleIdentifier = icon.as<SBIcon>() ? icon.as<SBIcon>()->bundleIdentifier() : std::string();
+    auto displayName = send<id>(icon, "displayName").as<NSString>();
+    if (displayName && !displayName->utf8().empty() && displayName->utf8() != bundleIdentifier)
+        return displayName->utf8();
+    static const std::map<std::string, std::string> systemApps {
+        { "com.apple.mobilesafari", "Safari" }, { "com.apple.camera", "Camera" }, { "com.apple.mobilecal", "Calendar" },
+        { "com.apple.mobileslideshow", "Photos" }, { "com.apple.mobilemail", "Mail" }, { "com.apple.mobilenotes", "Notes" },
+        { "com.apple.reminders", "Reminders" }, { "com.apple.Maps", "Maps" }, { "com.apple.weather", "Weather" },
+        { "com.apple.mobiletimer", "Clock" }, { "com.apple.AppStore", "App Store" }, { "com.apple.Preferences", "Settings" },
+        { "com.apple.Health", "Health" }, { "com.apple.mobilephone", "Phone" }, { "com.apple.MobileSMS", "Messages" },
+        { "com.apple.Music", "Music" }, { "com.apple.news", "News" }, { "com.apple.calculator", "Calculator" },
+    };
+    if (auto known = systemApps.find(bundleIdentifier); known != systemApps.end())
+        return known->second;
+    size_t dot = bundleIdentifier.rfind('.');
+    return dot == std::string::npos ? bundleIdentifier : bundleIdentifier.substr(dot + 1);
 }
 
 bool contains(CGRect rect, CGPoint point)

@@ -32,6 +32,11 @@ struct AlertPlace {
 // An alert (UIAlertController) centred on a screen of `size`.
 AlertPlace alertPlace(const id& alert, CGSize screen);
 
+// The name drawn under an icon: its display name (the stand-in's icons name themselves by
+// their bundle identifier), or the name the system's own apps go by, or the identifier's
+// last part.
+std::string iconName(const id& icon);
+
 bool contains(CGRect rect, CGPoint point);
 
 } // namespace ScreenLayout

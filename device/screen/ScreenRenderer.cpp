@@ -140,28 +140,6 @@ void setIconColour(cairo_t* cairo, const std::string& bundleIdentifier)
     cairo_set_source_rgb(cairo, r + m, g + m, b + m);
 }
 
-// The name under an icon: its display name (the stand-in's icons name themselves by their
-// bundle identifier), or the name the system's own apps go by, or the identifier's last part.
-std::string iconName(const id& icon)
-{
-    std::string bundleIdentifier = icon.as<SBIcon>() ? icon.as<SBIcon>()->bundleIdentifier() : std::string();
-    auto displayName = send<id>(icon, "displayName").as<NSString>();
-    if (displayName && !displayName->utf8().empty() && displayName->utf8() != bundleIdentifier)
-        return displayName->utf8();
-    static const std::map<std::string, std::string> systemApps {
-        { "com.apple.mobilesafari", "Safari" }, { "com.apple.camera", "Camera" }, { "com.apple.mobilecal", "Calendar" },
-        { "com.apple.mobileslideshow", "Photos" }, { "com.apple.mobilemail", "Mail" }, { "com.apple.mobilenotes", "Notes" },
-        { "com.apple.reminders", "Reminders" }, { "com.apple.Maps", "Maps" }, { "com.apple.weather", "Weather" },
-        { "com.apple.mobiletimer", "Clock" }, { "com.apple.AppStore", "App Store" }, { "com.apple.Preferences", "Settings" },
-        { "com.apple.Health", "Health" }, { "com.apple.mobilephone", "Phone" }, { "com.apple.MobileSMS", "Messages" },
-        { "com.apple.Music", "Music" }, { "com.apple.news", "News" }, { "com.apple.calculator", "Calculator" },
-    };
-    if (auto known = systemApps.find(bundleIdentifier); known != systemApps.end())
-        return known->second;
-    size_t dot = bundleIdentifier.rfind('.');
-    return dot == std::string::npos ? bundleIdentifier : bundleIdentifier.substr(dot + 1);
-}
-
 void drawDock(cairo_t* cairo, CGSize size)
 {
     ViewPainter::roundedRectangle(cairo, ScreenLayout::dockRect(size), 30);
@@ -176,7 +154,7 @@ void drawIcon(cairo_t* cairo, const id& icon, CGRect square, bool withName)
     ViewPainter::roundedRectangle(cairo, square, square.size.width * 0.225);
     setIconColour(cairo, bundleIdentifier);
     cairo_fill(cairo);
-    std::string name = iconName(icon);
+    std::string name = ScreenLayout::iconName(icon);
     std::string initial = name.substr(0, 1);
     ViewPainter::drawText(cairo, initial, square, text(square.size.width * 0.45, colour(1, 1, 1), 1, true));
     if (withName) {

@@ -36,7 +36,8 @@ protected:
         return button;
     }
 
-    void presentAlert(SpringBoardApp& app)
+    // An alert on the lock screen's controller, or on `presenter`.
+    void presentAlert(SpringBoardApp& app, id presenter = nil)
     {
         id alert = send<id>(id(UIKitSupport::classNamed("UIAlertController")), "alertControllerWithTitle:message:preferredStyle:",
             id("Kavlor"_ns), id("Start?"_ns), 1LL);
@@ -45,7 +46,7 @@ protected:
             send(alert, "addAction:", send<id>(id(UIKitSupport::classNamed("UIAlertAction")), "actionWithTitle:style:handler:",
                 id(NSString::string(name)), 0LL, makeBlock<void()>([name] { received.push_back("alert " + name); })));
         }
-        send(app.coverSheetViewController(), "presentViewController:animated:completion:", alert, false, nil);
+        send(presenter ? presenter : app.coverSheetViewController(), "presentViewController:animated:completion:", alert, false, nil);
     }
 
     static CGPoint centre(CGRect rect) { return { CGRectGetMidX(rect), CGRectGetMidY(rect) }; }
@@ -154,6 +155,38 @@ TEST_F(ScreenTouchTest, AnIconOnTheHomeScreenOpensItsAppOnlyOnceTheLockScreenIsG
     CGPoint between { (places[0].square.origin.x + places[0].square.size.width + places[1].square.origin.x) / 2, safari.y };
     EXPECT_EQ(touch.touch(between, 1).value("reached", ""), "nothing");
     EXPECT_EQ(trace.named("process-launched").size(), 2u);
+}
+
+TEST_F(ScreenTouchTest, TextIsLocatedOnlyWhereAFingerReachesIt)
+{
+    writeIconState({ { "com.apple.mobilecal" } }, {});
+    SpringBoardApp& app = SpringBoardApp::launch();
+    id button = addButton(app, 40, 200, 1);
+    id label = allocInitWithFrame("UILabel", CGRectMake(10, 10, 80, 20));
+    send(label, "setText:", "Emma"_ns);
+    send(button, "addSubview:", label);
+    ScreenTouch touch(app);
+
+    auto found = touch.locate("Emma");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(*found, CGRectMake(50, 210, 80, 20));
+    touch.touch({ found->origin.x + 40, found->origin.y + 10 }, 1);
+    EXPECT_EQ(received, (std::vector<std::string> { "button 1" }));
+
+    // Under the lock screen, the home screen's icons are not reached; a hidden label is not shown.
+    EXPECT_FALSE(touch.locate("Calendar"));
+    send(label, "setHidden:", true);
+    EXPECT_FALSE(touch.locate("Emma"));
+    send(app.lockScreenWindow(), "setHidden:", true);
+    EXPECT_TRUE(touch.locate("Calendar"));
+    EXPECT_FALSE(touch.locate("Safari"));
+
+    presentAlert(app, app.iconController());
+    EXPECT_FALSE(touch.locate("Calendar"));
+    auto yes = touch.locate("YES");
+    ASSERT_TRUE(yes);
+    touch.touch({ yes->origin.x + 5, yes->origin.y + 5 }, 1);
+    EXPECT_EQ(received.back(), "alert YES");
 }
 
 } // namespace
