@@ -4,9 +4,11 @@
 //   boot DIR       run the device interactively (real clock) until interrupted
 //   demo           make a fresh device and play a guest visit, telling the story
 //   trace DIR      print the device's trace
+//   serve DIR      run the device and show it in a browser
 
 #include "Demo.h"
 #include "DeviceInstaller.h"
+#include "DeviceServer.h"
 #include "DeviceTrace.h"
 #include "Expectations.h"
 #include "ScenarioRunner.h"
@@ -237,6 +239,14 @@ int main(int argc, char** argv)
     trace->add_option("DIR", root, "the device root")->required();
     trace->add_flag("--pretty", pretty, "for a person");
 
+    ServeOptions serveOptions;
+    serveOptions.webFolder = KAVLOR_WEB_DIR;
+    auto* serve = app.add_subcommand("serve", "run the device and serve a page on 127.0.0.1 that shows its screen live and takes taps, the passcode and the guest form");
+    serve->add_option("DIR", root, "the device root")->required();
+    serve->add_option("--port", serveOptions.port, "the port (0: a free one; the address is printed)")->capture_default_str();
+    serve->add_flag("--virtual", serveOptions.virtualClock, "keep the virtual clock: the page moves it (1 min, 5 min, to the end of the time limit)");
+    serve->add_option("--web", serveOptions.webFolder, "the folder of the page's files")->capture_default_str();
+
     CLI11_PARSE(app, argc, argv);
 
     if (*init) {
@@ -255,5 +265,16 @@ int main(int argc, char** argv)
     }
     if (*trace)
         return printTrace(root, pretty);
+    if (*serve) {
+        if (!isDeviceRoot(root))
+            return refuseNonDevice("serve", root);
+        if (serveOptions.port < 0 || serveOptions.port > 65535) {
+            std::cerr << fmt::format("kavlor-sim serve: the port {} is not one of 0-65535\n", serveOptions.port);
+            return 1;
+        }
+        serveOptions.deviceRoot = absolute(root);
+        serveOptions.kavlorctlPath = kavlorctlPath();
+        return runServe(serveOptions, std::cout, std::cerr);
+    }
     return 0;
 }

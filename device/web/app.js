@@ -1,0 +1,234 @@
+// The page of `kavlor-sim serve`: the device's screen, live, and a person's hands on it.
+// Every change goes to the server with the token the server put in this page.
+'use strict';
+
+const token = document.querySelector('meta[name="kavlor-token"]').content;
+const device = JSON.parse(document.querySelector('meta[name="kavlor-device"]').content);
+const $ = (id) => document.getElementById(id);
+const screen = $('screen');
+const page = document.body.dataset;
+
+page.resprings = '0';
+page.screenVersion = '0';
+
+// --- the device's frame, at the screen's size in points --------------------------------
+$('frame').classList.add(device.idiom === 'pad' ? 'pad' : 'phone');
+screen.style.width = device.width + 'px';
+screen.style.height = device.height + 'px';
+$('screen-box').style.width = device.width + 'px';
+$('screen-box').style.height = device.height + 'px';
+$('clock-controls').hidden = !device.virtualClock;
+document.title = `Kavlor: iOS ${device.ios} ${device.idiom}`;
+
+function say(text, isError) {
+  $('status').textContent = text;
+  $('status').classList.toggle('error', !!isError);
+}
+
+async function post(path, body) {
+  const response = await fetch(path, {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json', 'X-Kavlor-Token': token },
+    body: JSON.stringify(body || {}),
+  });
+  const reply = await response.json().catch(() => ({ ok: false, error: `the server answered ${response.status}` }));
+  if (!reply.ok) throw new Error(reply.error || `the server answered ${response.status}`);
+  return reply;
+}
+
+async function act(label, path, body) {
+  try {
+    const reply = await post(path, body);
+    say(label);
+    scheduleStateRefresh();
+    return reply;
+  } catch (error) {
+    say(`${label}: ${error.message}`, true);
+    return null;
+  }
+}
+
+// --- taps: one tap waits a moment for a second one ---------------------------------------
+const doubleTapMillis = 300;
+let pendingTap = null;
+
+function pointOf(event) {
+  const box = screen.getBoundingClientRect();
+  return {
+    x: (event.clientX - box.left) * device.width / box.width,
+    y: (event.clientY - box.top) * device.height / box.height,
+  };
+}
+
+async function sendTouch(point, taps) {
+  const reply = await act(taps === 2 ? 'double tap' : 'tap', '/api/touch', { x: point.x, y: point.y, taps });
+  if (reply) say(`${taps === 2 ? 'double tap' : 'tap'} at ${Math.round(point.x)},${Math.round(point.y)}: ${describeTouch(reply)}`);
+}
+
+function describeTouch(reply) {
+  switch (reply.reached) {
+    case 'alert-button': return `the alert's ${reply.title}`;
+    case 'button': return `a button (${reply.view})`;
+    case 'item': return `an item (${reply.view})`;
+    case 'icon': return `opened ${reply.bundleIdentifier}`;
+    case 'gesture': return reply.recognized ? `recognised on ${reply.view}` : `nothing took it (${reply.view})`;
+    case 'respring': return 'SpringBoard restarted';
+    default: return 'nothing there';
+  }
+}
+
+screen.addEventListener('click', (event) => {
+  const point = pointOf(event);
+  if (pendingTap) {
+    clearTimeout(pendingTap.timer);
+    pendingTap = null;
+    sendTouch(point, 2);
+    return;
+  }
+  pendingTap = { timer: setTimeout(() => { pendingTap = null; sendTouch(point, 1); }, doubleTapMillis) };
+});
+
+// --- the passcode pad ----------------------------------------------------------------------
+let typed = '';
+function showTyped() { $('passcode-dots').textContent = '●'.repeat(typed.length); }
+for (const key of ['1', '2', '3', '4', '5', '6', '7', '8', '9', '', '0', '']) {
+  const button = document.createElement('button');
+  button.type = 'button';
+  if (key) {
+    button.textContent = key;
+    button.dataset.key = key;
+    button.addEventListener('click', () => { typed += key; showTyped(); });
+  } else {
+    button.style.visibility = 'hidden';
+  }
+  $('passcode-keys').appendChild(button);
+}
+function openPasscode(open) {
+  $('passcode').hidden = !open;
+  typed = '';
+  showTyped();
+  $('passcode-message').textContent = '';
+}
+$('show-passcode').addEventListener('click', () => openPasscode(true));
+$('passcode-cancel').addEventListener('click', () => openPasscode(false));
+$('passcode-delete').addEventListener('click', () => { typed = typed.slice(0, -1); showTyped(); });
+$('passcode-enter').addEventListener('click', async () => {
+  const passcode = typed;
+  typed = '';
+  showTyped();
+  try {
+    const reply = await post('/api/unlock', { passcode });
+    if (reply.locked) {
+      $('passcode-message').textContent = 'Wrong passcode';
+      say('the passcode did not unlock the device');
+    } else {
+      openPasscode(false);
+      say('unlocked');
+    }
+  } catch (error) {
+    $('passcode-message').textContent = error.message;
+  }
+});
+
+// --- the buttons ---------------------------------------------------------------------------
+$('home').addEventListener('click', () => act('home', '/api/home'));
+$('lock').addEventListener('click', () => act('locked', '/api/lock'));
+$('light').addEventListener('click', () => act('light appearance', '/api/appearance', { style: 'light' }));
+$('dark').addEventListener('click', () => act('dark appearance', '/api/appearance', { style: 'dark' }));
+$('respring').addEventListener('click', () => act('resprung', '/api/respring'));
+$('advance-1').addEventListener('click', () => act('clock +1 min', '/api/advance', { seconds: 60 }));
+$('advance-5').addEventListener('click', () => act('clock +5 min', '/api/advance', { seconds: 300 }));
+$('advance-end').addEventListener('click', () => act('clock at the end of the time limit', '/api/advance', { to: 'end' }));
+
+// --- the guest form: kavlorctl on the server does every check ---------------------------------
+$('add-guest').addEventListener('submit', async (event) => {
+  event.preventDefault();
+  const result = $('add-guest-result');
+  result.textContent = 'adding…';
+  result.classList.remove('error');
+  try {
+    const response = await fetch('/api/users', { method: 'POST', headers: { 'X-Kavlor-Token': token }, body: new FormData(event.target) });
+    const reply = await response.json().catch(() => ({ ok: false, error: `the server answered ${response.status}` }));
+    if (!reply.ok) throw new Error(reply.error);
+    result.textContent = reply.said;
+    scheduleStateRefresh();
+  } catch (error) {
+    result.textContent = error.message;
+    result.classList.add('error');
+  }
+});
+
+// --- settings and accounts -------------------------------------------------------------------
+let refreshTimer = null;
+function scheduleStateRefresh() {
+  clearTimeout(refreshTimer);
+  refreshTimer = setTimeout(refreshState, 250);
+}
+async function refreshState() {
+  try {
+    const response = await fetch('/api/state');
+    const state = await response.json();
+    if (!state.ok) return;
+    $('settings').textContent = state.settings;
+    $('accounts').textContent = state.accounts;
+  } catch (error) { /* the next change refreshes it */ }
+}
+
+// --- the trace -----------------------------------------------------------------------------------
+const maxTraceLines = 2000;
+const seenEvents = new Set();
+function traceText(event) {
+  const fields = Object.entries(event)
+    .filter(([key]) => !['time', 'pid', 'process', 'event'].includes(key))
+    .map(([key, value]) => `${key}=${typeof value === 'string' ? value : JSON.stringify(value)}`);
+  return `${Number(event.time).toFixed(3).padStart(10)}  ${event.process}[${event.pid}]  ${event.event}  ${fields.join('  ')}`;
+}
+function applyFilter(item) { item.hidden = !!$('trace-filter').value && item.dataset.event !== $('trace-filter').value; }
+$('trace-filter').addEventListener('change', () => { for (const item of $('trace').children) applyFilter(item); });
+function addTraceLine(event) {
+  const list = $('trace');
+  const item = document.createElement('li');
+  item.dataset.event = event.event;
+  item.textContent = traceText(event);
+  applyFilter(item);
+  const atBottom = list.scrollTop + list.clientHeight >= list.scrollHeight - 4;
+  list.appendChild(item);
+  while (list.children.length > maxTraceLines) list.removeChild(list.firstChild);
+  if (atBottom) list.scrollTop = list.scrollHeight;
+  $('trace-count').textContent = `${list.children.length} lines`;
+  if (!seenEvents.has(event.event)) {
+    seenEvents.add(event.event);
+    const option = document.createElement('option');
+    option.value = option.textContent = event.event;
+    $('trace-filter').appendChild(option);
+  }
+  if (['settings-write', 'file-write', 'springboard-ready'].includes(event.event)) scheduleStateRefresh();
+}
+
+// --- live updates ----------------------------------------------------------------------------------
+function connect() {
+  const events = new EventSource('/events');
+  events.addEventListener('screen', (message) => {
+    const shown = JSON.parse(message.data);
+    screen.src = `/screen.png?v=${shown.version}`;
+    page.screenVersion = String(shown.version);
+    page.locked = shown.locked ? 'yes' : 'no';
+    $('show-passcode').disabled = !shown.locked;
+    if (!shown.locked) $('passcode').hidden = true;
+  });
+  events.addEventListener('springboard', (message) => {
+    const state = JSON.parse(message.data);
+    const restarting = state.state !== 'ready';
+    if (!restarting && page.springboardPid && page.springboardPid !== String(state.pid))
+      page.resprings = String(Number(page.resprings) + 1);
+    if (!restarting) page.springboardPid = String(state.pid);
+    page.springboard = state.state;
+    $('restarting').hidden = !restarting;
+  });
+  events.addEventListener('trace', (message) => addTraceLine(JSON.parse(message.data)));
+  events.onerror = () => say('the connection to the device was lost; reconnecting…', true);
+  events.onopen = () => { if ($('status').classList.contains('error')) say('connected'); };
+}
+
+connect();
+refreshState();
