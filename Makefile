@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all setup configure test demo clean bench fuzz sanitize
+.PHONY: all setup configure test demo serve clean bench fuzz sanitize
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -26,6 +26,29 @@ DEMO_DEVICE := $(BUILD)/demo-device
 demo: setup all
 	rm -rf $(DEMO_DEVICE)
 	$(BUILD)/bin/kavlor-sim demo --dir $(abspath $(DEMO_DEVICE))
+
+# The device in a browser: a fresh device under the build folder with the owner and two
+# guests, served on 127.0.0.1 (SERVE_PORT=0 picks a free port; SERVE_FLAGS=--virtual keeps the
+# virtual clock and shows the clock buttons).
+SERVE_DEVICE := $(BUILD)/serve-device
+SERVE_PORT   ?= 8080
+SERVE_FLAGS  ?=
+KAVLORCTL    := $(BUILD)/bin/kavlorctl --device $(abspath $(SERVE_DEVICE))
+
+serve: setup all
+	rm -rf $(SERVE_DEVICE)
+	$(BUILD)/bin/kavlor-sim init $(SERVE_DEVICE) $(if $(IDIOM),--idiom $(IDIOM))
+	$(KAVLORCTL) user add Admin --passcode 123456
+	cd device/samples && $(abspath $(BUILD))/bin/kavlorctl --device $(abspath $(SERVE_DEVICE)) user add Emma --passcode 1111 \
+	  --avatar avatar-mira.png --wallpaper wallpaper-dusk.png --block search,today,time-limit --time-limit 0
+	$(KAVLORCTL) apps disable Emma com.apple.mobilesafari com.apple.camera
+	cd device/samples && $(abspath $(BUILD))/bin/kavlorctl --device $(abspath $(SERVE_DEVICE)) user add Noah --passcode 2468 --avatar avatar-luca.jpg
+	$(KAVLORCTL) set adminPasscode 123456
+	$(KAVLORCTL) set activeUser Admin
+	$(KAVLORCTL) set showImportantAlert false
+	$(KAVLORCTL) set hideLSAccount true
+	$(KAVLORCTL) set toggleKavlor true
+	$(BUILD)/bin/kavlor-sim serve $(SERVE_DEVICE) --port $(SERVE_PORT) $(SERVE_FLAGS)
 
 # The big-data benchmarks run on devices made once by bench/make-big-device.sh.
 BENCH_DEVICES := $(BUILD)/bench-devices
