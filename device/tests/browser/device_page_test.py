@@ -230,6 +230,18 @@ def refusals(device, profile):
         without = driver.execute_script("""
             return fetch('/api/home', {method: 'POST', headers: {'Content-Type': 'application/json'}, body: '{}'}).then(r => r.status);""")
         assert without == 403, without
+
+        # An upload that is no picture: kavlorctl's refusal is shown, and no account is added.
+        form = driver.find_element(By.ID, 'add-guest')
+        form.find_element(By.NAME, 'name').send_keys('Otto')
+        form.find_element(By.NAME, 'passcode').send_keys('1')
+        form.find_element(By.NAME, 'avatar').send_keys(os.path.abspath(__file__))
+        page.click('add-guest-submit')
+        result = driver.find_element(By.ID, 'add-guest-result')
+        page.wait_for(lambda: 'not a usable PNG or JPEG' in result.text, 'the upload to be refused')
+        assert 'error' in result.get_attribute('class')
+        assert 'Otto' not in device.request('/api/state')[1]['accounts']
+
         page.click('home')
         page.wait_for(lambda: driver.find_element(By.ID, 'status').text == 'home', 'the Home button to be taken')
         # A page of another origin cannot send the header the token travels in (no CORS
