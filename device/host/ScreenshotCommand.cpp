@@ -23,8 +23,8 @@ void addControlCommand(HostControl& control)
         Bitmap picture = renderer.draw(overlay);
         if (std::string error = renderer.writePNG(path, overlay); !error.empty())
             throw ControlError(error);
-        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height },
-            { "scale", send<double>(UIScreen::mainScreen(), "scale") } };
+        double scale = send<double>(UIScreen::mainScreen(), "scale");
+        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height }, { "scale", scale } };
     });
 }
 
