@@ -293,7 +293,12 @@ TEST_F(DeviceRun, TheSupervisorGivesUpOnASpringBoardThatNeverBecomesReady)
         options.maxFailedStarts = 2;
         Supervisor supervisor(options);
         std::string error;
-        EXPECT_FALSE(supervisor.start(error));
+        try {
+            supervisor.start();
+            ADD_FAILURE() << "a device whose SpringBoard never comes up booted";
+        } catch (const DeviceError& failure) {
+            error = failure.what();
+        }
         EXPECT_EQ(error.find("SpringBoard ended 2 times in a row before it was ready (last: pid "), 0u) << error;
         EXPECT_NE(error.find(fmt::format(" {}); not starting it again", testCase.how)), std::string::npos) << error;
         std::vector<Json> events(runner().events().begin() + static_cast<long>(eventsBefore), runner().events().end());
