@@ -3,6 +3,7 @@
 #include "HostControl.h"
 #include "ScreenRenderer.h"
 #include "SpringBoardApp.h"
+#include "UIScreen.h"
 
 namespace ScreenshotCommand {
 
@@ -21,7 +22,8 @@ void addControlCommand(HostControl& control)
         Bitmap picture = renderer.draw(overlay);
         if (std::string error = renderer.writePNG(path, overlay); !error.empty())
             throw ControlError(error);
-        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height } };
+        double scale = send<double>(UIScreen::mainScreen(), "scale");
+        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height }, { "scale", scale } };
     });
 }
 
