@@ -4,11 +4,8 @@
 // unlocks with her own passcode, her disabled app is hidden and killed, and she logs out from
 // the panel. Also the first-launch notice.
 
-#include "DeviceInstaller.h"
+#include "DeviceTest.h"
 #include "ImageDecoder.h"
-#include "ScenarioRunner.h"
-#include "TempDeviceRoot.h"
-#include "Trace.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -17,56 +14,6 @@
 #include <sstream>
 
 namespace {
-
-class DeviceScenario {
-public:
-    explicit DeviceScenario(const DeviceSpec& spec)
-    {
-        DeviceInstaller::install(m_root.path(), spec, false);
-        ScenarioRunner::Options options;
-        options.kavlorctlPath = KAVLORCTL_PATH;
-        m_runner = std::make_unique<ScenarioRunner>(m_root.path(), options, m_out, m_err);
-    }
-    ~DeviceScenario()
-    {
-        m_runner.reset();
-        Trace::setSink(nullptr);
-    }
-
-    // Runs the lines one by one; fails the test at the first line that fails.
-    void play(const std::string& script)
-    {
-        for (const auto& line : parseScenario(script)) {
-            try {
-                m_runner->runLine(line);
-            } catch (const ScenarioFailure& failure) {
-                FAIL() << "line " << line.number << ": " << line.text << "\n" << failure.what() << "\n--- output:\n" << m_out.str();
-            }
-        }
-    }
-    // Plays one line that must be refused; answers the runner's message.
-    std::string refused(const std::string& text)
-    {
-        auto lines = parseScenario(text);
-        try {
-            m_runner->runLine(lines.at(0));
-        } catch (const ScenarioFailure& failure) {
-            return failure.what();
-        }
-        ADD_FAILURE() << text << " was not refused";
-        return {};
-    }
-
-    // A request on SpringBoard's control channel, answered.
-    ScenarioRunner::Json ask(const ScenarioRunner::Json& request) { return m_runner->askSpringBoard(request).value(); }
-    const std::string& root() const { return m_root.path(); }
-
-private:
-    TempDeviceRoot m_root;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
-    std::unique_ptr<ScenarioRunner> m_runner;
-};
 
 struct Device {
     const char* ios;
@@ -78,18 +25,18 @@ void PrintTo(const Device& device, std::ostream* out)
     *out << "iOS " << device.ios << " " << device.idiom;
 }
 
-class GuestVisitRoad : public ::testing::TestWithParam<Device> { };
+class GuestVisitRoad : public DeviceTest<::testing::TestWithParam<Device>> { };
 
 TEST_P(GuestVisitRoad, TheWholeRoadOfOneGuestVisit)
 {
     DeviceSpec spec;
     spec.iosVersion = GetParam().ios;
     spec.idiom = GetParam().idiom;
-    DeviceScenario device(spec);
+    install(spec);
     bool iOS12 = spec.iosVersion.starts_with("12");
     std::string scrollView = iOS12 ? "SBPagedScrollView" : "CSScrollView";
     std::string coverSheet = iOS12 ? "SBDashBoardViewController" : "CSCoverSheetViewController";
-    device.play(fmt::format(R"SCRIPT(
+    play(fmt::format(R"SCRIPT(
         kavlorctl user add Admin --passcode 123456
         kavlorctl user add Mira --passcode 2468
         kavlorctl apps disable Mira com.apple.camera
@@ -172,21 +119,21 @@ INSTANTIATE_TEST_SUITE_P(EverySimulatedDevice, GuestVisitRoad,
 
 // The screen shows the panel where its layout put it: sampled at the solved frames of the
 // settings button and of the first avatar, on a phone and on a pad.
-class PanelScreenshot : public ::testing::TestWithParam<const char*> { };
+class PanelScreenshot : public DeviceTest<::testing::TestWithParam<const char*>> { };
 
 TEST_P(PanelScreenshot, ThePanelIsDrawnAtItsSolvedFrames)
 {
     DeviceSpec spec;
     spec.idiom = GetParam();
-    DeviceScenario device(spec);
-    device.play(R"SCRIPT(
+    install(spec);
+    play(R"SCRIPT(
         kavlorctl user add Admin --passcode 123456
         kavlorctl user add Mira --passcode 2468
         kavlorctl set toggleKavlor true
         kavlorctl set showImportantAlert false
         boot
     )SCRIPT");
-    auto panel = device.ask({ { "command", "panel" } });
+    auto panel = ask({ { "command", "panel" } });
     auto frameOf = [&](const std::string& name) {
         for (const auto& view : panel.at("views"))
             if (view.value("name", std::string()) == name)
@@ -194,8 +141,8 @@ TEST_P(PanelScreenshot, ThePanelIsDrawnAtItsSolvedFrames)
         ADD_FAILURE() << "no view " << name;
         return ScenarioRunner::Json::array({ 0, 0, 0, 0 });
     };
-    std::string picture = device.root() + "/screen.png";
-    auto shot = device.ask({ { "command", "screenshot" }, { "path", picture } });
+    std::string picture = m_root.path() + "/screen.png";
+    auto shot = ask({ { "command", "screenshot" }, { "path", picture } });
     auto bitmap = decodeImageFile(picture);
     ASSERT_TRUE(bitmap);
     double scale = shot.value("scale", 0.0);
@@ -228,10 +175,14 @@ TEST_P(PanelScreenshot, ThePanelIsDrawnAtItsSolvedFrames)
 
 INSTANTIATE_TEST_SUITE_P(PhoneAndPad, PanelScreenshot, ::testing::Values("phone", "pad"));
 
-TEST(FirstLaunchNotice, ShownAtEveryStartUntilOkayAlsoWithTheTweakSwitchedOff)
+class FirstLaunchNotice : public DeviceTest<> {
+protected:
+    void SetUp() override { install(); }
+};
+
+TEST_F(FirstLaunchNotice, ShownAtEveryStartUntilOkayAlsoWithTheTweakSwitchedOff)
 {
-    DeviceScenario device(DeviceSpec {});
-    device.play(R"SCRIPT(
+    play(R"SCRIPT(
         boot
         expect event springboard-start groups=base
         expect alert "IMPORTANT NOTE!" Okay
@@ -247,10 +198,11 @@ TEST(FirstLaunchNotice, ShownAtEveryStartUntilOkayAlsoWithTheTweakSwitchedOff)
     )SCRIPT");
 }
 
-TEST(PanelOnTheDevice, AFingerReachesOnlyWhatAPersonSees)
+using PanelOnTheDevice = FirstLaunchNotice;
+
+TEST_F(PanelOnTheDevice, AFingerReachesOnlyWhatAPersonSees)
 {
-    DeviceScenario device(DeviceSpec {});
-    device.play(R"SCRIPT(
+    play(R"SCRIPT(
         kavlorctl user add Mira --passcode 2468
         kavlorctl set toggleKavlor true
         kavlorctl set showImportantAlert false
@@ -259,9 +211,9 @@ TEST(PanelOnTheDevice, AFingerReachesOnlyWhatAPersonSees)
         expect event lock
     )SCRIPT");
     // The settings sheet is transparent while the account list shows: its buttons are out of reach.
-    EXPECT_NE(device.refused("tap dismiss").find("cannot be tapped now"), std::string::npos);
-    EXPECT_NE(device.refused("tap account Otto").find("accounts that can be tapped: Mira"), std::string::npos);
-    EXPECT_NE(device.refused("alert tap YES").find("no alert is presented"), std::string::npos);
+    EXPECT_NE(refused("tap dismiss").find("cannot be tapped now"), std::string::npos);
+    EXPECT_NE(refused("tap account Otto").find("accounts that can be tapped: Mira"), std::string::npos);
+    EXPECT_NE(refused("alert tap YES").find("no alert is presented"), std::string::npos);
 }
 
 } // namespace
