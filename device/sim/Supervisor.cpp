@@ -1,4 +1,5 @@
 #include "Supervisor.h"
+#include "ProcFile.h"
 #include "ArgumentVector.h"
 
 #include "DeviceClock.h"
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -40,7 +42,7 @@ constexpr double kLaunchSlackSeconds = 5;
 // Whether the process's main thread is inside wait4 or waitid (from /proc/PID/syscall).
 bool isBlockedInWait(pid_t pid)
 {
-    std::ifstream in(fmt::format("/proc/{}/syscall", pid));
+    std::istringstream in(readProcFile(fmt::format("/proc/{}/syscall", pid)).value_or(std::string()));
     long number = -1;
     if (!(in >> number))
         return false;
