@@ -33,15 +33,12 @@ ControlServer::~ControlServer()
     close();
 }
 
-bool ControlServer::listen(const std::string& socketName, std::string& error)
+void ControlServer::listen(const std::string& socketName)
 {
     close();
     m_socketName = socketName;
-    m_listenFd = LocalSocket::listenOn(socketName, error);
-    if (m_listenFd < 0)
-        return false;
+    m_listenFd = LocalSocket::listenOn(socketName);
     m_listenSource = m_loop.addFdSource(m_listenFd, [this] { accept(); });
-    return true;
 }
 
 void ControlServer::close()
@@ -200,9 +197,16 @@ void ControlServer::handleLine(const std::string& line, Reply reply)
 ControlClient::Result ControlClient::request(const std::string& socketName, const Json& request, double timeoutSeconds)
 {
     Result result;
-    int fd = LocalSocket::connectTo(socketName, result.error, timeoutSeconds);
-    if (fd < 0) {
-        result.status = errno == EAGAIN || errno == EINPROGRESS ? Status::TimedOut : Status::NoServer;
+    int fd = -1;
+    try {
+        fd = LocalSocket::connectTo(socketName, timeoutSeconds);
+    } catch (const LocalSocket::ConnectTimedOut& error) {
+        result.status = Status::TimedOut;
+        result.error = error.what();
+        return result;
+    } catch (const DeviceError& error) {
+        result.status = Status::NoServer;
+        result.error = error.what();
         return result;
     }
     LineConnection connection(fd);

@@ -17,15 +17,17 @@
 #include <nlohmann/json.hpp>
 
 #include <functional>
+#include "DeviceError.h"
+
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 // Thrown by a handler to answer {"ok":false,"error":message}.
-class ControlError : public std::runtime_error {
+class ControlError : public DeviceError {
 public:
-    using std::runtime_error::runtime_error;
+    using DeviceError::DeviceError;
 };
 
 class ControlServer {
@@ -43,7 +45,8 @@ public:
     ControlServer(const ControlServer&) = delete;
     ControlServer& operator=(const ControlServer&) = delete;
 
-    bool listen(const std::string& socketName, std::string& error);
+    // DeviceError when the name cannot be listened on (another process listens under it).
+    void listen(const std::string& socketName);
     void close();
 
     void add(const std::string& command, Handler handler);

@@ -52,31 +52,27 @@ std::string nameFor(const std::string& role)
     return nameFor(role, deviceRoot());
 }
 
-int listenOn(const std::string& name, std::string& error)
+int listenOn(const std::string& name)
 {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        error = fmt::format("socket: {}", std::strerror(errno));
-        return -1;
-    }
+    if (fd < 0)
+        throw DeviceError(fmt::format("socket: {}", std::strerror(errno)));
     sockaddr_un address;
     socklen_t length = abstractAddress(name, address);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 16) != 0) {
-        error = errno == EADDRINUSE ? fmt::format("the address @{} is in use by another process", name)
-                                    : fmt::format("cannot listen on @{}: {}", name, std::strerror(errno));
+        int failure = errno;
         ::close(fd);
-        return -1;
+        throw DeviceError(failure == EADDRINUSE ? fmt::format("the address @{} is in use by another process", name)
+                                                : fmt::format("cannot listen on @{}: {}", name, std::strerror(failure)));
     }
     return fd;
 }
 
-int connectTo(const std::string& name, std::string& error, double timeoutSeconds)
+int connectTo(const std::string& name, double timeoutSeconds)
 {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        error = fmt::format("socket: {}", std::strerror(errno));
-        return -1;
-    }
+    if (fd < 0)
+        throw DeviceError(fmt::format("socket: {}", std::strerror(errno)));
     // A local stream connect waits, for a server that does not accept, as long as the
     // socket's send time-out.
     timeoutSeconds = std::clamp(timeoutSeconds, 0.0, 1e6);
@@ -90,12 +86,12 @@ int connectTo(const std::string& name, std::string& error, double timeoutSeconds
     socklen_t length = abstractAddress(name, address);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
         int failure = errno;
-        error = failure == ECONNREFUSED                   ? fmt::format("nobody listens on @{}", name)
-            : failure == EAGAIN || failure == EINPROGRESS ? fmt::format("@{} took no connection within {} s", name, timeoutSeconds)
-                                                          : fmt::format("cannot connect to @{}: {}", name, std::strerror(failure));
         ::close(fd);
-        errno = failure;
-        return -1;
+        if (failure == ECONNREFUSED)
+            throw NobodyListens(fmt::format("nobody listens on @{}", name));
+        if (failure == EAGAIN || failure == EINPROGRESS)
+            throw ConnectTimedOut(fmt::format("@{} took no connection within {} s", name, timeoutSeconds));
+        throw DeviceError(fmt::format("cannot connect to @{}: {}", name, std::strerror(failure)));
     }
     return fd;
 }

@@ -9,18 +9,31 @@
 #include <string>
 #include <sys/types.h>
 
+#include "DeviceError.h"
+
 namespace LocalSocket {
 
 // "kavlor-<16 hex digits of the device root's hash>-<role>".
 std::string nameFor(const std::string& role);
 std::string nameFor(const std::string& role, const std::string& deviceRoot);
 
-// A listening socket (close-on-exec), or -1 with `error` set ("address in use" when
-// another process of this device already listens under that name).
-int listenOn(const std::string& name, std::string& error);
-// A connected socket, or -1 with `error` set. The connection waits at most
-// `timeoutSeconds` for a server whose queue of connections is full.
-int connectTo(const std::string& name, std::string& error, double timeoutSeconds = 30);
+// Nobody listens under the name (no server, or it is gone).
+class NobodyListens : public DeviceError {
+public:
+    using DeviceError::DeviceError;
+};
+// The server's queue of connections stayed full for the whole time-out.
+class ConnectTimedOut : public DeviceError {
+public:
+    using DeviceError::DeviceError;
+};
+
+// A listening socket (close-on-exec). DeviceError when it cannot be made ("address in use"
+// when another process of this device already listens under that name).
+int listenOn(const std::string& name);
+// A connected socket. NobodyListens, ConnectTimedOut (the connection waits at most
+// `timeoutSeconds` for a server whose queue of connections is full) or DeviceError.
+int connectTo(const std::string& name, double timeoutSeconds = 30);
 
 // Who is at the other end of a connected socket, as the kernel tells (SO_PEERCRED).
 struct Peer {

@@ -1,4 +1,5 @@
 #include "ProcessTable.h"
+#include "ProcFile.h"
 
 #include "DeviceFiles.h"
 #include "DeviceRoot.h"
@@ -27,8 +28,7 @@ std::string entryPath(pid_t pid)
 // booted. Empty when the process does not exist or has already ended.
 std::string startTimeOf(pid_t pid)
 {
-    std::ifstream in(fmt::format("/proc/{}/stat", pid));
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text = readProcFile(fmt::format("/proc/{}/stat", pid)).value_or(std::string());
     // The command name (field 2) is in parentheses and may hold spaces: count from the last ')'.
     size_t close = text.rfind(')');
     if (close == std::string::npos)

@@ -12,14 +12,6 @@ namespace {
 
 using Json = ControlServer::Json;
 
-SpringBoardApp& runningSpringBoard()
-{
-    SpringBoardApp* app = SpringBoardApp::current();
-    if (!app)
-        throw ControlError("SpringBoard has not launched");
-    return *app;
-}
-
 // The label added last to the status-bar window, or nil.
 id newestStatusBarLabel(const id& statusBarWindow)
 {

@@ -1,5 +1,7 @@
 #include "HostControl.h"
 
+#include "SpringBoardApp.h"
+
 #include "DarwinNotifyCenter.h"
 #include "DeviceClock.h"
 #include "HookListing.h"
@@ -124,4 +126,12 @@ void HostControl::addCoreCommands()
     add("hooks", [](const ControlServer::Json&) {
         return ControlServer::Json { { "hooks", HookListing::toJson(HookListing::installedRows()) } };
     });
+}
+
+SpringBoardApp& runningSpringBoard()
+{
+    SpringBoardApp* app = SpringBoardApp::current();
+    if (!app)
+        throw ControlError("SpringBoard has not launched");
+    return *app;
 }

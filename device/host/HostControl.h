@@ -20,6 +20,12 @@
 
 #include "ControlServer.h"
 
+class SpringBoardApp;
+
+// The SpringBoard of this process, for a command that acts on it; ControlError when it has
+// not launched.
+SpringBoardApp& runningSpringBoard();
+
 class HostControl {
 public:
     explicit HostControl(ControlServer& server);

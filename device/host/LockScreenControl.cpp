@@ -16,14 +16,6 @@ namespace {
 
 using Json = ControlServer::Json;
 
-SpringBoardApp& runningSpringBoard()
-{
-    SpringBoardApp* app = SpringBoardApp::current();
-    if (!app)
-        throw ControlError("SpringBoard has not launched");
-    return *app;
-}
-
 std::string joined(const std::vector<std::string>& words)
 {
     std::string text;

@@ -34,14 +34,6 @@ namespace {
 
 using Json = ControlServer::Json;
 
-SpringBoardApp& runningSpringBoard()
-{
-    SpringBoardApp* app = SpringBoardApp::current();
-    if (!app)
-        throw ControlError("SpringBoard has not launched");
-    return *app;
-}
-
 std::string requiredText(const Json& request, const char* key)
 {
     std::string value = request.value(key, std::string());

@@ -14,12 +14,10 @@ void addControlCommand(HostControl& control)
         std::string path = request.at("path").get<std::string>();
         if (path.empty() || path.front() != '/')
             throw ControlError("a screenshot needs an absolute path for its picture");
-        SpringBoardApp* springBoard = SpringBoardApp::current();
-        if (!springBoard)
-            throw ControlError("SpringBoard has not launched");
+        SpringBoardApp& springBoard = runningSpringBoard();
         HostControl::settle();
         auto overlay = request.value("passcode", false) ? ScreenRenderer::Overlay::PasscodePrompt : ScreenRenderer::Overlay::None;
-        ScreenRenderer renderer(*springBoard);
+        ScreenRenderer renderer(springBoard);
         Bitmap picture = renderer.draw(overlay);
         if (std::string error = renderer.writePNG(path, overlay); !error.empty())
             throw ControlError(error);

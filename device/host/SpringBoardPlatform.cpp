@@ -46,14 +46,6 @@ void SpringBoardPlatform::launch()
 
 namespace {
 
-SpringBoardApp& runningSpringBoard()
-{
-    SpringBoardApp* app = SpringBoardApp::current();
-    if (!app)
-        throw ControlError("SpringBoard has not launched");
-    return *app;
-}
-
 // The app processes SpringBoard runs under the executable name `name`.
 std::vector<id> appProcessesNamed(const std::string& name)
 {

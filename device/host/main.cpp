@@ -196,9 +196,11 @@ int main(int argc, char** argv)
     ControlServer server(RunLoop::main());
     HostControl control(server);
     platform.addControlCommands(control);
-    std::string error;
-    if (!server.listen(LocalSocket::nameFor("springboard"), error))
-        fail(fmt::format("cannot open the control channel: {}", error));
+    try {
+        server.listen(LocalSocket::nameFor("springboard"));
+    } catch (const DeviceError& error) {
+        fail(fmt::format("cannot open the control channel: {}", error.what()));
+    }
     HostControl::settle();
     DeviceTrace::write("springboard-ready");
     if (options.exitWhenReady)

@@ -4,10 +4,11 @@
 // Every command checks all of its input and throws before it writes anything, so a
 // failure never leaves a file half-changed.
 
+#include "DeviceError.h"
 #include <stdexcept>
 #include <string>
 
-class KavlorctlError : public std::runtime_error {
+class KavlorctlError : public DeviceError {
 public:
-    explicit KavlorctlError(const std::string& message) : std::runtime_error(message) { }
+    explicit KavlorctlError(const std::string& message) : DeviceError(message) { }
 };

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "ProcFile.h"
 #include "ArgumentVector.h"
 
 #include <fmt/format.h>
@@ -125,8 +126,7 @@ std::vector<int> liveChildrenOf(int parent)
         const std::string name = entry.path().filename().string();
         if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0])))
             continue;
-        std::ifstream in(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string text = readProcFile((entry.path() / "stat").string()).value_or(std::string());
         size_t close = text.rfind(')');
         if (close == std::string::npos || close + 2 >= text.size())
             continue;

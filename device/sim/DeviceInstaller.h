@@ -4,6 +4,7 @@
 // build, so a device root stands on its own), the device's configuration, and a home
 // screen with a few apps.
 
+#include "DeviceError.h"
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -16,9 +17,9 @@ struct DeviceSpec {
     bool withTweak = true;             // false: SpringBoard runs without libKavlor.so
 };
 
-class InstallError : public std::runtime_error {
+class InstallError : public DeviceError {
 public:
-    using std::runtime_error::runtime_error;
+    using DeviceError::DeviceError;
 };
 
 class DeviceInstaller {

@@ -219,9 +219,11 @@ void ScenarioRunner::boot()
     Supervisor::Options options;
     options.virtualClock = true;
     auto supervisor = std::make_unique<Supervisor>(options);
-    std::string error;
-    if (!supervisor->start(error))
-        throw ScenarioFailure(fmt::format("the device did not boot: {}", error));
+    try {
+        supervisor->start();
+    } catch (const DeviceError& error) {
+        throw ScenarioFailure(fmt::format("the device did not boot: {}", error.what()));
+    }
     m_supervisor = std::move(supervisor);
     settle();
 }
@@ -242,9 +244,7 @@ pid_t ScenarioRunner::springBoardPid() const
 std::optional<ScenarioRunner::Json> ScenarioRunner::askSpringBoard(const Json& request)
 {
     requireBooted(request.value("command", std::string("this")));
-    std::string error;
-    if (!m_supervisor->waitUntilReady(kReadySeconds, error))
-        throw ScenarioFailure(fmt::format("SpringBoard is not running: {}", error));
+    waitForSpringBoard(0, "SpringBoard is not running");
     pid_t asked = m_supervisor->status().pid;
     auto result = ControlClient::request(LocalSocket::nameFor("springboard"), request, kRequestSeconds);
     switch (result.status) {
@@ -259,12 +259,20 @@ std::optional<ScenarioRunner::Json> ScenarioRunner::askSpringBoard(const Json& r
     case ControlClient::Status::Dropped:
         // SpringBoard ended while it handled the request (a respring, or it was killed):
         // the effects settle once its successor is ready.
-        if (!m_supervisor->waitUntilReady(kReadySeconds, error, asked))
-            throw ScenarioFailure(fmt::format("SpringBoard (pid {}) ended and no new SpringBoard became ready: {}", asked, error));
+        waitForSpringBoard(asked, fmt::format("SpringBoard (pid {}) ended and no new SpringBoard became ready", asked));
         settle();
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+void ScenarioRunner::waitForSpringBoard(pid_t notPid, const std::string& otherwise)
+{
+    try {
+        m_supervisor->waitUntilReady(kReadySeconds, notPid);
+    } catch (const DeviceError& error) {
+        throw ScenarioFailure(fmt::format("{}: {}", otherwise, error.what()));
+    }
 }
 
 void ScenarioRunner::settle()
@@ -274,9 +282,7 @@ void ScenarioRunner::settle()
     pid_t gone = 0;
     int restarts = 0;
     for (int round = 0; round < kMaxSettleRounds; ++round) {
-        std::string error;
-        if (!m_supervisor->waitUntilReady(kReadySeconds, error, gone))
-            throw ScenarioFailure(fmt::format("SpringBoard is not running: {}", error));
+        waitForSpringBoard(gone, "SpringBoard is not running");
         pid_t asked = m_supervisor->status().pid;
         auto result = ControlClient::request(LocalSocket::nameFor("springboard"), Json { { "command", "settle" } }, kRequestSeconds);
         if (result.ok()) {

@@ -10,6 +10,7 @@
 // The commands are entries of one table (ScenarioCommands.cpp): a name, the number of
 // words it takes, a usage line, a description, and the function that runs it.
 
+#include "DeviceError.h"
 #include "ScenarioScript.h"
 #include "Supervisor.h"
 #include "TraceFollower.h"
@@ -25,9 +26,9 @@
 #include <vector>
 
 // A command that did not do what it should: ends the run with a message naming the line.
-class ScenarioFailure : public std::runtime_error {
+class ScenarioFailure : public DeviceError {
 public:
-    using std::runtime_error::runtime_error;
+    using DeviceError::DeviceError;
 };
 
 class ScenarioRunner;
@@ -110,6 +111,9 @@ public:
     void countExpectationMet() { ++m_expectationsMet; }
 
 private:
+    // Waits until SpringBoard (not the one of pid `notPid`) is ready; ScenarioFailure
+    // beginning with `otherwise` when it does not come.
+    void waitForSpringBoard(pid_t notPid, const std::string& otherwise);
     void validate(const std::vector<ScenarioLine>& lines) const;
     void collectTrace(bool print);
     std::string failureMessage(const ScenarioLine& line, const std::string& what, const std::string& sourceName) const;

@@ -4,6 +4,7 @@
 // an apostrophe inside one is a letter; a backslash escapes the next character inside
 // double quotes), and "#" starting a comment where a word could start.
 
+#include "DeviceError.h"
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,10 +15,10 @@ struct ScenarioLine {
     std::vector<std::string> words;
 };
 
-class ScriptSyntaxError : public std::runtime_error {
+class ScriptSyntaxError : public DeviceError {
 public:
     ScriptSyntaxError(int line, const std::string& message)
-        : std::runtime_error(message), m_line(line) { }
+        : DeviceError(message), m_line(line) { }
     int line() const { return m_line; }
 
 private:

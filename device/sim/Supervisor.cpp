@@ -1,4 +1,5 @@
 #include "Supervisor.h"
+#include "ProcFile.h"
 #include "ArgumentVector.h"
 
 #include "DeviceClock.h"
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -40,7 +42,7 @@ constexpr double kLaunchSlackSeconds = 5;
 // Whether the process's main thread is inside wait4 or waitid (from /proc/PID/syscall).
 bool isBlockedInWait(pid_t pid)
 {
-    std::ifstream in(fmt::format("/proc/{}/syscall", pid));
+    std::istringstream in(readProcFile(fmt::format("/proc/{}/syscall", pid)).value_or(std::string()));
     long number = -1;
     if (!(in >> number))
         return false;
@@ -92,25 +94,23 @@ void Supervisor::say(const std::string& message) const
         std::fprintf(stderr, "kavlor-sim: %s\n", message.c_str());
 }
 
-bool Supervisor::boot(std::string& error)
+void Supervisor::boot()
 {
     m_deviceRoot = deviceRoot();
     std::string executable = devicePath(DeviceFiles::kSpringBoardExecutable);
-    if (::access(executable.c_str(), X_OK) != 0) {
-        error = fmt::format("there is no SpringBoard host at {} (make the device with `kavlor-sim init {}`)", executable, m_deviceRoot);
-        return false;
-    }
-    std::string socketError;
-    if (!m_server.listen(LocalSocket::nameFor("launchd"), socketError)) {
-        error = fmt::format("the device {} is already booted (another kavlor-sim supervises it): {}", m_deviceRoot, socketError);
-        return false;
+    if (::access(executable.c_str(), X_OK) != 0)
+        throw DeviceError(fmt::format("there is no SpringBoard host at {} (make the device with `kavlor-sim init {}`)", executable, m_deviceRoot));
+    try {
+        m_server.listen(LocalSocket::nameFor("launchd"));
+    } catch (const DeviceError& error) {
+        throw DeviceError(fmt::format("the device {} is already booted (another kavlor-sim supervises it): {}", m_deviceRoot, error.what()));
     }
     setupControlChannel();
-    bool clockWritten = m_options.virtualClock ? DeviceClock::write({ DeviceClock::Kind::Virtual, 0 }) : DeviceClock::write({ DeviceClock::Kind::Real, RealClock().now().time_since_epoch().count() });
+    bool clockWritten = m_options.virtualClock ? DeviceClock::write({ DeviceClock::Kind::Virtual, 0 })
+                                               : DeviceClock::write({ DeviceClock::Kind::Real, RealClock().now().time_since_epoch().count() });
     if (!clockWritten) {
         m_server.close();
-        error = fmt::format("cannot write the device clock {}", devicePath(DeviceFiles::kClockFile));
-        return false;
+        throw DeviceError(fmt::format("cannot write the device clock {}", devicePath(DeviceFiles::kClockFile)));
     }
     ProcessTable::list(); // clears the entries of a previous boot whose processes are gone
     m_loop.useRealClock();
@@ -120,7 +120,6 @@ bool Supervisor::boot(std::string& error)
         m_shuttingDown = false;
     }
     DeviceTrace::write("boot", { { "clock", m_options.virtualClock ? "virtual" : "real" } });
-    return true;
 }
 
 void Supervisor::setupControlChannel()
@@ -139,14 +138,11 @@ void Supervisor::setupControlChannel()
     });
 }
 
-bool Supervisor::start(std::string& error)
+void Supervisor::start()
 {
-    if (m_thread.joinable()) {
-        error = "the device is already booted by this supervisor";
-        return false;
-    }
-    if (!boot(error))
-        return false;
+    if (m_thread.joinable())
+        throw DeviceError("the device is already booted by this supervisor");
+    boot();
     {
         std::lock_guard lock(m_mutex);
         m_loopRunning = true;
@@ -162,11 +158,12 @@ bool Supervisor::start(std::string& error)
     // readySeconds, then be ended), so that a device that cannot boot is told by the
     // supervisor's own message, which says why.
     double bootSeconds = (m_options.readySeconds + m_options.stopSeconds + kLaunchSlackSeconds) * (m_options.maxFailedStarts + 1);
-    if (!waitUntilReady(bootSeconds, error)) {
+    try {
+        waitUntilReady(bootSeconds);
+    } catch (const DeviceError&) {
         shutdown();
-        return false;
+        throw;
     }
-    return true;
 }
 
 void Supervisor::shutdown()
@@ -190,9 +187,10 @@ void Supervisor::shutdown()
 
 int Supervisor::runInForeground()
 {
-    std::string error;
-    if (!boot(error)) {
-        std::fprintf(stderr, "kavlor-sim: %s\n", error.c_str());
+    try {
+        boot();
+    } catch (const DeviceError& error) {
+        std::fprintf(stderr, "kavlor-sim: %s\n", error.what());
         return 1;
     }
     m_loop.enqueue([this] { launchSpringBoard(); });
@@ -223,27 +221,20 @@ Supervisor::Status Supervisor::status() const
     return m_status;
 }
 
-bool Supervisor::waitUntilReady(double timeoutSeconds, std::string& error, pid_t notPid)
+void Supervisor::waitUntilReady(double timeoutSeconds, pid_t notPid)
 {
     std::unique_lock lock(m_mutex);
     bool settled = m_changed.wait_for(lock, std::chrono::duration<double>(timeoutSeconds), [&] {
         return !m_status.failure.empty() || !m_loopRunning
             || (m_status.ready && !m_status.respringInFlight && m_status.pid != 0 && m_status.pid != notPid);
     });
-    if (!m_status.failure.empty()) {
-        error = m_status.failure;
-        return false;
-    }
-    if (!m_loopRunning) {
-        error = "the supervisor has stopped";
-        return false;
-    }
-    if (!settled) {
-        error = fmt::format("SpringBoard was not ready within {} s (pid {}, {}{})", timeoutSeconds, m_status.pid,
-            m_status.ready ? "checked in" : "not checked in", m_status.respringInFlight ? ", respring under way" : "");
-        return false;
-    }
-    return true;
+    if (!m_status.failure.empty())
+        throw DeviceError(m_status.failure);
+    if (!m_loopRunning)
+        throw DeviceError("the supervisor has stopped");
+    if (!settled)
+        throw DeviceError(fmt::format("SpringBoard was not ready within {} s (pid {}, {}{})", timeoutSeconds, m_status.pid,
+            m_status.ready ? "checked in" : "not checked in", m_status.respringInFlight ? ", respring under way" : ""));
 }
 
 void Supervisor::launchSpringBoard()

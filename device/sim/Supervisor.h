@@ -54,9 +54,9 @@ public:
     Supervisor& operator=(const Supervisor&) = delete;
 
     // Boots the device on a thread of the supervisor's own: writes the clock file, opens the
-    // control channel, starts SpringBoard and waits until it is ready. False, with `error`
-    // set and nothing left running, when the device cannot boot.
-    bool start(std::string& error);
+    // control channel, starts SpringBoard and waits until it is ready. DeviceError, with
+    // nothing left running, when the device cannot boot.
+    void start();
     // Ends SpringBoard and the supervisor's thread. Safe to call twice.
     void shutdown();
 
@@ -68,10 +68,11 @@ public:
     Status status() const;
     // Waits until SpringBoard is ready and no respring is under way, and its pid is not
     // `notPid` (to wait out the end of a SpringBoard that was just seen to be gone).
-    bool waitUntilReady(double timeoutSeconds, std::string& error, pid_t notPid = 0);
+    // DeviceError saying why when it does not come to that within the time.
+    void waitUntilReady(double timeoutSeconds, pid_t notPid = 0);
 
 private:
-    bool boot(std::string& error);
+    void boot();
     void launchSpringBoard();
     void springBoardEnded();
     void checkIn(pid_t pid);

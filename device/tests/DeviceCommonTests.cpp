@@ -306,8 +306,7 @@ protected:
             m_server.close();
             return Json::object();
         });
-        std::string error;
-        ASSERT_TRUE(m_server.listen(m_name, error)) << error;
+        m_server.listen(m_name);
         m_thread = std::thread([this] { m_loop.run(); });
     }
     void TearDown() override
@@ -376,9 +375,7 @@ std::vector<Json> traceEventsNamed(const TempDeviceRoot& root, const std::string
 // the trace says.
 TEST_F(ControlChannelTest, AClientThatNeverReadsItsRepliesIsDroppedWithoutHoldingUpTheLoop)
 {
-    std::string error;
-    int flooder = LocalSocket::connectTo(m_name, error);
-    ASSERT_GE(flooder, 0) << error;
+    int flooder = LocalSocket::connectTo(m_name);
     std::string request = Json { { "command", "echo" }, { "text", std::string(64 * 1024, 'x') } }.dump() + "\n";
     bool cutOff = false;
     for (int sent = 0; sent < 200 && !cutOff; ++sent) {
@@ -411,9 +408,7 @@ TEST_F(ControlChannelTest, AClientThatNeverReadsItsRepliesIsDroppedWithoutHoldin
 // Nothing is buffered without end: a line longer than any request cuts its sender off.
 TEST_F(ControlChannelTest, ALineLongerThanAnyRequestCutsItsSenderOff)
 {
-    std::string error;
-    int sender = LocalSocket::connectTo(m_name, error);
-    ASSERT_GE(sender, 0) << error;
+    int sender = LocalSocket::connectTo(m_name);
     LineConnection connection(sender);
     EXPECT_FALSE(connection.sendLine(std::string(3 * kMaxLineBytes, 'x'), 10)) << "the server stopped taking it";
     auto dropped = traceEventsNamed(m_root, "control-client-dropped");
@@ -450,13 +445,14 @@ TEST(LocalSocket, AServerThatTakesNoConnectionMakesARequestTimeOut)
 {
     TempDeviceRoot root;
     std::string name = LocalSocket::nameFor("never-accepts", root.path());
-    std::string error;
-    int server = LocalSocket::listenOn(name, error);
-    ASSERT_GE(server, 0) << error;
+    int server = LocalSocket::listenOn(name);
     ASSERT_EQ(::listen(server, 0), 0);
     std::vector<int> queued;
-    for (int fd; queued.size() < 64 && (fd = LocalSocket::connectTo(name, error, 0.2)) >= 0;)
-        queued.push_back(fd);
+    try {
+        while (queued.size() < 64)
+            queued.push_back(LocalSocket::connectTo(name, 0.2));
+    } catch (const LocalSocket::ConnectTimedOut&) {
+    }
     ASSERT_LT(queued.size(), 64u) << "the queue never filled";
     auto result = ControlClient::request(name, Json { { "command", "echo" } }, 0.2);
     EXPECT_EQ(result.status, ControlClient::Status::TimedOut) << result.error;

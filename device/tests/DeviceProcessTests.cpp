@@ -3,6 +3,7 @@
 // Scenarios run on the virtual clock; the only waits are for processes.
 
 #include "ChildProcess.h"
+#include "DeviceTest.h"
 #include "DeviceInstaller.h"
 #include "ScenarioRunner.h"
 #include "Supervisor.h"
@@ -22,58 +23,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-class DeviceRun : public ::testing::Test {
+class DeviceRun : public DeviceTest<> {
 protected:
-    void install(const std::string& ios = "14.4")
-    {
-        DeviceSpec spec;
-        spec.iosVersion = ios;
-        DeviceInstaller::install(m_root.path(), spec, false);
-    }
     void SetUp() override { install(); }
-    void TearDown() override
-    {
-        m_runner.reset();
-        Trace::setSink(nullptr);
-    }
-
-    ScenarioRunner& runner()
-    {
-        if (!m_runner) {
-            ScenarioRunner::Options options;
-            options.kavlorctlPath = KAVLORCTL_PATH;
-            m_runner = std::make_unique<ScenarioRunner>(m_root.path(), options, m_out, m_err);
-        }
-        return *m_runner;
-    }
-
-    // Runs the lines one by one (the device stays up afterwards); fails the test with the
-    // runner's message at the first line that fails.
-    void play(const std::string& script)
-    {
-        for (const auto& line : parseScenario(script)) {
-            try {
-                runner().runLine(line);
-            } catch (const ScenarioFailure& failure) {
-                FAIL() << "line " << line.number << ": " << line.text << "\n" << failure.what() << "\n--- output:\n" << m_out.str();
-            }
-        }
-    }
-
-    std::vector<Json> eventsNamed(const std::string& name)
-    {
-        std::vector<Json> found;
-        for (const auto& event : runner().events()) {
-            if (event.value("event", std::string()) == name)
-                found.push_back(event);
-        }
-        return found;
-    }
-
-    TempDeviceRoot m_root;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
-    std::unique_ptr<ScenarioRunner> m_runner;
 
     // A second tweak that runs the respring operation on "test.respring", or 100 seconds
     // after "test.respring-in-100s".
@@ -293,7 +245,12 @@ TEST_F(DeviceRun, TheSupervisorGivesUpOnASpringBoardThatNeverBecomesReady)
         options.maxFailedStarts = 2;
         Supervisor supervisor(options);
         std::string error;
-        EXPECT_FALSE(supervisor.start(error));
+        try {
+            supervisor.start();
+            ADD_FAILURE() << "a device whose SpringBoard never comes up booted";
+        } catch (const DeviceError& failure) {
+            error = failure.what();
+        }
         EXPECT_EQ(error.find("SpringBoard ended 2 times in a row before it was ready (last: pid "), 0u) << error;
         EXPECT_NE(error.find(fmt::format(" {}); not starting it again", testCase.how)), std::string::npos) << error;
         std::vector<Json> events(runner().events().begin() + static_cast<long>(eventsBefore), runner().events().end());

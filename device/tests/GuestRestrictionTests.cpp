@@ -1,58 +1,15 @@
 // A guest's restrictions on the simulated device, end to end: SpringBoard hosts with the real
 // libKavlor.so, killall, sbreload and kavlorctl, across resprings.
 
-#include "DeviceInstaller.h"
-#include "ScenarioRunner.h"
-#include "TempDeviceRoot.h"
-#include "Trace.h"
+#include "DeviceTest.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-class GuestVisit : public ::testing::Test {
+class GuestRestrictions : public DeviceTest<> {
 protected:
-    void install(const std::string& ios)
-    {
-        DeviceSpec spec;
-        spec.iosVersion = ios;
-        DeviceInstaller::install(m_root.path(), spec, false);
-    }
-
-    void TearDown() override
-    {
-        m_runner.reset();
-        Trace::setSink(nullptr);
-    }
-
-    ScenarioRunner& runner()
-    {
-        if (!m_runner) {
-            ScenarioRunner::Options options;
-            options.kavlorctlPath = KAVLORCTL_PATH;
-            m_runner = std::make_unique<ScenarioRunner>(m_root.path(), options, m_out, m_err);
-        }
-        return *m_runner;
-    }
-
-    void play(const std::string& script)
-    {
-        for (const auto& line : parseScenario(script)) {
-            try {
-                runner().runLine(line);
-            } catch (const ScenarioFailure& failure) {
-                FAIL() << "line " << line.number << ": " << line.text << "\n" << failure.what() << "\n--- output:\n" << m_out.str();
-            }
-        }
-    }
-
-    Json ask(const Json& request) { return runner().askSpringBoard(request).value_or(Json()); }
-
     std::vector<std::string> dock() { return ask(Json { { "command", "icons" } })["dock"].get<std::vector<std::string>>(); }
     std::vector<std::vector<std::string>> pages() { return ask(Json { { "command", "icons" } })["pages"].get<std::vector<std::vector<std::string>>>(); }
 
@@ -87,13 +44,9 @@ protected:
         )");
     }
 
-    TempDeviceRoot m_root;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
-    std::unique_ptr<ScenarioRunner> m_runner;
 };
 
-TEST_F(GuestVisit, TheOwnersLayoutSurvivesAGuestWhoMovedAndLostIconsAcrossSpringBoards)
+TEST_F(GuestRestrictions, TheOwnersLayoutSurvivesAGuestWhoMovedAndLostIconsAcrossSpringBoards)
 {
     install("14.4");
     setUpMira();
@@ -121,7 +74,7 @@ TEST_F(GuestVisit, TheOwnersLayoutSurvivesAGuestWhoMovedAndLostIconsAcrossSpring
     EXPECT_EQ(pages(), ownerPages);
 }
 
-TEST_F(GuestVisit, AnAppEnabledDuringTheVisitIsPlacedAndNoLongerKilledWithoutARespring)
+TEST_F(GuestRestrictions, AnAppEnabledDuringTheVisitIsPlacedAndNoLongerKilledWithoutARespring)
 {
     install("14.4");
     setUpMira();
@@ -143,7 +96,7 @@ TEST_F(GuestVisit, AnAppEnabledDuringTheVisitIsPlacedAndNoLongerKilledWithoutARe
     )");
 }
 
-TEST_F(GuestVisit, OnIOS12TheSameGuestIsRestrictedWithoutTheAppLibraryRows)
+TEST_F(GuestRestrictions, OnIOS12TheSameGuestIsRestrictedWithoutTheAppLibraryRows)
 {
     install("12.5");
     setUpMira();
@@ -178,7 +131,7 @@ TEST_F(GuestVisit, OnIOS12TheSameGuestIsRestrictedWithoutTheAppLibraryRows)
     EXPECT_EQ(dock()[1], "com.apple.mobilesafari");
 }
 
-TEST_F(GuestVisit, ForTheOwnerEveryFeatureIsOpenAndNothingIsKilled)
+TEST_F(GuestRestrictions, ForTheOwnerEveryFeatureIsOpenAndNothingIsKilled)
 {
     install("14.4");
     setUpMira();
@@ -208,7 +161,7 @@ TEST_F(GuestVisit, ForTheOwnerEveryFeatureIsOpenAndNothingIsKilled)
     )");
 }
 
-TEST_F(GuestVisit, MistypedRestrictionCommandsAreRefusedBeforeTheDeviceBoots)
+TEST_F(GuestRestrictions, MistypedRestrictionCommandsAreRefusedBeforeTheDeviceBoots)
 {
     install("14.4");
     struct Case {

@@ -2,64 +2,23 @@
 // and end of guest mode with their resprings, the guest's own passcode on the lock
 // screen, and the time limit running out on the device's virtual clock.
 
-#include "DeviceInstaller.h"
-#include "ScenarioRunner.h"
-#include "TempDeviceRoot.h"
-#include "Trace.h"
-
-#include <gtest/gtest.h>
+#include "DeviceTest.h"
 
 #include <algorithm>
-#include <sstream>
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-class GuestVisit : public ::testing::TestWithParam<std::string> {
+class GuestVisit : public DeviceTest<::testing::TestWithParam<std::string>> {
 protected:
     void SetUp() override
     {
         DeviceSpec spec;
         spec.iosVersion = GetParam();
         spec.passcode = "123456";
-        DeviceInstaller::install(m_root.path(), spec, false);
-        ScenarioRunner::Options options;
-        options.kavlorctlPath = KAVLORCTL_PATH;
-        m_runner = std::make_unique<ScenarioRunner>(m_root.path(), options, m_out, m_err);
+        install(spec);
     }
-    void TearDown() override
-    {
-        m_runner.reset();
-        Trace::setSink(nullptr);
-    }
-
-    void play(const std::string& script)
-    {
-        for (const auto& line : parseScenario(script)) {
-            try {
-                m_runner->runLine(line);
-            } catch (const ScenarioFailure& failure) {
-                FAIL() << "iOS " << GetParam() << ", line " << line.number << ": " << line.text << "\n"
-                       << failure.what() << "\n--- output:\n" << m_out.str();
-            }
-        }
-    }
-
-    std::vector<Json> eventsNamed(const std::string& name)
-    {
-        std::vector<Json> found;
-        for (const auto& event : m_runner->events()) {
-            if (event.value("event", std::string()) == name)
-                found.push_back(event);
-        }
-        return found;
-    }
-
-    TempDeviceRoot m_root;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
-    std::unique_ptr<ScenarioRunner> m_runner;
 };
 
 TEST_P(GuestVisit, TheGuestUnlocksWithTheirOwnPasscodeAndTheTimeLimitEndsTheVisit)
@@ -140,7 +99,7 @@ TEST_P(GuestVisit, AppsOpenedBeforeAreGoneFromTheSwitcherWhenGuestModeStarts)
     auto resprings = eventsNamed("respring");
     ASSERT_EQ(resprings.size(), 1u);
     size_t lastRemoval = 0, respring = 0;
-    const auto& events = m_runner->events();
+    const auto& events = runner().events();
     for (size_t i = 0; i < events.size(); ++i) {
         if (events[i].value("event", std::string()) == "switcher-layout-removed")
             lastRemoval = i;

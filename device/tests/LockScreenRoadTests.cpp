@@ -1,65 +1,19 @@
-// The first steps of the road of one guest visit, on each simulated device (iOS 12.5, 13.7
-// and 14.4; phone and pad), with real processes: the owner double-taps the lock screen,
-// the hidden panel comes back, the owner taps a guest and confirms, and the settings name
-// the guest before guest mode is asked to start. Also the first-launch notice.
+// The road of one guest visit, on each simulated device (iOS 12.5, 13.7 and 14.4; phone and
+// pad), with real processes: the owner double-taps the lock screen, the hidden panel comes
+// back, the owner taps a guest and confirms, SpringBoard restarts into guest mode, the guest
+// unlocks with her own passcode, her disabled app is hidden and killed, and she logs out from
+// the panel. Also the first-launch notice.
 
-#include "DeviceInstaller.h"
-#include "ScenarioRunner.h"
-#include "TempDeviceRoot.h"
-#include "Trace.h"
+#include "DeviceTest.h"
+#include "ImageDecoder.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 
 namespace {
-
-class DeviceScenario {
-public:
-    explicit DeviceScenario(const DeviceSpec& spec)
-    {
-        DeviceInstaller::install(m_root.path(), spec, false);
-        ScenarioRunner::Options options;
-        options.kavlorctlPath = KAVLORCTL_PATH;
-        m_runner = std::make_unique<ScenarioRunner>(m_root.path(), options, m_out, m_err);
-    }
-    ~DeviceScenario()
-    {
-        m_runner.reset();
-        Trace::setSink(nullptr);
-    }
-
-    // Runs the lines one by one; fails the test at the first line that fails.
-    void play(const std::string& script)
-    {
-        for (const auto& line : parseScenario(script)) {
-            try {
-                m_runner->runLine(line);
-            } catch (const ScenarioFailure& failure) {
-                FAIL() << "line " << line.number << ": " << line.text << "\n" << failure.what() << "\n--- output:\n" << m_out.str();
-            }
-        }
-    }
-    // Plays one line that must be refused; answers the runner's message.
-    std::string refused(const std::string& text)
-    {
-        auto lines = parseScenario(text);
-        try {
-            m_runner->runLine(lines.at(0));
-        } catch (const ScenarioFailure& failure) {
-            return failure.what();
-        }
-        ADD_FAILURE() << text << " was not refused";
-        return {};
-    }
-
-private:
-    TempDeviceRoot m_root;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
-    std::unique_ptr<ScenarioRunner> m_runner;
-};
 
 struct Device {
     const char* ios;
@@ -71,20 +25,22 @@ void PrintTo(const Device& device, std::ostream* out)
     *out << "iOS " << device.ios << " " << device.idiom;
 }
 
-class GuestVisitRoad : public ::testing::TestWithParam<Device> { };
+class GuestVisitRoad : public DeviceTest<::testing::TestWithParam<Device>> { };
 
-TEST_P(GuestVisitRoad, DoubleTapChooseAGuestAndConfirm)
+TEST_P(GuestVisitRoad, TheWholeRoadOfOneGuestVisit)
 {
     DeviceSpec spec;
     spec.iosVersion = GetParam().ios;
     spec.idiom = GetParam().idiom;
-    DeviceScenario device(spec);
+    install(spec);
     bool iOS12 = spec.iosVersion.starts_with("12");
     std::string scrollView = iOS12 ? "SBPagedScrollView" : "CSScrollView";
     std::string coverSheet = iOS12 ? "SBDashBoardViewController" : "CSCoverSheetViewController";
-    device.play(fmt::format(R"SCRIPT(
+    play(fmt::format(R"SCRIPT(
         kavlorctl user add Admin --passcode 123456
         kavlorctl user add Mira --passcode 2468
+        kavlorctl apps disable Mira com.apple.camera
+        kavlorctl set adminPasscode 123456
         kavlorctl set toggleKavlor true
         kavlorctl set hideLSAccount true
         kavlorctl set showImportantAlert false
@@ -118,6 +74,36 @@ TEST_P(GuestVisitRoad, DoubleTapChooseAGuestAndConfirm)
         expect setting isKavlorActive YES
         expect event notification centre=local name=com.Quennic.Kavlor/startGuestMode
         expect no-alert
+
+        # 3. the start handler resprings into guest mode
+        expect new-springboard
+        expect event springboard-start groups=panel,base,switching,guest
+
+        # 4. the guest types her own passcode; the owner's stored one unlocks
+        unlock 2468
+        expect event unlock-attempt source=owner result=unlocked
+        expect unlocked
+
+        # 5. her disabled app is not on the home screen; brought forward, it is killed
+        icons
+        expect icon com.apple.camera absent
+        launch-app com.apple.camera Camera
+        expect event kill name=Camera
+
+        # 6. Logout from the panel's settings sheet: the owner is back, with the camera
+        lock
+        tap lockscreen 2
+        wait 0.5
+        tap settings
+        wait 0.5
+        tap logout
+        expect new-springboard
+        expect setting activeUser Admin
+        expect setting isKavlorActive NO
+        expect event springboard-start groups=panel,base,switching
+        unlock 123456
+        expect unlocked
+        expect icon com.apple.camera placed
     )SCRIPT",
         scrollView, coverSheet));
 }
@@ -131,10 +117,72 @@ INSTANTIATE_TEST_SUITE_P(EverySimulatedDevice, GuestVisitRoad,
         return name;
     });
 
-TEST(FirstLaunchNotice, ShownAtEveryStartUntilOkayAlsoWithTheTweakSwitchedOff)
+// The screen shows the panel where its layout put it: sampled at the solved frames of the
+// settings button and of the first avatar, on a phone and on a pad.
+class PanelScreenshot : public DeviceTest<::testing::TestWithParam<const char*>> { };
+
+TEST_P(PanelScreenshot, ThePanelIsDrawnAtItsSolvedFrames)
 {
-    DeviceScenario device(DeviceSpec {});
-    device.play(R"SCRIPT(
+    DeviceSpec spec;
+    spec.idiom = GetParam();
+    install(spec);
+    play(R"SCRIPT(
+        kavlorctl user add Admin --passcode 123456
+        kavlorctl user add Mira --passcode 2468
+        kavlorctl set toggleKavlor true
+        kavlorctl set showImportantAlert false
+        boot
+    )SCRIPT");
+    auto panel = ask({ { "command", "panel" } });
+    auto frameOf = [&](const std::string& name) {
+        for (const auto& view : panel.at("views"))
+            if (view.value("name", std::string()) == name)
+                return view.at("frame");
+        ADD_FAILURE() << "no view " << name;
+        return ScenarioRunner::Json::array({ 0, 0, 0, 0 });
+    };
+    std::string picture = m_root.path() + "/screen.png";
+    auto shot = ask({ { "command", "screenshot" }, { "path", picture } });
+    auto bitmap = decodeImageFile(picture);
+    ASSERT_TRUE(bitmap);
+    double scale = shot.value("scale", 0.0);
+    ASSERT_GT(scale, 0);
+    // Each pixel as 0-255 components (the screen is opaque, so premultiplying changes nothing).
+    auto pixelAt = [&](double x, double y) {
+        size_t at = (static_cast<size_t>(y * scale) * bitmap->width + static_cast<size_t>(x * scale)) * 4;
+        return std::array<int, 3> { bitmap->pixels[at + 2], bitmap->pixels[at + 1], bitmap->pixels[at] };
+    };
+    auto centreOf = [](const ScenarioRunner::Json& frame) {
+        return std::pair<double, double> { frame[0].get<double>() + frame[2].get<double>() / 2, frame[1].get<double>() + frame[3].get<double>() / 2 };
+    };
+    // The settings button: white at 0.4 over the light blur, a light grey.
+    auto [buttonX, buttonY] = centreOf(frameOf("settingButton"));
+    auto button = pixelAt(buttonX, buttonY);
+    EXPECT_GT(button[0], 200) << buttonX << "," << buttonY;
+    EXPECT_GT(button[1], 200);
+    EXPECT_GT(button[2], 200);
+    // Below the panel the wallpaper shows, not the panel's light strip.
+    auto panelFrame = frameOf("panel");
+    auto below = pixelAt(buttonX, panelFrame[1].get<double>() + panelFrame[3].get<double>() + 40);
+    EXPECT_LT(below[0] + below[1] + below[2], 3 * 200);
+    // The first avatar: its picture (a grey silhouette on a grey disc), not the strip behind it.
+    auto [avatarX, avatarY] = centreOf(frameOf("cell[0].avatarImage"));
+    auto avatarFrame = frameOf("cell[0].avatarImage");
+    auto avatarEdge = pixelAt(avatarX, avatarFrame[1].get<double>() + avatarFrame[3].get<double>() - 4);
+    auto strip = pixelAt(avatarX, avatarFrame[1].get<double>() - 4);
+    EXPECT_NE(avatarEdge, strip);
+}
+
+INSTANTIATE_TEST_SUITE_P(PhoneAndPad, PanelScreenshot, ::testing::Values("phone", "pad"));
+
+class FirstLaunchNotice : public DeviceTest<> {
+protected:
+    void SetUp() override { install(); }
+};
+
+TEST_F(FirstLaunchNotice, ShownAtEveryStartUntilOkayAlsoWithTheTweakSwitchedOff)
+{
+    play(R"SCRIPT(
         boot
         expect event springboard-start groups=base
         expect alert "IMPORTANT NOTE!" Okay
@@ -150,10 +198,11 @@ TEST(FirstLaunchNotice, ShownAtEveryStartUntilOkayAlsoWithTheTweakSwitchedOff)
     )SCRIPT");
 }
 
-TEST(PanelOnTheDevice, AFingerReachesOnlyWhatAPersonSees)
+using PanelOnTheDevice = FirstLaunchNotice;
+
+TEST_F(PanelOnTheDevice, AFingerReachesOnlyWhatAPersonSees)
 {
-    DeviceScenario device(DeviceSpec {});
-    device.play(R"SCRIPT(
+    play(R"SCRIPT(
         kavlorctl user add Mira --passcode 2468
         kavlorctl set toggleKavlor true
         kavlorctl set showImportantAlert false
@@ -162,9 +211,9 @@ TEST(PanelOnTheDevice, AFingerReachesOnlyWhatAPersonSees)
         expect event lock
     )SCRIPT");
     // The settings sheet is transparent while the account list shows: its buttons are out of reach.
-    EXPECT_NE(device.refused("tap dismiss").find("cannot be tapped now"), std::string::npos);
-    EXPECT_NE(device.refused("tap account Otto").find("accounts that can be tapped: Mira"), std::string::npos);
-    EXPECT_NE(device.refused("alert tap YES").find("no alert is presented"), std::string::npos);
+    EXPECT_NE(refused("tap dismiss").find("cannot be tapped now"), std::string::npos);
+    EXPECT_NE(refused("tap account Otto").find("accounts that can be tapped: Mira"), std::string::npos);
+    EXPECT_NE(refused("alert tap YES").find("no alert is presented"), std::string::npos);
 }
 
 } // namespace

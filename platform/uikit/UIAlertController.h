@@ -37,6 +37,9 @@ public:
 protected:
     Trace::Fields presentationTraceFields() const override;
     void wasPresented(const UIViewController& presenter) override;
+    // An alert left on screen when its presenter goes lets its actions (and the handlers
+    // that hold it) go.
+    void presenterWentAway() override { m_actions.clear(); }
 
 private:
     id m_message;

@@ -28,8 +28,10 @@ UIViewController::~UIViewController()
         view->m_viewController = nullptr;
     for (auto& child : m_children)
         from(child)->m_parent = nullptr;
-    if (auto presented = from(m_presented))
+    if (auto presented = from(m_presented)) {
         presented->m_presenting = nullptr;
+        presented->presenterWentAway();
+    }
 }
 
 id UIViewController::view()

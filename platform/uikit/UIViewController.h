@@ -57,6 +57,8 @@ protected:
     virtual Trace::Fields presentationTraceFields() const { return {}; }
     // Called once this controller has been presented (and appeared) on `presenter`.
     virtual void wasPresented(const UIViewController&) { }
+    // The controller that presented this one is gone without dismissing it.
+    virtual void presenterWentAway() { }
 
 private:
     id m_view;
