@@ -21,21 +21,16 @@ void addControlCommand(HostControl& control)
         CGRect screen = UIScreen::mainScreenBounds();
         if (!std::isfinite(x) || !std::isfinite(y) || x < 0 || y < 0 || x >= screen.size.width || y >= screen.size.height)
             throw ControlError(fmt::format("the point ({}, {}) is off the screen ({} x {} points)", x, y, screen.size.width, screen.size.height));
-        SpringBoardApp* springBoard = SpringBoardApp::current();
-        if (!springBoard)
-            throw ControlError("SpringBoard has not launched");
+        SpringBoardApp& springBoard = runningSpringBoard();
         HostControl::settle();
-        auto result = ScreenTouch(*springBoard).touch({ x, y }, static_cast<unsigned long long>(taps));
+        auto result = ScreenTouch(springBoard).touch({ x, y }, static_cast<unsigned long long>(taps));
         HostControl::settle();
         return result;
     });
     control.add("locate", [](const ControlServer::Json& request) {
         std::string text = request.at("text").get<std::string>();
-        SpringBoardApp* springBoard = SpringBoardApp::current();
-        if (!springBoard)
-            throw ControlError("SpringBoard has not launched");
         HostControl::settle();
-        auto frame = ScreenTouch(*springBoard).locate(text);
+        auto frame = ScreenTouch(runningSpringBoard()).locate(text);
         if (!frame)
             return ControlServer::Json { { "found", false } };
         return ControlServer::Json { { "found", true }, { "x", frame->origin.x }, { "y", frame->origin.y }, { "width", frame->size.width },

@@ -545,11 +545,13 @@ int runServe(const ServeOptions& options, std::ostream& out, std::ostream& err)
     Supervisor::Options supervision;
     supervision.virtualClock = options.virtualClock;
     Supervisor supervisor(supervision);
-    std::string error;
-    if (!supervisor.start(error)) {
-        err << fmt::format("kavlor-sim serve: the device {} did not boot: {}\n", options.deviceRoot, error);
+    try {
+        supervisor.start();
+    } catch (const DeviceError& error) {
+        err << fmt::format("kavlor-sim serve: the device {} did not boot: {}\n", options.deviceRoot, error.what());
         return 1;
     }
+    std::string error;
     DeviceServer server(options, supervisor);
     int port = server.bind(error);
     if (port == 0) {

@@ -11,13 +11,21 @@ namespace {
 
 constexpr double kReadySeconds = 20;
 
+// Waits for a ready SpringBoard (not `notPid`), telling why there is none as a LinkError.
+void waitForSpringBoard(Supervisor& supervisor, pid_t notPid, const std::string& otherwise)
+{
+    try {
+        supervisor.waitUntilReady(kReadySeconds, notPid);
+    } catch (const DeviceError& error) {
+        throw LinkError(fmt::format("{}: {}", otherwise, error.what()));
+    }
+}
+
 } // namespace
 
 std::optional<SpringBoardLink::Json> SpringBoardLink::ask(const Json& request, double timeoutSeconds)
 {
-    std::string error;
-    if (!m_supervisor.waitUntilReady(kReadySeconds, error))
-        throw LinkError(fmt::format("SpringBoard is not running: {}", error));
+    waitForSpringBoard(m_supervisor, 0, "SpringBoard is not running");
     pid_t asked = m_supervisor.status().pid;
     auto result = ControlClient::request(LocalSocket::nameFor("springboard"), request, timeoutSeconds);
     switch (result.status) {
@@ -29,8 +37,7 @@ std::optional<SpringBoardLink::Json> SpringBoardLink::ask(const Json& request, d
         throw LinkError(fmt::format("SpringBoard (pid {}) did not answer within {} s", asked, timeoutSeconds));
     case ControlClient::Status::NoServer:
     case ControlClient::Status::Dropped:
-        if (!m_supervisor.waitUntilReady(kReadySeconds, error, asked))
-            throw LinkError(fmt::format("SpringBoard (pid {}) ended and no new SpringBoard became ready: {}", asked, error));
+        waitForSpringBoard(m_supervisor, asked, fmt::format("SpringBoard (pid {}) ended and no new SpringBoard became ready", asked));
         return std::nullopt;
     }
     return std::nullopt;

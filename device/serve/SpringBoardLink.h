@@ -3,18 +3,18 @@
 // on its control channel, each with a bounded wait, so a busy or restarting SpringBoard
 // never holds a browser's request (nor the server) for long.
 
+#include "DeviceError.h"
 #include "Supervisor.h"
 
 #include <nlohmann/json.hpp>
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 // A request SpringBoard refused, or that could not be made: the message says why.
-class LinkError : public std::runtime_error {
+class LinkError : public DeviceError {
 public:
-    using std::runtime_error::runtime_error;
+    using DeviceError::DeviceError;
 };
 
 class SpringBoardLink {
