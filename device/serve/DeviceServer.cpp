@@ -69,6 +69,23 @@ std::string replaceAll(std::string text, const std::string& what, const std::str
     return text;
 }
 
+// Text placed in an attribute of the page.
+std::string escapedForHTML(const std::string& text)
+{
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\'': escaped += "&#39;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 void answer(httplib::Response& response, int status, const Json& body)
 {
     response.status = status;
@@ -253,7 +270,7 @@ void DeviceServer::routes()
         if (page.empty())
             return refuse(response, 500, fmt::format("the page {} cannot be read", pagePath("index.html")));
         page = replaceAll(page, "__KAVLOR_TOKEN__", m_token);
-        page = replaceAll(page, "__KAVLOR_DEVICE__", m_device.dump());
+        page = replaceAll(page, "__KAVLOR_DEVICE__", escapedForHTML(m_device.dump()));
         response.set_header("Cache-Control", "no-store");
         // The page runs only its own script and talks only to this server.
         response.set_header("Content-Security-Policy", "default-src 'self'; img-src 'self' blob: data:; style-src 'self'; script-src 'self'; frame-ancestors 'none'");
