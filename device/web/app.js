@@ -227,7 +227,11 @@ function connect() {
   });
   events.addEventListener('trace', (message) => addTraceLine(JSON.parse(message.data)));
   events.onerror = () => say('the connection to the device was lost; reconnecting…', true);
-  events.onopen = () => { if ($('status').classList.contains('error')) say('connected'); };
+  events.onopen = () => {
+    // The server's greeting repeats its recent trace lines: a reconnected page starts afresh.
+    $('trace').replaceChildren();
+    if ($('status').classList.contains('error')) say('connected');
+  };
 }
 
 connect();
