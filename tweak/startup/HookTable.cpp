@@ -24,21 +24,6 @@ const std::vector<const HookDeclaration*>& hookTable()
     return table;
 }
 
-const char* hookGroupName(HookGroup group)
-{
-    switch (group) {
-    case HookGroup::Panel:
-        return "panel";
-    case HookGroup::Base:
-        return "base";
-    case HookGroup::Switching:
-        return "switching";
-    case HookGroup::Guest:
-        return "guest";
-    }
-    return "?";
-}
-
 // Installation -----------------------------------------------------------------------------
 
 void PreviousSlot::keep(IMP previous, const char* replacedTypes, const std::string& ownTypes)

@@ -9,5 +9,3 @@
 // The declarations ordered by their place; the two spellings of a lock-screen row share
 // the place, the one for iOS 13 and later first.
 const std::vector<const HookDeclaration*>& hookTable();
-
-const char* hookGroupName(HookGroup);
