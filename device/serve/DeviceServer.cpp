@@ -1,5 +1,7 @@
 #include "DeviceServer.h"
 
+#include "HTMLText.h"
+
 #include "ChildProcess.h"
 #include "ControlServer.h"
 #include "DeviceTrace.h"
@@ -67,23 +69,6 @@ std::string replaceAll(std::string text, const std::string& what, const std::str
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
         text.replace(at, what.size(), with);
     return text;
-}
-
-// Text placed in an attribute of the page.
-std::string escapedForHTML(const std::string& text)
-{
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
 }
 
 void answer(httplib::Response& response, int status, const Json& body)

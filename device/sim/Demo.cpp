@@ -1,5 +1,6 @@
 #include "Demo.h"
 
+#include "HTMLText.h"
 #include "ScenarioRunner.h"
 
 #include <fmt/format.h>
@@ -159,36 +160,21 @@ screenshot "{story}/09-owner-back.png"
 
 namespace {
 
-std::string escapeHTML(const std::string& text)
-{
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 // The story as a page: each narration line of the script, and each screenshot that was
 // taken, in the order of the script. Pictures the run did not reach are left out.
 void writeStoryPage(const std::string& script, const std::string& storyFolder, const std::string& title)
 {
     std::ofstream page(storyFolder + "/index.html");
-    page << "<!doctype html>\n<html><head><meta charset=\"utf-8\"><title>" << escapeHTML(title) << "</title>\n"
+    page << "<!doctype html>\n<html><head><meta charset=\"utf-8\"><title>" << escapedForHTML(title) << "</title>\n"
          << "<style>body{font-family:sans-serif;max-width:820px;margin:2em auto;color:#222}"
             "p{line-height:1.45}img{width:300px;border-radius:24px;box-shadow:0 2px 10px #0004;margin:.5em 0 1.5em}"
             "code{background:#eee;padding:0 .2em}</style></head><body>\n"
-         << "<h1>" << escapeHTML(title) << "</h1>\n";
+         << "<h1>" << escapedForHTML(title) << "</h1>\n";
     std::istringstream lines(script);
     std::string line;
     while (std::getline(lines, line)) {
         if (line.rfind("say ", 0) == 0) {
-            page << "<p>" << escapeHTML(line.substr(4)) << "</p>\n";
+            page << "<p>" << escapedForHTML(line.substr(4)) << "</p>\n";
         } else if (line.rfind("screenshot ", 0) == 0) {
             size_t open = line.find('"'), close = line.find('"', open + 1);
             if (open == std::string::npos || close == std::string::npos)
@@ -196,7 +182,7 @@ void writeStoryPage(const std::string& script, const std::string& storyFolder, c
             fs::path picture = line.substr(open + 1, close - open - 1);
             std::error_code error;
             if (fs::exists(picture, error))
-                page << "<img src=\"" << escapeHTML(picture.filename().string()) << "\" alt=\"" << escapeHTML(picture.stem().string()) << "\">\n";
+                page << "<img src=\"" << escapedForHTML(picture.filename().string()) << "\" alt=\"" << escapedForHTML(picture.stem().string()) << "\">\n";
         }
     }
     page << "</body></html>\n";

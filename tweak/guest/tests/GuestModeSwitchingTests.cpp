@@ -71,7 +71,7 @@ TEST_F(GuestModeSwitchingTest, StartClearsTheSwitcherAsEachSystemDoesThenResprin
         { 12, { "quit com.apple.Maps 1", "quit com.apple.camera 1" } },
     };
     for (const auto& [ios, expected] : cases) {
-        m_events.clear();
+        m_trace.clear();
         forgetGuestModeHandlersForTesting();
         NSNotificationCenter::defaultCenter()->resetForTesting();
         int respringsBefore = respringCount();
@@ -138,7 +138,7 @@ TEST_F(GuestModeSwitchingTest, EndWritesTheOwnerAndResprings_UnlessTheOwnerIsAct
     for (const auto& [kavlorActive, user, ends] : cases) {
         mainSettings->setObject(nil, Key::activeUser);
         mainSettings->setObject(nil, Key::isKavlorActive);
-        m_events.clear();
+        m_trace.clear();
         int before = respringCount();
         // The handler tests the module values as last set, not the settings.
         isKavlorActive = kavlorActive;
@@ -156,7 +156,7 @@ TEST_F(GuestModeSwitchingTest, EndWritesTheOwnerAndResprings_UnlessTheOwnerIsAct
 TEST_F(GuestModeSwitchingTest, PostingsBeforeTheHomeScreenAppearedDoNothing)
 {
     loadLibrary(14);
-    m_events.clear();
+    m_trace.clear();
     isKavlorActive = true;
     post(kEndGuestModeNotification);
     post(kStartGuestModeNotification);

@@ -15,25 +15,13 @@
 #include "TimeLimit.h"
 #include "Trace.h"
 #include "UIKitSupport.h"
+#include "UIKitTestSupport.h"
 
 #include <fmt/format.h>
 #include <fstream>
 
 class GuestSpringBoardTest : public TweakTestEnvironment {
 protected:
-    struct Event {
-        std::string name;
-        Trace::Fields fields;
-        std::string field(const std::string& key) const
-        {
-            for (const auto& [k, v] : fields) {
-                if (k == key)
-                    return v;
-            }
-            return {};
-        }
-    };
-
     void SetUp() override
     {
         TweakTestEnvironment::SetUp();
@@ -48,13 +36,12 @@ protected:
         timer = nullptr;
         currMinute = currSeconds = 0;
         installCountingSbreload();
-        Trace::setSink([this](const std::string& event, const Trace::Fields& fields) { m_events.push_back({ event, fields }); });
+        m_trace.clear(); // what the tests do, not what setting up did
         mainSettings->setBool(true, Key::toggleKavlor);
     }
 
     void TearDown() override
     {
-        Trace::setSink(nullptr);
         if (timer)
             timer->invalidate();
         timer = nullptr;
@@ -108,17 +95,9 @@ protected:
         return count;
     }
 
-    std::vector<Event> eventsNamed(const std::string& name) const
-    {
-        std::vector<Event> found;
-        for (const auto& event : m_events) {
-            if (event.name == name)
-                found.push_back(event);
-        }
-        return found;
-    }
+    std::vector<TraceRecorder::Event> eventsNamed(const std::string& name) const { return m_trace.named(name); }
 
-    std::vector<Event> m_events;
+    TraceRecorder m_trace;
 
 private:
     void installCountingSbreload()

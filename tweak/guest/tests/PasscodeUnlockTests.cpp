@@ -54,7 +54,7 @@ TEST_P(PasscodeUnlockTest, OnEverySystem)
     const Typing& typing = GetParam();
     for (int ios : { 12, 13, 14 }) {
         launch(ios);
-        m_events.clear();
+        m_trace.clear();
         int completionCalls = 0;
         id completion = makeBlock<void(bool)>([&](bool) { ++completionCalls; });
         id manager = SpringBoardApp::current()->lockScreenManager();

@@ -4,6 +4,7 @@
 // loop's virtual clock.
 
 #include "BlurBaseView.h"
+#include "UIKitTestSupport.h"
 #include "FirstLaunchNotice.h"
 #include "MainInitialiser.h"
 #include "NSProcessInfo.h"
@@ -75,19 +76,6 @@ TEST(FirstLaunchNoticeTest, UTF16TextWithSurrogatesAndLoneHalves)
 
 // --- on SpringBoard ----------------------------------------------------------------------------
 
-struct Event {
-    std::string name;
-    Trace::Fields fields;
-    std::string field(const std::string& key) const
-    {
-        for (const auto& [k, v] : fields) {
-            if (k == key)
-                return v;
-        }
-        return {};
-    }
-};
-
 // The library as MobileSubstrate loads it into SpringBoard, once for this process: its
 // classes, then the main initialiser with the tweak switched on (panel, base and switching
 // hooks on the iOS 14 classes).
@@ -134,12 +122,11 @@ protected:
         auto& panel = *sharedPanel().as<UserAccountView>();
         panel.observesShowNotification = false;
         panel.setTransform(CGAffineTransformIdentity);
-        Trace::setSink([this](const std::string& event, const Trace::Fields& fields) { m_events.push_back({ event, fields }); });
+        m_trace.clear(); // what the tests do, not what setting up did
     }
 
     void TearDown() override
     {
-        Trace::setSink(nullptr);
         SpringBoardApp::discard();
         RunLoop::main().resetForTesting();
         panelSettings = nullptr;
@@ -152,19 +139,11 @@ protected:
     {
         SpringBoardApp& app = SpringBoardApp::launch();
         app.runLayoutPass();
-        m_events.clear();
+        m_trace.clear();
         return app;
     }
 
-    std::vector<Event> named(const std::string& name) const
-    {
-        std::vector<Event> found;
-        for (const auto& event : m_events) {
-            if (event.name == name)
-                found.push_back(event);
-        }
-        return found;
-    }
+    std::vector<TraceRecorder::Event> named(const std::string& name) const { return m_trace.named(name); }
     size_t writesOf(const std::string& key) const
     {
         size_t count = 0;
@@ -198,7 +177,7 @@ protected:
         writeUsers({ { "Mira", guestRecord("Mira") }, { "Luca", guestRecord("Luca") } });
     }
 
-    std::vector<Event> m_events;
+    TraceRecorder m_trace;
 };
 
 TEST_F(LockScreenPanelTest, FirstPlacementHidesThePanelWithHideLSAccountAndAnAccountChangeShowsItAgain)
@@ -295,7 +274,7 @@ TEST_F(LockScreenPanelTest, ShowAndHideFollowTheStateTableAndWriteHideLSAccountA
     EXPECT_EQ(send<double>(panel, "alpha"), 1.0);
 
     // Shown -> shown: nothing, nothing written.
-    m_events.clear();
+    m_trace.clear();
     postShow();
     advance(1);
     EXPECT_EQ(writesOf(Key::hideLSAccount), 0u);
@@ -313,7 +292,7 @@ TEST_F(LockScreenPanelTest, ShowAndHideFollowTheStateTableAndWriteHideLSAccountA
     // Settings sheet -> hidden: hideLSAccount YES at once, hidden and relaid after 0.3 s,
     // the account list underneath.
     send(panel, "settingAction");
-    m_events.clear();
+    m_trace.clear();
     send(panel, "hideAction");
     EXPECT_TRUE(storedBool(Key::hideLSAccount));
     EXPECT_EQ(writesOf(Key::hideLSAccount), 1u);
@@ -330,7 +309,7 @@ TEST_F(LockScreenPanelTest, ShowAndHideFollowTheStateTableAndWriteHideLSAccountA
     EXPECT_EQ(named("stack-view-layout")[0].field("visible"), "0");
 
     // Hidden -> hidden: nothing.
-    m_events.clear();
+    m_trace.clear();
     send(panel, "hideAction");
     advance(1);
     EXPECT_EQ(writesOf(Key::hideLSAccount), 0u);
@@ -419,7 +398,7 @@ TEST_F(AccountChoiceTest, ChoosingAnAccountAsksFirstAndNoDoesNothing)
     EXPECT_EQ(send<long long>(alert, "preferredStyle"), 1);
     EXPECT_EQ(log.lines(), std::vector<std::string> { "aaaaaaa userName:-Mira" });
 
-    m_events.clear();
+    m_trace.clear();
     ASSERT_TRUE(UIAlertController::tapAction(alert, "NO"));
     EXPECT_FALSE(m_app->presentedAlert());
     EXPECT_TRUE(named("settings-write").empty());
@@ -462,7 +441,7 @@ TEST_F(AccountChoiceTest, YesAfterTheAccountsShrankDoesNothing)
     writeUsers({ { "Mira", guestRecord("Mira") } });
     NSNotificationCenter::defaultCenter()->postNotificationName(NSString::string(kAccountsChangedNotification), nil, nil);
     ASSERT_EQ(accountArray->count(), 1u);
-    m_events.clear();
+    m_trace.clear();
     ASSERT_TRUE(UIAlertController::tapAction(m_app->presentedAlert(), "YES"));
     EXPECT_TRUE(named("settings-write").empty());
     EXPECT_TRUE(m_starts.empty());
@@ -530,7 +509,7 @@ TEST_F(LockScreenPanelTest, TheNoticeIsShownAtEveryLaunchUntilOkay)
 
     showImportantAlert = false; // what the bound value reads after Okay
     SpringBoardState::reset(14);
-    m_events.clear();
+    m_trace.clear();
     EXPECT_FALSE(SpringBoardApp::launch().presentedAlert());
     EXPECT_TRUE(named("alert").empty());
 }
