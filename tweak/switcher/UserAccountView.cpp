@@ -24,7 +24,6 @@ Id<NSArray> accountImgArray;
 namespace {
 
 constexpr const char* kImageFolder = "/Library/Application Support/Kavlor.bundle/Assets/Actions/";
-constexpr const char* kShowNotification = "ShowUserAccountNotification";
 constexpr const char* kCellIdentifier = "Cell";
 constexpr double kPanelCornerRadius = 15;
 constexpr double kStripBottomInset = 25;
@@ -249,7 +248,7 @@ id initPanel(id self, SEL)
     send(height, "setActive:", true);
     panel.heightConstraint = height;
     if (!panel.observesShowNotification) {
-        NSNotificationCenter::defaultCenter()->addObserver(self, sel("receiveVisibleNotification:"), NSString::string(kShowNotification), nil);
+        NSNotificationCenter::defaultCenter()->addObserver(self, sel("receiveVisibleNotification:"), NSString::string(KavlorSchema::kShowUserAccountNotification), nil);
         panel.observesShowNotification = true;
     }
     return self;
