@@ -29,15 +29,31 @@ ClockTime realNow()
     return RealClock().now();
 }
 
+// The wake-up descriptor word: the owning process in the high half, the fd in the low.
+std::uint64_t packDescriptor(pid_t owner, int fd)
+{
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(owner)) << 32) | static_cast<std::uint32_t>(fd);
+}
+
+pid_t ownerOf(std::uint64_t descriptor)
+{
+    return static_cast<pid_t>(descriptor >> 32);
+}
+
+int fdOf(std::uint64_t descriptor)
+{
+    return static_cast<int>(descriptor & 0xffffffffu);
+}
+
 }
 
 RunLoop::RunLoop() : m_clock(std::make_shared<RealClock>()) { }
 
 RunLoop::~RunLoop()
 {
-    int fd = m_wakeFd.load();
-    if (fd >= 0 && m_wakeFdOwner.load() == getpid())
-        ::close(fd);
+    std::uint64_t descriptor = m_wakeDescriptor.load();
+    if (ownerOf(descriptor) == getpid())
+        ::close(fdOf(descriptor));
 }
 
 RunLoop& RunLoop::main()
@@ -384,19 +400,27 @@ bool RunLoop::anySourceReadable()
 int RunLoop::wakeFd()
 {
     // A forked child must not share its parent's eventfd: reading it would swallow the
-    // parent's wake-ups.
+    // parent's wake-ups. The first threads to wake a loop may each make one; the first to
+    // publish its own wins and the others close theirs, so that a poller and a waker never
+    // hold two different descriptors. No lock: a child forked meanwhile must not inherit
+    // one held.
     pid_t self = getpid();
-    if (m_wakeFdOwner.load() != self) {
-        int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (fd < 0) {
-            std::fprintf(stderr, "RunLoop: cannot create the wake-up eventfd: %s\n", std::strerror(errno));
-            return -1;
-        }
-        int previous = m_wakeFd.exchange(fd);
-        m_wakeFdOwner.store(self);
-        (void)previous;  // the parent's descriptor stays open in the child; it is harmless
+    std::uint64_t current = m_wakeDescriptor.load();
+    if (ownerOf(current) == self)
+        return fdOf(current);
+    int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "RunLoop: cannot create the wake-up eventfd: %s\n", std::strerror(errno));
+        return -1;
     }
-    return m_wakeFd.load();
+    // The parent's descriptor stays open in the child; it is harmless.
+    while (!m_wakeDescriptor.compare_exchange_weak(current, packDescriptor(self, fd))) {
+        if (ownerOf(current) == self) {
+            ::close(fd);
+            return fdOf(current);
+        }
+    }
+    return fd;
 }
 
 void RunLoop::wake()

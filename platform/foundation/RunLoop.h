@@ -160,6 +160,6 @@ private:
     std::map<SourceId, Source> m_sources;
     SourceId m_lastSourceId = 0;
     std::atomic<bool> m_stopRequested{false};
-    std::atomic<int> m_wakeFd{-1};
-    std::atomic<pid_t> m_wakeFdOwner{0};
+    // The wake-up eventfd and the process that made it, in one word (see wakeFd()).
+    std::atomic<std::uint64_t> m_wakeDescriptor{0};
 };

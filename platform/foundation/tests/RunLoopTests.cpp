@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -280,6 +282,34 @@ TEST(RunLoopRealClockTest, ABlockQueuedFromAnotherThreadWakesTheLoop)
     loop.run();
     poster.join();
     EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+// A loop first touched by several threads at once must give them all one wake-up
+// descriptor: with two, a block queued on one is never seen by a loop polling the other
+// (a loop that never wakes), and the other is never closed. Each loop here is woken first
+// from four threads released together; every descriptor must be gone with its loop.
+TEST(RunLoopRealClockTest, ThreadsThatWakeANewLoopTogetherShareOneWakeUpDescriptor)
+{
+    auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+    };
+    auto before = openDescriptors();
+    for (int round = 0; round < 200; ++round) {
+        RunLoop loop;
+        std::atomic<int> waiting { 4 };
+        std::vector<std::thread> wakers;
+        for (int i = 0; i < 4; ++i) {
+            wakers.emplace_back([&] {
+                waiting.fetch_sub(1);
+                while (waiting.load() > 0)
+                    std::this_thread::yield();
+                loop.enqueue([] { });
+            });
+        }
+        for (auto& waker : wakers)
+            waker.join();
+    }
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST(RunLoopRealClockTest, AStopRequestedBeforeRunEndsOnlyTheNextRun)
