@@ -5,6 +5,7 @@
 #include "DeviceClock.h"
 #include "DeviceTrace.h"
 #include "LocalSocket.h"
+#include "ProcFile.h"
 #include "ProcessTable.h"
 #include "RunLoop.h"
 #include "ScenarioScript.h"
@@ -17,6 +18,7 @@
 
 #include <fmt/format.h>
 #include <fstream>
+#include <csignal>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -39,6 +41,33 @@ void appendRaw(const std::string& path, const std::string& text)
 }
 
 // --- scenario script syntax ----------------------------------------------------------------
+
+// A process may end between the opening of one of its /proc files and the read: the read
+// then fails with ESRCH, which a C++ stream throws as an exception. The device's
+// processes come and go while the runner scans /proc for SpringBoard's children (and,
+// under a parallel test run, so do every other test's), so such a read must be nothing.
+TEST(ProcFile, AProcessThatEndsBetweenOpenAndReadReadsAsNothing)
+{
+    auto endedAfterOpening = [](auto&& read) {
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::pause();
+            ::_exit(0);
+        }
+        int fd = ::open(fmt::format("/proc/{}/stat", child).c_str(), O_RDONLY | O_CLOEXEC);
+        std::ifstream stream(fmt::format("/proc/{}/stat", child));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        read(fd, stream);
+        ::close(fd);
+    };
+    endedAfterOpening([](int fd, std::ifstream&) { EXPECT_EQ(readOpenedProcFile(fd), std::nullopt); });
+    // What the scan did before: the stream throws.
+    endedAfterOpening([](int, std::ifstream& stream) {
+        EXPECT_ANY_THROW(std::string((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>()));
+    });
+    EXPECT_EQ(readProcFile("/proc/self/stat").value_or("").substr(0, std::to_string(::getpid()).size()), std::to_string(::getpid()));
+}
 
 TEST(ScenarioScript, WordsQuotesAndComments)
 {
