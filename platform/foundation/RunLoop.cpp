@@ -460,6 +460,11 @@ bool RunLoop::runOnce(Seconds maxWait)
         return true;
     if (m_stopRequested.load())
         return false;
+    // A block queued from another thread after drainPending looked at the queue may have
+    // had its wake-up read by drainPending's own poll: look again before sleeping. (Timers,
+    // fd sources and stop requests are looked at after that poll, so theirs cannot be lost.)
+    if (queuedBlockCount() > 0)
+        return false;
     Seconds timeout = maxWait;
     if (!virtualClock())
         timeout = std::min(timeout, timeUntilNextTimer());

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <semaphore>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -310,6 +315,74 @@ TEST(RunLoopRealClockTest, ThreadsThatWakeANewLoopTogetherShareOneWakeUpDescript
             waker.join();
     }
     EXPECT_EQ(openDescriptors(), before);
+}
+
+// A clock that lets a test act at the moment the loop reads the time: a turn that finds
+// its queue empty reads it once, on its way from the queue to the poll for ready fds.
+class ClockWithAHook final : public Clock {
+public:
+    ClockTime now() const override
+    {
+        if (m_readsUntilHook.fetch_sub(1) == 1)
+            m_hook();
+        return ClockTime();
+    }
+    void hookAfterReads(int reads, std::function<void()> hook)
+    {
+        m_hook = std::move(hook);
+        m_readsUntilHook.store(reads);
+    }
+
+private:
+    mutable std::atomic<int> m_readsUntilHook { 0 };
+    std::function<void()> m_hook;
+};
+
+// A block queued from another thread while the loop is between looking at its queue and
+// polling must still wake it: its wake-up may be read on the way by the poll that looks
+// for ready fds without waiting, and the loop must then not go to sleep. Here another
+// thread queues a block exactly then (at the read of the time in the turn after a kick);
+// a block left waiting for a second is a lost wake-up: the loop would sleep for ever.
+TEST(RunLoopRealClockTest, ABlockQueuedWhileTheLoopIsBetweenItsQueueAndItsPollIsNotLost)
+{
+    RunLoop loop;
+    auto clock = std::make_shared<ClockWithAHook>();
+    loop.setClock(clock);
+    std::binary_semaphore queueNow { 0 };
+    std::atomic<bool> finished { false };
+    std::atomic<int> ran { 0 };
+    std::thread queuer([&] {
+        while (true) {
+            queueNow.acquire();
+            if (finished.load())
+                return;
+            loop.enqueue([&] { ran.fetch_add(1); });
+        }
+    });
+    std::thread runner([&] { loop.run(); });
+    int lost = 0;
+    for (int round = 1; round <= 200 && lost == 0; ++round) {
+        // The kick's own turn reads the time once; the next turn finds the queue empty.
+        loop.enqueue([&] {
+            clock->hookAfterReads(2, [&] {
+                // The loop holds its lock while it reads the time: the other thread gets
+                // as far as waiting for it, and queues as soon as the loop lets go.
+                queueNow.release();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            });
+        });
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (ran.load() < round && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        if (ran.load() < round)
+            ++lost;
+    }
+    loop.enqueue([&] { loop.stop(); });  // also runs a block that was lost
+    runner.join();
+    finished.store(true);
+    queueNow.release();
+    queuer.join();
+    EXPECT_EQ(lost, 0);
 }
 
 TEST(RunLoopRealClockTest, AStopRequestedBeforeRunEndsOnlyTheNextRun)
