@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::string_view kMagic = "bplist00";
 
-bool isValidIntegerSize(unsigned size) { return size == 1 || size == 2 || size == 4 || size == 8; }
+// The sizes of offsets and references that writers use and readers take (libplist writes
+// 3-byte offsets into files of a few megabytes).
+bool isValidIntegerSize(unsigned size) { return (size >= 1 && size <= 4) || size == 8; }
 
 } // namespace
 

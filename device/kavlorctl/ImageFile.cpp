@@ -17,16 +17,19 @@ static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std
     auto status = std::filesystem::status(hostPath, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw KavlorctlError(fmt::format("cannot read {} image '{}': not a regular file", role, hostPath));
+    std::uintmax_t expectedSize = 0;
     if (std::filesystem::is_regular_file(status)) {
         auto size = std::filesystem::file_size(hostPath, error);
         if (!error && size > kMaxImageFileBytes)
             throw KavlorctlError(fmt::format("{} image '{}' is too large: {} bytes (at most {} MiB)", role, hostPath, size, kMaxImageFileBytes >> 20));
+        expectedSize = error ? 0 : size;
     }
     std::ifstream file(hostPath, std::ios::binary);
     if (!file)
         throw KavlorctlError(fmt::format("cannot read {} image '{}': {}", role, hostPath, std::strerror(errno)));
     // Read in one go (the size was checked above); a file that grew meanwhile is read on.
     std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<size_t>(expectedSize));  // a wallpaper of megabytes is not copied as it grows
     char buffer[1 << 16];
     while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
         bytes.insert(bytes.end(), buffer, buffer + file.gcount());

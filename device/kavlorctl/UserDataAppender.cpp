@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <string_view>
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <sys/mman.h>
@@ -53,12 +55,24 @@ private:
     std::optional<FileIdentity> m_identity;
 };
 
-// What the new file is: the first `keptLength` bytes of the old one, then `tail`.
+// What the new file is: the first `keptLength` bytes of the old one, then the pieces in
+// order (views into the small property list of the record, into the record's pictures, and
+// into `ownBytes`, the few objects written here).
 struct AppendPlan {
     uint64_t keptLength = 0;
-    std::vector<uint8_t> tail;
+    std::vector<uint8_t> recordList;
+    std::deque<std::vector<uint8_t>> ownBytes;
+    std::vector<std::span<const uint8_t>> pieces;
+    uint64_t piecesLength = 0;
     uint64_t unreferencedBytes = 0;
-    uint64_t size() const { return keptLength + tail.size(); }
+
+    uint64_t size() const { return keptLength + piecesLength; }
+    void add(std::span<const uint8_t> piece)
+    {
+        pieces.push_back(piece);
+        piecesLength += piece.size();
+    }
+    void addOwn(std::vector<uint8_t> bytes) { add(std::span<const uint8_t>(ownBytes.emplace_back(std::move(bytes)))); }
 };
 
 struct DictionaryReferences {
@@ -99,7 +113,7 @@ std::optional<size_t> positionOfKey(std::span<const uint8_t> file, const BinaryP
     return std::nullopt;
 }
 
-void appendContainerHeader(std::vector<uint8_t>& out, BinaryPlistLayout::Type type, uint64_t count)
+void appendCountedHeader(std::vector<uint8_t>& out, BinaryPlistLayout::Type type, uint64_t count)
 {
     if (count < 0xF) {
         out.push_back(static_cast<uint8_t>(type << 4 | count));
@@ -112,14 +126,63 @@ void appendContainerHeader(std::vector<uint8_t>& out, BinaryPlistLayout::Type ty
     BinaryPlistLayout::appendBigEndian(out, count, size);
 }
 
-void appendDictionary(std::vector<uint8_t>& out, const DictionaryReferences& entries, unsigned referenceSize)
+std::vector<uint8_t> dictionaryObject(const DictionaryReferences& entries, unsigned referenceSize)
 {
-    appendContainerHeader(out, BinaryPlistLayout::kDictionary, entries.keys.size());
+    std::vector<uint8_t> out;
+    appendCountedHeader(out, BinaryPlistLayout::kDictionary, entries.keys.size());
     for (const auto* references : { &entries.keys, &entries.values }) {
         for (uint64_t reference : *references)
             BinaryPlistLayout::appendBigEndian(out, reference, referenceSize);
     }
+    return out;
 }
+
+// The record's pictures do not go through the serialiser, which would copy megabytes
+// several times: each is replaced by a short stand-in of its own, and its object written
+// from the picture's bytes where the stand-in's object was.
+class PictureStandIns {
+public:
+    static constexpr size_t kMinimumBytes = 4096;
+
+    // The record with its large Data values replaced; nothing when one of its small Data
+    // values could be taken for a stand-in.
+    std::optional<Id<NSDictionary>> replaceIn(const Id<NSDictionary>& record)
+    {
+        auto copy = NSDictionary::mutableDictionary();
+        for (const auto& [key, value] : record->entries()) {
+            auto data = value.as<NSData>();
+            if (!data || data->length() < kMinimumBytes) {
+                if (data && isStandIn(data->bytes()))
+                    return std::nullopt;
+                copy->setObject(value, key);
+                continue;
+            }
+            std::vector<uint8_t> standIn(kPrefix.begin(), kPrefix.end());
+            standIn.push_back(static_cast<uint8_t>(m_pictures.size()));
+            m_pictures.push_back(std::span<const uint8_t>(data->bytes()));
+            copy->setObject(NSData::data(std::move(standIn)), key);
+        }
+        return copy;
+    }
+
+    // The picture a Data object's contents stand in for.
+    std::optional<std::span<const uint8_t>> pictureFor(std::span<const uint8_t> contents) const
+    {
+        if (!isStandIn(contents) || contents.back() >= m_pictures.size())
+            return std::nullopt;
+        return m_pictures[contents.back()];
+    }
+
+private:
+    static constexpr std::string_view kPrefix { "\0kavlorctl-picture:", 19 };
+
+    static bool isStandIn(std::span<const uint8_t> bytes)
+    {
+        return bytes.size() == kPrefix.size() + 1 && std::equal(kPrefix.begin(), kPrefix.end(), bytes.begin());
+    }
+
+    std::vector<std::span<const uint8_t>> m_pictures;
+};
 
 // The record's objects come from a small property list {name: record} that the usual
 // writer makes, so every value is encoded as in a file written whole. Its objects are
@@ -135,8 +198,14 @@ std::optional<AppendPlan> planAppend(std::span<const uint8_t> file, const std::s
     if (!root)
         return std::nullopt;
 
-    std::vector<uint8_t> wrapperBytes = PropertyList::serialize(NSDictionary::dictionary({ { name, record } }), PropertyList::Format::Binary);
-    auto wrapper = BinaryPlistLayout::of(wrapperBytes);
+    AppendPlan plan;
+    PictureStandIns pictures;
+    auto recordWithStandIns = pictures.replaceIn(record);
+    if (!recordWithStandIns)
+        return std::nullopt;
+    plan.recordList = PropertyList::serialize(NSDictionary::dictionary({ { name, *recordWithStandIns } }), PropertyList::Format::Binary);
+    std::span<const uint8_t> recordList(plan.recordList);
+    auto wrapper = BinaryPlistLayout::of(recordList);
     if (!wrapper)
         return std::nullopt;
     auto wrapperRoot = dictionaryAt(*wrapper, wrapper->rootIndex());
@@ -153,7 +222,7 @@ std::optional<AppendPlan> planAppend(std::span<const uint8_t> file, const std::s
         return std::nullopt;
 
     // The caller's knowledge of the names and the file's keys must agree.
-    auto position = positionOfKey(file, *old, root->keys, objectBytes(wrapperBytes, *wrapperKey));
+    auto position = positionOfKey(file, *old, root->keys, objectBytes(recordList, *wrapperKey));
     if (position.has_value() != exists)
         return std::nullopt;
 
@@ -166,7 +235,6 @@ std::optional<AppendPlan> planAppend(std::span<const uint8_t> file, const std::s
         newRoot.values.push_back(newRecord);
     }
 
-    AppendPlan plan;
     plan.keptLength = old->offsetTableAt();
     std::vector<uint64_t> offsets;
     offsets.reserve(objectCount);
@@ -177,35 +245,48 @@ std::optional<AppendPlan> planAppend(std::span<const uint8_t> file, const std::s
         offsets.push_back(object->offset);
     }
     for (uint64_t index = 0; index < wrapper->objectCount(); ++index) {
-        offsets.push_back(plan.keptLength + plan.tail.size());
+        offsets.push_back(plan.size());
         if (index == wrapper->rootIndex()) {
-            appendDictionary(plan.tail, newRoot, referenceSize);
+            plan.addOwn(dictionaryObject(newRoot, referenceSize));
             continue;
         }
         auto object = wrapper->object(index);
         auto references = object ? wrapper->references(*object) : std::nullopt;
         if (!references)
             return std::nullopt;
-        auto bytes = objectBytes(wrapperBytes, *object);
+        auto bytes = objectBytes(recordList, *object);
+        if (object->type == BinaryPlistLayout::kData) {
+            if (auto picture = pictures.pictureFor(bytes.subspan(object->headerSize))) {
+                std::vector<uint8_t> header;
+                appendCountedHeader(header, BinaryPlistLayout::kData, picture->size());
+                plan.addOwn(std::move(header));
+                plan.add(*picture);
+                continue;
+            }
+        }
         if (!object->isContainer()) {
-            plan.tail.insert(plan.tail.end(), bytes.begin(), bytes.end());
+            plan.add(bytes);
             continue;
         }
-        plan.tail.insert(plan.tail.end(), bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(object->headerSize));
+        std::vector<uint8_t> container(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(object->headerSize));
         for (uint64_t reference : *references)
-            BinaryPlistLayout::appendBigEndian(plan.tail, base + reference, referenceSize);
+            BinaryPlistLayout::appendBigEndian(container, base + reference, referenceSize);
+        plan.addOwn(std::move(container));
     }
 
-    uint64_t offsetTableAt = plan.keptLength + plan.tail.size();
+    uint64_t offsetTableAt = plan.size();
     unsigned offsetSize = BinaryPlistLayout::sizeFor(offsets.back());
+    std::vector<uint8_t> table;
+    table.reserve(offsets.size() * offsetSize + BinaryPlistLayout::kTrailerSize);
     for (uint64_t offset : offsets)
-        BinaryPlistLayout::appendBigEndian(plan.tail, offset, offsetSize);
-    plan.tail.insert(plan.tail.end(), 6, 0);
-    plan.tail.push_back(static_cast<uint8_t>(offsetSize));
-    plan.tail.push_back(static_cast<uint8_t>(referenceSize));
-    BinaryPlistLayout::appendBigEndian(plan.tail, objectCount, 8);
-    BinaryPlistLayout::appendBigEndian(plan.tail, base + wrapper->rootIndex(), 8);
-    BinaryPlistLayout::appendBigEndian(plan.tail, offsetTableAt, 8);
+        BinaryPlistLayout::appendBigEndian(table, offset, offsetSize);
+    table.insert(table.end(), 6, 0);
+    table.push_back(static_cast<uint8_t>(offsetSize));
+    table.push_back(static_cast<uint8_t>(referenceSize));
+    BinaryPlistLayout::appendBigEndian(table, objectCount, 8);
+    BinaryPlistLayout::appendBigEndian(table, base + wrapper->rootIndex(), 8);
+    BinaryPlistLayout::appendBigEndian(table, offsetTableAt, 8);
+    plan.addOwn(std::move(table));
 
     // Of the old objects, those the new root still reaches stay in use; a replaced record's
     // name, written again with the new one, is the only new object nothing refers to.
@@ -251,6 +332,13 @@ bool copyPrefix(const MappedFile& from, int to, uint64_t length)
     return true;
 }
 
+bool writeNewFile(int fd, const MappedFile& old, const AppendPlan& plan)
+{
+    if (!copyPrefix(old, fd, plan.keptLength))
+        return false;
+    return std::all_of(plan.pieces.begin(), plan.pieces.end(), [&](std::span<const uint8_t> piece) { return writeAll(fd, piece); });
+}
+
 } // namespace
 
 std::optional<FileIdentity> UserDataAppender::put(const std::string& path, const std::string& description,
@@ -265,9 +353,7 @@ std::optional<FileIdentity> UserDataAppender::put(const std::string& path, const
         || double(plan->unreferencedBytes) > kMaximumUnreferencedShare * double(plan->size()))
         return std::nullopt;
     errno = 0;
-    bool written = FileSystem::writeFileWith(path, [&](int fd) {
-        return copyPrefix(file, fd, plan->keptLength) && writeAll(fd, plan->tail);
-    });
+    bool written = FileSystem::writeFileWith(path, [&](int fd) { return writeNewFile(fd, file, *plan); });
     if (!written)
         throw KavlorctlError(fmt::format("cannot write the {} {}: {}", description, hostPath,
             errno ? std::strerror(errno) : "unknown error"));
