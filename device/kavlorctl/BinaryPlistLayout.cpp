@@ -1,6 +1,7 @@
 #include "BinaryPlistLayout.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -10,6 +11,14 @@ constexpr std::string_view kMagic = "bplist00";
 // The sizes of offsets and references that writers use and readers take (libplist writes
 // 3-byte offsets into files of a few megabytes).
 bool isValidIntegerSize(unsigned size) { return (size >= 1 && size <= 4) || size == 8; }
+
+uint64_t bigEndian(const uint8_t* bytes, unsigned size)
+{
+    uint64_t value = 0;
+    for (unsigned i = 0; i < size; ++i)
+        value = value << 8 | bytes[i];
+    return value;
+}
 
 } // namespace
 
@@ -30,44 +39,71 @@ void BinaryPlistLayout::appendBigEndian(std::vector<uint8_t>& out, uint64_t valu
         out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-uint64_t BinaryPlistLayout::readBigEndian(uint64_t position, unsigned size) const
-{
-    uint64_t value = 0;
-    for (unsigned i = 0; i < size; ++i)
-        value = value << 8 | m_bytes[position + i];
-    return value;
-}
-
 std::optional<BinaryPlistLayout> BinaryPlistLayout::of(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() < kHeaderSize + kTrailerSize || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin()))
-        return std::nullopt;
-    BinaryPlistLayout layout(bytes);
-    uint64_t trailer = bytes.size() - kTrailerSize;
-    layout.m_offsetSize = bytes[trailer + 6];
-    layout.m_referenceSize = bytes[trailer + 7];
-    layout.m_objectCount = layout.readBigEndian(trailer + 8, 8);
-    layout.m_root = layout.readBigEndian(trailer + 16, 8);
-    layout.m_offsetTable = layout.readBigEndian(trailer + 24, 8);
-    if (!isValidIntegerSize(layout.m_offsetSize) || !isValidIntegerSize(layout.m_referenceSize))
-        return std::nullopt;
-    if (layout.m_objectCount == 0 || layout.m_root >= layout.m_objectCount)
-        return std::nullopt;
-    if (layout.m_offsetTable < kHeaderSize || layout.m_offsetTable > trailer
-        || layout.m_objectCount > (trailer - layout.m_offsetTable) / layout.m_offsetSize)
+    return of(bytes.size(), [bytes](uint64_t offset, std::span<uint8_t> into) {
+        if (offset > bytes.size() || into.size() > bytes.size() - offset)
+            return false;
+        std::memcpy(into.data(), bytes.data() + offset, into.size());
+        return true;
+    });
+}
+
+std::optional<BinaryPlistLayout> BinaryPlistLayout::of(uint64_t size, Reader reader)
+{
+    BinaryPlistLayout layout(size, std::move(reader));
+    if (!layout.readTrailerAndOffsets())
         return std::nullopt;
     return layout;
+}
+
+bool BinaryPlistLayout::readTrailerAndOffsets()
+{
+    uint8_t header[kHeaderSize];
+    uint8_t trailer[kTrailerSize];
+    if (m_size < kHeaderSize + kTrailerSize || !m_read(0, header) || !m_read(m_size - kTrailerSize, trailer)
+        || !std::equal(kMagic.begin(), kMagic.end(), header))
+        return false;
+    m_offsetSize = trailer[6];
+    m_referenceSize = trailer[7];
+    m_objectCount = bigEndian(trailer + 8, 8);
+    m_root = bigEndian(trailer + 16, 8);
+    m_offsetTable = bigEndian(trailer + 24, 8);
+    uint64_t trailerAt = m_size - kTrailerSize;
+    if (!isValidIntegerSize(m_offsetSize) || !isValidIntegerSize(m_referenceSize))
+        return false;
+    if (m_objectCount == 0 || m_root >= m_objectCount)
+        return false;
+    if (m_offsetTable < kHeaderSize || m_offsetTable > trailerAt || m_objectCount > (trailerAt - m_offsetTable) / m_offsetSize)
+        return false;
+    m_offsets.resize(m_objectCount * m_offsetSize);
+    return m_read(m_offsetTable, m_offsets);
+}
+
+std::optional<uint64_t> BinaryPlistLayout::readNumber(uint64_t position, unsigned size) const
+{
+    uint8_t bytes[8];
+    if (size > sizeof bytes || !m_read(position, std::span<uint8_t>(bytes, size)))
+        return std::nullopt;
+    return bigEndian(bytes, size);
+}
+
+uint64_t BinaryPlistLayout::offsetAt(uint64_t index) const
+{
+    return bigEndian(m_offsets.data() + index * m_offsetSize, m_offsetSize);
 }
 
 std::optional<BinaryPlistLayout::Object> BinaryPlistLayout::object(uint64_t index) const
 {
     if (index >= m_objectCount)
         return std::nullopt;
-    uint64_t offset = readBigEndian(m_offsetTable + index * m_offsetSize, m_offsetSize);
+    uint64_t offset = offsetAt(index);
     if (offset < kHeaderSize || offset >= objectsEnd())
         return std::nullopt;
-    uint8_t marker = m_bytes[offset];
-    Object object { static_cast<Type>(marker >> 4), offset, marker & 0xFu, 1, 0 };
+    auto marker = readNumber(offset, 1);
+    if (!marker)
+        return std::nullopt;
+    Object object { static_cast<Type>(*marker >> 4), offset, *marker & 0xFu, 1, 0 };
     uint64_t unitSize = 1;
     switch (object.type) {
     case kSimple:
@@ -107,12 +143,14 @@ std::optional<BinaryPlistLayout::Object> BinaryPlistLayout::object(uint64_t inde
     if (hasCount && object.count == 0xF) {
         // A long count follows as an integer object of 1, 2, 4 or 8 bytes.
         uint64_t at = offset + 1;
-        if (at >= objectsEnd() || (m_bytes[at] >> 4) != kInteger || (m_bytes[at] & 0xF) > 3)
+        auto countMarker = at < objectsEnd() ? readNumber(at, 1) : std::nullopt;
+        if (!countMarker || (*countMarker >> 4) != kInteger || (*countMarker & 0xF) > 3)
             return std::nullopt;
-        unsigned size = 1u << (m_bytes[at] & 0xF);
-        if (objectsEnd() - at - 1 < size)
+        unsigned size = 1u << (*countMarker & 0xF);
+        auto count = objectsEnd() - at - 1 >= size ? readNumber(at + 1, size) : std::nullopt;
+        if (!count)
             return std::nullopt;
-        object.count = readBigEndian(at + 1, size);
+        object.count = *count;
         object.headerSize = 2 + size;
     }
     uint64_t room = objectsEnd() - offset;
@@ -127,16 +165,26 @@ std::optional<std::vector<uint64_t>> BinaryPlistLayout::references(const Object&
     if (!container.isContainer())
         return std::vector<uint64_t> {};
     uint64_t count = container.type == kDictionary ? 2 * container.count : container.count;
+    std::vector<uint8_t> bytes(count * m_referenceSize);
+    if (!m_read(container.offset + container.headerSize, bytes))
+        return std::nullopt;
     std::vector<uint64_t> indices;
     indices.reserve(count);
-    uint64_t at = container.offset + container.headerSize;
-    for (uint64_t i = 0; i < count; ++i, at += m_referenceSize) {
-        uint64_t index = readBigEndian(at, m_referenceSize);
+    for (uint64_t i = 0; i < count; ++i) {
+        uint64_t index = bigEndian(bytes.data() + i * m_referenceSize, m_referenceSize);
         if (index >= m_objectCount)
             return std::nullopt;
         indices.push_back(index);
     }
     return indices;
+}
+
+std::optional<std::vector<uint8_t>> BinaryPlistLayout::bytesOf(const Object& object) const
+{
+    std::vector<uint8_t> bytes(object.extent);
+    if (!m_read(object.offset, bytes))
+        return std::nullopt;
+    return bytes;
 }
 
 std::optional<uint64_t> BinaryPlistLayout::reachableBytes(const std::vector<uint64_t>& roots) const

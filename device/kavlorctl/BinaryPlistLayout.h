@@ -13,6 +13,7 @@
 // references, then its values'.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -46,9 +47,15 @@ public:
         bool isContainer() const { return type == kArray || type == kSet || type == kDictionary; }
     };
 
+    // Fills `into` with the bytes at `offset`; false when it cannot.
+    using Reader = std::function<bool(uint64_t offset, std::span<uint8_t> into)>;
+
     // Nothing when the bytes are not a binary property list whose trailer and offset table
-    // lie within them.
+    // lie within them. The bytes must outlive the layout.
     static std::optional<BinaryPlistLayout> of(std::span<const uint8_t> bytes);
+    // The same for a file of `size` bytes read piece by piece: only the trailer, the offset
+    // table and what is asked for are read.
+    static std::optional<BinaryPlistLayout> of(uint64_t size, Reader reader);
 
     unsigned offsetSize() const { return m_offsetSize; }
     unsigned referenceSize() const { return m_referenceSize; }
@@ -61,6 +68,8 @@ public:
     // The indices a container refers to (a dictionary's keys, then its values); nothing when
     // one is not an object of this file.
     std::optional<std::vector<uint64_t>> references(const Object& container) const;
+    // All the object's bytes, header included.
+    std::optional<std::vector<uint8_t>> bytesOf(const Object& object) const;
 
     // The bytes of the objects reachable from `roots`, each object counted once however many
     // refer to it; nothing when an object on the way cannot be read.
@@ -71,11 +80,16 @@ public:
     static void appendBigEndian(std::vector<uint8_t>& out, uint64_t value, unsigned size);
 
 private:
-    explicit BinaryPlistLayout(std::span<const uint8_t> bytes) : m_bytes(bytes) { }
-    uint64_t readBigEndian(uint64_t position, unsigned size) const;
+    BinaryPlistLayout(uint64_t size, Reader reader) : m_size(size), m_read(std::move(reader)) { }
+    bool readTrailerAndOffsets();
+    // The unsigned big-endian number of `size` bytes at `position`.
+    std::optional<uint64_t> readNumber(uint64_t position, unsigned size) const;
+    uint64_t offsetAt(uint64_t index) const;
     uint64_t objectsEnd() const { return m_offsetTable; }
 
-    std::span<const uint8_t> m_bytes;
+    uint64_t m_size;
+    Reader m_read;
+    std::vector<uint8_t> m_offsets;  // the offset table as the file has it
     unsigned m_offsetSize = 0;
     unsigned m_referenceSize = 0;
     uint64_t m_objectCount = 0;

@@ -14,44 +14,52 @@
 #include <string_view>
 #include <fcntl.h>
 #include <fmt/format.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// The file as it is, mapped read-only: only the pages the layout's reads touch are read.
-class MappedFile {
+// The file as it is, open for reading. Only the parts the layout asks for are read: a
+// mapping of it would take the whole file into this process's memory here, where the page
+// cache holds a freshly written file in large pieces that a touch maps whole.
+class OpenFile {
 public:
-    explicit MappedFile(const std::string& hostPath)
+    explicit OpenFile(const std::string& hostPath)
     {
         m_fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0)
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
             return;
         m_identity = FileIdentity::of(info);
-        void* bytes = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, m_fd, 0);
-        if (bytes == MAP_FAILED)
-            return;
-        m_bytes = { static_cast<const uint8_t*>(bytes), static_cast<size_t>(info.st_size) };
+        m_size = static_cast<uint64_t>(info.st_size);
     }
-    ~MappedFile()
+    ~OpenFile()
     {
-        if (!m_bytes.empty())
-            ::munmap(const_cast<uint8_t*>(m_bytes.data()), m_bytes.size());
         if (m_fd >= 0)
             ::close(m_fd);
     }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
 
     int fd() const { return m_fd; }
-    std::span<const uint8_t> bytes() const { return m_bytes; }
+    uint64_t size() const { return m_size; }
     const std::optional<FileIdentity>& identity() const { return m_identity; }
+
+    bool read(uint64_t offset, std::span<uint8_t> into) const
+    {
+        while (!into.empty()) {
+            ssize_t got = ::pread(m_fd, into.data(), into.size(), static_cast<off_t>(offset));
+            if (got <= 0)
+                return false;
+            into = into.subspan(static_cast<size_t>(got));
+            offset += static_cast<uint64_t>(got);
+        }
+        return true;
+    }
 
 private:
     int m_fd = -1;
-    std::span<const uint8_t> m_bytes;
+    uint64_t m_size = 0;
     std::optional<FileIdentity> m_identity;
 };
 
@@ -98,16 +106,17 @@ std::span<const uint8_t> objectBytes(std::span<const uint8_t> file, const Binary
 }
 
 // Where among the root's keys a key with exactly these bytes (marker, count, characters)
-// is: the name as the same writer encodes it. Nothing when no key has them.
-std::optional<size_t> positionOfKey(std::span<const uint8_t> file, const BinaryPlistLayout& layout,
-    const std::vector<uint64_t>& keys, std::span<const uint8_t> wanted)
+// is: the name as the same writer encodes it. Nothing when no key has them, or a key
+// cannot be read.
+std::optional<size_t> positionOfKey(const BinaryPlistLayout& layout, const std::vector<uint64_t>& keys,
+    std::span<const uint8_t> wanted)
 {
     for (size_t position = 0; position < keys.size(); ++position) {
         auto key = layout.object(keys[position]);
-        if (!key)
+        auto bytes = key ? layout.bytesOf(*key) : std::nullopt;
+        if (!bytes)
             return std::nullopt;
-        auto bytes = objectBytes(file, *key);
-        if (std::equal(bytes.begin(), bytes.end(), wanted.begin(), wanted.end()))
+        if (std::equal(bytes->begin(), bytes->end(), wanted.begin(), wanted.end()))
             return position;
     }
     return std::nullopt;
@@ -188,10 +197,10 @@ private:
 // writer makes, so every value is encoded as in a file written whole. Its objects are
 // added after the old file's, their references moved by the old object count and written
 // at the old file's reference size; its root dictionary's place is taken by the new root.
-std::optional<AppendPlan> planAppend(std::span<const uint8_t> file, const std::string& name,
+std::optional<AppendPlan> planAppend(const OpenFile& file, const std::string& name,
     const Id<NSDictionary>& record, bool exists)
 {
-    auto old = BinaryPlistLayout::of(file);
+    auto old = BinaryPlistLayout::of(file.size(), [&](uint64_t offset, std::span<uint8_t> into) { return file.read(offset, into); });
     if (!old)
         return std::nullopt;
     auto root = dictionaryAt(*old, old->rootIndex());
@@ -222,7 +231,7 @@ std::optional<AppendPlan> planAppend(std::span<const uint8_t> file, const std::s
         return std::nullopt;
 
     // The caller's knowledge of the names and the file's keys must agree.
-    auto position = positionOfKey(file, *old, root->keys, objectBytes(recordList, *wrapperKey));
+    auto position = positionOfKey(*old, root->keys, objectBytes(recordList, *wrapperKey));
     if (position.has_value() != exists)
         return std::nullopt;
 
@@ -315,9 +324,9 @@ bool writeAll(int fd, std::span<const uint8_t> bytes)
 }
 
 // The kernel copies the bytes from file to file without bringing them through this
-// process; where it cannot (another file system on an old kernel), they are written from
-// the mapping.
-bool copyPrefix(const MappedFile& from, int to, uint64_t length)
+// process; where it cannot (another file system on an old kernel), they are read and
+// written in pieces.
+bool copyPrefix(const OpenFile& from, int to, uint64_t length)
 {
     loff_t offset = 0;
     while (static_cast<uint64_t>(offset) < length) {
@@ -326,13 +335,21 @@ bool copyPrefix(const MappedFile& from, int to, uint64_t length)
             continue;
         if (copied == 0 || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL))
             return false;
-        return ::lseek(to, offset, SEEK_SET) == offset
-            && writeAll(to, from.bytes().subspan(static_cast<size_t>(offset), length - static_cast<uint64_t>(offset)));
+        break;
+    }
+    if (::lseek(to, offset, SEEK_SET) != offset)
+        return false;
+    std::vector<uint8_t> buffer(1 << 20);
+    for (auto at = static_cast<uint64_t>(offset); at < length;) {
+        std::span<uint8_t> piece(buffer.data(), static_cast<size_t>(std::min<uint64_t>(buffer.size(), length - at)));
+        if (!from.read(at, piece) || !writeAll(to, piece))
+            return false;
+        at += piece.size();
     }
     return true;
 }
 
-bool writeNewFile(int fd, const MappedFile& old, const AppendPlan& plan)
+bool writeNewFile(int fd, const OpenFile& old, const AppendPlan& plan)
 {
     if (!copyPrefix(old, fd, plan.keptLength))
         return false;
@@ -345,10 +362,10 @@ std::optional<FileIdentity> UserDataAppender::put(const std::string& path, const
     const FileIdentity& expected, const std::string& name, const Id<NSDictionary>& record, bool exists)
 {
     std::string hostPath = devicePath(path);
-    MappedFile file(hostPath);
-    if (file.bytes().empty() || file.identity() != expected)
+    OpenFile file(hostPath);
+    if (file.identity() != expected)
         return std::nullopt;
-    auto plan = planAppend(file.bytes(), name, record, exists);
+    auto plan = planAppend(file, name, record, exists);
     if (!plan || plan->size() > PropertyList::maximumFileSize()
         || double(plan->unreferencedBytes) > kMaximumUnreferencedShare * double(plan->size()))
         return std::nullopt;
