@@ -28,8 +28,10 @@ static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std
     if (!file)
         throw KavlorctlError(fmt::format("cannot read {} image '{}': {}", role, hostPath, std::strerror(errno)));
     // Read in one go (the size was checked above); a file that grew meanwhile is read on.
-    std::vector<uint8_t> bytes;
-    bytes.reserve(static_cast<size_t>(expectedSize));  // a wallpaper of megabytes is not copied as it grows
+    // Straight into the answer: a wallpaper of megabytes is neither copied nor grown.
+    std::vector<uint8_t> bytes(static_cast<size_t>(expectedSize));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(file.gcount()));
     char buffer[1 << 16];
     while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
         bytes.insert(bytes.end(), buffer, buffer + file.gcount());

@@ -326,13 +326,19 @@ bool writeAll(int fd, std::span<const uint8_t> bytes)
 // The kernel copies the bytes from file to file without bringing them through this
 // process; where it cannot (another file system on an old kernel), they are read and
 // written in pieces.
+// The copy goes in pieces, each handed to the disk as soon as it is copied, so that the
+// disk writes while the next piece is copied rather than all at the closing fsync.
 bool copyPrefix(const OpenFile& from, int to, uint64_t length)
 {
+    constexpr uint64_t kPiece = 8 << 20;
     loff_t offset = 0;
     while (static_cast<uint64_t>(offset) < length) {
-        ssize_t copied = ::copy_file_range(from.fd(), &offset, to, nullptr, length - static_cast<uint64_t>(offset), 0);
-        if (copied > 0)
+        loff_t pieceStart = offset;
+        ssize_t copied = ::copy_file_range(from.fd(), &offset, to, nullptr, std::min(kPiece, length - static_cast<uint64_t>(offset)), 0);
+        if (copied > 0) {
+            ::sync_file_range(to, pieceStart, copied, SYNC_FILE_RANGE_WRITE);
             continue;
+        }
         if (copied == 0 || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL))
             return false;
         break;
