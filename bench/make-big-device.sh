@@ -15,7 +15,7 @@
 set -eu
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ] || [ "$1" = "-h" ]; then
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     [ $# -lt 1 ] && exit 2 || exit 0
 fi
 DIR=$1
