@@ -65,8 +65,14 @@ private:
 
 // What the new file is: the first `keptLength` bytes of the old one, then the pieces in
 // order (views into the small property list of the record, into the record's pictures, and
-// into `ownBytes`, the few objects written here).
+// into `ownBytes`, the few objects written here). Moved, never copied: a move keeps its
+// buffers where the pieces point.
 struct AppendPlan {
+    AppendPlan() = default;
+    AppendPlan(AppendPlan&&) = default;
+    AppendPlan(const AppendPlan&) = delete;
+    AppendPlan& operator=(const AppendPlan&) = delete;
+
     uint64_t keptLength = 0;
     std::vector<uint8_t> recordList;
     std::deque<std::vector<uint8_t>> ownBytes;
