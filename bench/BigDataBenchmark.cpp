@@ -177,11 +177,19 @@ void BM_SpringBoardStart(benchmark::State& state)
 // kavlorctl on the ten-account devices. Counters (per run of the program):
 //   list_ms            user list
 //   disable_ms         apps disable (and enable, alternately, so that each run writes)
-//   add_ms             user add of the tenth account again (--replace) with both pictures
+//   add_ms             user add of an eleventh account with both pictures (about 4 MB) to the
+//                      ten accounts' binary file, as kavlorctl last wrote it: appended
+//   add_whole_ms       the same add with the records' summary removed first, so that the
+//                      file is parsed and written whole (as every add was before)
+//   remove_ms          user remove of that account again (the file written whole), between
+//                      the adds, so that each add finds the ten accounts
+//   replace_ms         user add --replace of the tenth account with both pictures: appended,
+//                      or written whole when a quarter of the file would be left unused
 //   *_before_ms        the same as kavlorctl ran before: on the XML file it wrote then
 //                      (a copy of the handxml device), without the records' summary,
 //                      so that every command parses the whole file
 //   *_peak_mb          the most memory the program held
+// The adds, removes and replaces run on a copy of the big device, which they leave changed.
 void BM_KavlorctlOnBigData(benchmark::State& state)
 {
     auto big = benchDevice(state, "big");
@@ -192,6 +200,10 @@ void BM_KavlorctlOnBigData(benchmark::State& state)
     fs::remove_all(xml);
     fs::copy(*handxml, xml, fs::copy_options::recursive);
     std::string xmlSummary = xml + kUserDataPath + ".summary";
+    std::string copy = benchDevicesFolder() + "/addcopy";
+    fs::remove_all(copy);
+    fs::copy(*big, copy, fs::copy_options::recursive);
+    std::string copySummary = copy + kUserDataPath + ".summary";
     std::string kavlorctl = benchProgramFolder() + "/kavlorctl";
     std::string pictures = benchDevicesFolder() + "/pictures";
     std::map<std::string, double> peaks;
@@ -202,8 +214,12 @@ void BM_KavlorctlOnBigData(benchmark::State& state)
             throw std::runtime_error(fmt::format("kavlorctl {} exited with {}", name, result.exitStatus));
         peaks[name] = std::max(peaks[name], result.peakMegabytes);
     };
-    const std::vector<std::string> add { "user", "add", "Guest9", "--replace", "--passcode", "9999", "--avatar",
+    const std::vector<std::string> replace { "user", "add", "Guest9", "--replace", "--passcode", "9999", "--avatar",
         pictures + "/avatar-9.png", "--wallpaper", pictures + "/wallpaper-9.png", "--block", "control-center,search" };
+    const std::vector<std::string> add { "user", "add", "Guest10", "--passcode", "1010", "--avatar",
+        pictures + "/avatar-8.png", "--wallpaper", pictures + "/wallpaper-8.png", "--block", "control-center,search" };
+    run("prime", copy, { "user", "list" }); // the copy is another file: its summary is taken once
+    peaks.erase("prime");
     std::map<std::string, bool> disabled;
     auto toggleApp = [&](const std::string& name, const std::string& device) {
         run(name, device, { "apps", disabled[device] ? "enable" : "disable", "Guest3", "com.apple.news" });
@@ -220,12 +236,22 @@ void BM_KavlorctlOnBigData(benchmark::State& state)
         toggleApp("disable_before", xml);
     });
     ways.add("disable", [&] { toggleApp("disable", *big); });
-    ways.add("add_before", [&] { run("add_before", xml, add); });
-    ways.add("add", [&] { run("add", *big, add); });
+    ways.add("add_before", [&] { run("add_before", xml, replace); });
+    ways.add("add_whole", [&] {
+        fs::remove(copySummary);
+        run("add_whole", copy, add);
+    });
+    ways.add("remove", [&] { run("remove", copy, { "user", "remove", "Guest10" }); });
+    ways.add("add", [&] { run("add", copy, add); });
+    ways.add("remove_again", [&] { run("remove", copy, { "user", "remove", "Guest10" }); });
+    ways.add("replace", [&] { run("replace", copy, replace); });
     ways.measure(state, 1e3, "_ms");
+    state.counters.erase("remove_again_ms");
+    state.counters["add_per_whole"] = ways.seconds("add") / ways.seconds("add_whole");
     if (disabled[*big])
         toggleApp("disable", *big);
     fs::remove_all(xml);
+    fs::remove_all(copy);
     for (const auto& [name, peak] : peaks)
         state.counters[name + "_peak_mb"] = peak;
 }

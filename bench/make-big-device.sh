@@ -7,13 +7,15 @@
 #               indentation), as a person editing it might leave it (kavlorctl writes
 #               binary files, but keeps the format of a file it finds)
 #   DIR/empty   the same device without accounts (the baseline of a start)
-# Devices already made (a finished earlier run) are kept.
+# Devices already made (a finished earlier run) are kept, with their data; their programs
+# (SpringBoard, the tweak, the stand-ins) are installed again from BIN, so that the
+# benchmarks time this build, not the one that made the device.
 #
 # usage: bench/make-big-device.sh DIR [BIN]   (BIN: the build's bin folder, default build/bin)
 set -eu
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ] || [ "$1" = "-h" ]; then
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     [ $# -lt 1 ] && exit 2 || exit 0
 fi
 DIR=$1
@@ -33,6 +35,12 @@ make_device() { # a device with Kavlor switched on
     "$BIN/kavlor-sim" init "$folder" >/dev/null
     "$BIN/kavlorctl" --device "$folder" set toggleKavlor true >/dev/null
 }
+
+for device in empty big handxml; do
+    if [ -f "$DIR/$device/.bench-device-complete" ]; then
+        "$BIN/kavlor-sim" init "$DIR/$device" --force >/dev/null
+    fi
+done
 
 if [ ! -f "$DIR/empty/.bench-device-complete" ]; then
     make_device "$DIR/empty"

@@ -6,6 +6,7 @@
 #include "KavlorctlError.h"
 #include "PlistDocument.h"
 #include "RecordSummaries.h"
+#include "UserDataAppender.h"
 #include "DeviceRoot.h"
 
 #include <algorithm>
@@ -145,14 +146,31 @@ void AccountStore::checkBundleIds(const std::vector<std::string>& bundleIds)
     }
 }
 
+static void refuseExistingUser(const std::string& name)
+{
+    throw KavlorctlError(fmt::format("a user named '{}' already exists in {}; use --replace to overwrite it", name,
+        devicePath(KavlorSchema::kUserDataPath)));
+}
+
 bool AccountStore::addUser(const Id<NSDictionary>& record, bool replace) const
 {
     std::string name = record->valueForKey<NSString>(KavlorSchema::RecordKey::userName)->utf8();
     AccountFilesLock lock;
+    // The file kavlorctl last wrote or read whole: its names are known without parsing it,
+    // and the record goes in without the others being read or written again.
+    if (auto kept = RecordSummaries::current(KavlorSchema::kUserDataPath)) {
+        bool exists = static_cast<bool>(kept->records->objectForKey(name));
+        if (exists && !replace)
+            refuseExistingUser(name);
+        if (auto written = UserDataAppender::put(KavlorSchema::kUserDataPath, kUserDataDescription, kept->source, name, record, exists)) {
+            RecordSummaries::keepWithRecord(KavlorSchema::kUserDataPath, *written, *kept, name, record);
+            return exists;
+        }
+    }
     PlistDocument userData = loadUserData();
     bool exists = static_cast<bool>(userData.root()->objectForKey(name));
     if (exists && !replace)
-        throw KavlorctlError(fmt::format("a user named '{}' already exists in {}; use --replace to overwrite it", name, userData.hostPath()));
+        refuseExistingUser(name);
     userData.root()->setObject(record, name);
     userData.save();
     RecordSummaries::keep(userData);

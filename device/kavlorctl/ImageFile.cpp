@@ -17,16 +17,21 @@ static std::vector<uint8_t> readWholeFile(const std::string& hostPath, const std
     auto status = std::filesystem::status(hostPath, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw KavlorctlError(fmt::format("cannot read {} image '{}': not a regular file", role, hostPath));
+    std::uintmax_t expectedSize = 0;
     if (std::filesystem::is_regular_file(status)) {
         auto size = std::filesystem::file_size(hostPath, error);
         if (!error && size > kMaxImageFileBytes)
             throw KavlorctlError(fmt::format("{} image '{}' is too large: {} bytes (at most {} MiB)", role, hostPath, size, kMaxImageFileBytes >> 20));
+        expectedSize = error ? 0 : size;
     }
     std::ifstream file(hostPath, std::ios::binary);
     if (!file)
         throw KavlorctlError(fmt::format("cannot read {} image '{}': {}", role, hostPath, std::strerror(errno)));
     // Read in one go (the size was checked above); a file that grew meanwhile is read on.
-    std::vector<uint8_t> bytes;
+    // Straight into the answer: a wallpaper of megabytes is neither copied nor grown.
+    std::vector<uint8_t> bytes(static_cast<size_t>(expectedSize));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(file.gcount()));
     char buffer[1 << 16];
     while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
         bytes.insert(bytes.end(), buffer, buffer + file.gcount());

@@ -42,29 +42,49 @@ Id<NSDictionary> summaryOf(const Id<NSDictionary>& root)
 
 std::string summaryPath(const std::string& userDataPath) { return userDataPath + ".summary"; }
 
+std::optional<Kept> current(const std::string& userDataPath)
+{
+    auto identity = FileIdentity::ofPath(userDataPath);
+    if (!identity)
+        return std::nullopt;
+    auto kept = PropertyList::readDictionaryFile(summaryPath(userDataPath));
+    auto records = kept ? kept->valueForKey<NSDictionary>("Records") : nullptr;
+    if (!records || FileIdentity::fromPropertyList(kept->objectForKey("Source")) != *identity)
+        return std::nullopt;
+    return Kept { *identity, records->mutableCopy() };
+}
+
 Id<NSDictionary> load(const std::string& userDataPath, const std::string& description)
 {
-    if (auto identity = FileIdentity::ofPath(userDataPath)) {
-        auto kept = PropertyList::readDictionaryFile(summaryPath(userDataPath));
-        auto records = kept ? kept->valueForKey<NSDictionary>("Records") : nullptr;
-        if (records && FileIdentity::fromPropertyList(kept->objectForKey("Source")) == *identity)
-            return records;
-    }
+    if (auto kept = current(userDataPath))
+        return kept->records;
     PlistDocument userData = PlistDocument::load(userDataPath, description);
     keep(userData);
     return summaryOf(userData.root());
 }
 
-void keep(const PlistDocument& userData)
+static void write(const std::string& userDataPath, const FileIdentity& source, const Id<NSDictionary>& records)
 {
-    if (!userData.identity())
-        return;
     auto kept = NSDictionary::dictionary({
-        { "Source", userData.identity()->asPropertyList() },
-        { "Records", summaryOf(userData.root()) },
+        { "Source", source.asPropertyList() },
+        { "Records", records },
     });
     // A summary that cannot be written is only a slower next listing.
-    PropertyList::writeFile(summaryPath(userData.path()), kept, PropertyList::Format::Binary);
+    PropertyList::writeFile(summaryPath(userDataPath), kept, PropertyList::Format::Binary);
+}
+
+void keep(const PlistDocument& userData)
+{
+    if (userData.identity())
+        write(userData.path(), *userData.identity(), summaryOf(userData.root()));
+}
+
+void keepWithRecord(const std::string& userDataPath, const FileIdentity& written, const Kept& kept,
+    const std::string& name, const Id<NSDictionary>& record)
+{
+    auto records = kept.records->mutableCopy();
+    records->setObject(withoutData(record), name);
+    write(userDataPath, written, records);
 }
 
 } // namespace RecordSummaries

@@ -12,6 +12,7 @@
 #include "NSObjectValues.h"
 #include "PlistDocument.h"
 
+#include <optional>
 #include <string>
 
 namespace RecordSummaries {
@@ -20,8 +21,21 @@ namespace RecordSummaries {
 // KavlorctlError) what PlistDocument::load refuses.
 Id<NSDictionary> load(const std::string& userDataPath, const std::string& description);
 
+// The summary kept beside the file, and the identity of the file it was taken from.
+struct Kept {
+    FileIdentity source;
+    Id<NSDictionary> records;  // mutable
+};
+// The kept summary when it was taken from the file as it is now (which kavlorctl then
+// wrote, or parsed whole, so it is well formed); nothing otherwise.
+std::optional<Kept> current(const std::string& userDataPath);
+
 // Keeps the summary of the user data just loaded or saved.
 void keep(const PlistDocument& userData);
+// Keeps the summary of a file written as `kept`'s records with `record` put under `name`
+// (replacing the record of that name, or after the others); `written` is its identity.
+void keepWithRecord(const std::string& userDataPath, const FileIdentity& written, const Kept& kept,
+    const std::string& name, const Id<NSDictionary>& record);
 
 // The summary file of the user-data file at that device path.
 std::string summaryPath(const std::string& userDataPath);

@@ -129,13 +129,19 @@ bool writeFile(std::string_view path, std::span<const uint8_t> bytes, bool atomi
         bool ok = writeAll(fd, bytes);
         return ::close(fd) == 0 && ok;
     }
+    return writeFileWith(path, [&](int fd) { return writeAll(fd, bytes); });
+}
+
+bool writeFileWith(std::string_view path, const std::function<bool(int fd)>& fill)
+{
+    std::string target = devicePath(path);
     removeStaleTemporaries(path);
     std::string temporary = target + std::string(kTemporaryMarker) + "XXXXXX";
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     // Held until the rename is done, so that the file is never taken for a dead writer's.
-    bool ok = ::flock(fd, LOCK_EX) == 0 && writeAll(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    bool ok = ::flock(fd, LOCK_EX) == 0 && fill(fd) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
     ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok)
         ::unlink(temporary.c_str());

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <span>
@@ -27,6 +28,10 @@ inline bool writeFile(std::string_view path, const std::vector<uint8_t>& bytes, 
 {
     return writeFile(path, std::span<const uint8_t>(bytes), atomically);
 }
+// The same atomic write for a writer that fills the temporary itself (copies from another
+// file, writes in pieces): `fill` gets the temporary's descriptor and answers whether it
+// wrote everything. Nothing replaces the file unless it did.
+bool writeFileWith(std::string_view path, const std::function<bool(int fd)>& fill);
 // Removes the temporaries of `path` that dead writers left beside it (those no living
 // writer holds and that are some seconds old).
 void removeStaleTemporaries(std::string_view path);

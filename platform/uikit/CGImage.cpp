@@ -1,5 +1,8 @@
 #include "CGImage.h"
 
+#include "ImageDecoder.h"
+#include "ImageHeader.h"
+
 CGImage::CGImage()
     : objc_object(cls())
 {
@@ -8,7 +11,10 @@ CGImage::CGImage()
 CGImage::CGImage(Bitmap bitmap)
     : objc_object(cls())
     , m_bitmap(std::move(bitmap))
+    , m_width(m_bitmap.width)
+    , m_height(m_bitmap.height)
 {
+    std::call_once(m_decoded, [] {});
 }
 
 Class CGImage::cls()
@@ -25,6 +31,31 @@ Id<CGImage> CGImage::create(Bitmap bitmap)
 {
     requireWellFormed(bitmap, "CGImage");
     return make<CGImage>(std::move(bitmap));
+}
+
+Id<CGImage> CGImage::createDecodingLater(const Id<NSData>& encoded)
+{
+    auto header = encoded ? readImageHeader(encoded->bytes()) : std::nullopt;
+    if (!header)
+        return nullptr;
+    auto image = make<CGImage>();
+    image->m_width = header->width;
+    image->m_height = header->height;
+    image->m_encoded = encoded;
+    return image;
+}
+
+const Bitmap& CGImage::bitmap() const
+{
+    std::call_once(m_decoded, [this] {
+        if (!m_encoded)
+            return; // made empty, or from a bitmap
+        auto decoded = decodeImage(m_encoded->bytes());
+        bool sameSize = decoded && decoded->width == m_width && decoded->height == m_height;
+        m_bitmap = sameSize ? std::move(*decoded) : Bitmap::transparent(uint32_t(m_width), uint32_t(m_height));
+        m_encoded = nullptr;
+    });
+    return m_bitmap;
 }
 
 // Registered when the library loads, so objc_getClass("CGImage") answers from the start.

@@ -11,12 +11,9 @@
 
 namespace {
 
-Id<UIImage> imageFromBytes(std::span<const uint8_t> bytes)
+Id<UIImage> imageFromData(const Id<NSData>& data)
 {
-    std::optional<Bitmap> bitmap = decodeImage(bytes);
-    if (!bitmap)
-        return nullptr;
-    return UIImage::imageWithCGImage(CGImage::create(std::move(*bitmap)));
+    return UIImage::imageWithCGImage(CGImage::createDecodingLater(data));
 }
 
 std::string pathArgument(const id& path)
@@ -61,14 +58,12 @@ Id<UIImage> UIImage::imageWithContentsOfFile(std::string_view path)
     auto bytes = FileSystem::readFile(path);
     if (!bytes)
         return nullptr;
-    return imageFromBytes(*bytes);
+    return imageFromData(NSData::data(std::move(*bytes)));
 }
 
 Id<UIImage> UIImage::imageWithData(const Id<NSData>& data)
 {
-    if (!data)
-        return nullptr;
-    return imageFromBytes(data->bytes());
+    return imageFromData(data);
 }
 
 Id<UIImage> UIImage::imageWithCGImage(const CGImageRef& image)

@@ -1,5 +1,6 @@
 #include "UserAccountView.h"
 
+#include "DictionaryFileFields.h"
 #include "Dispatch.h"
 #include "MainInitialiser.h"
 #include "NSNotificationCenter.h"
@@ -170,7 +171,12 @@ void buildBaseView(const id& self)
 
 void loadAccountLists()
 {
-    AccountLists lists = accountListsFrom(NSDictionary::dictionaryWithContentsOfFile(KavlorSchema::kUserDataPath));
+    // The panel shows each account's name and avatar and nothing else of the records: at
+    // each start those are read from what the last start kept, not from the whole file
+    // with every account's wallpaper, unless the file changed since.
+    static DictionaryFileFields accounts(KavlorSchema::kUserDataPath,
+        { KavlorSchema::RecordKey::userName, KavlorSchema::RecordKey::profileIcon });
+    AccountLists lists = accountListsFrom(accounts.entries());
     accountArray = NSArray::mutableArray(lists.names);
     accountImgArray = NSArray::mutableArray(lists.images);
 }

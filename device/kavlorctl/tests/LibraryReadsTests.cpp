@@ -76,4 +76,37 @@ TEST_F(LibraryReadsTest, EveryTimeLimitKavlorctlOffersCountsDownTheLibrarysMinut
     }
 }
 
+// Records added to a file one after the other (the later ones without the earlier ones
+// being written again), and one replaced, are each the record the profile store fetches.
+TEST_F(LibraryReadsTest, EveryRecordOfAFileAddedToIsTheOneTheProfileStoreFetches)
+{
+    const std::vector<std::vector<std::string>> adds {
+        { "Mira", "--passcode", "2468", "--avatar", sample("avatar-mira.png"), "--wallpaper", sample("wallpaper-sea.jpg") },
+        { "Luca", "--passcode", "1", "--avatar", sample("avatar-luca.jpg"), "--block", "time-limit", "--time-limit", "2" },
+        { "Otto", "--passcode", "7", "--wallpaper", sample("wallpaper-dusk.png"), "--block", "search" },
+        { "Luca", "--passcode", "5", "--replace", "--block", "today" },
+    };
+    for (auto arguments : adds) {
+        arguments.insert(arguments.begin(), { "user", "add" });
+        ASSERT_EQ(run(arguments).exitStatus, 0);
+    }
+    auto file = plist(kUserData);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(file->count(), 3u);
+    EXPECT_EQ(file->entries().back().first->utf8(), "Otto");
+    for (const char* name : { "Mira", "Luca", "Otto" }) {
+        ASSERT_EQ(run({ "set", Key::activeUser, name }).exitStatus, 0);
+        auto record = fetchCrntUserData();
+        ASSERT_TRUE(record) << name;
+        EXPECT_TRUE(isEqual(record, file->objectForKey(name))) << name;
+    }
+    ASSERT_EQ(run({ "set", Key::activeUser, "Luca" }).exitStatus, 0);
+    auto luca = fetchCrntUserData();
+    EXPECT_EQ(recordString(luca, RecordKey::passCode)->utf8(), "5");
+    EXPECT_TRUE(recordToggle(luca, Toggle::blockTodayView));
+    EXPECT_FALSE(recordToggle(luca, Toggle::limitTime));
+    ASSERT_EQ(run({ "set", Key::activeUser, "Mira" }).exitStatus, 0);
+    EXPECT_EQ(recordData(fetchCrntUserData(), RecordKey::wallPaperData)->bytes(), hostFileBytes(sample("wallpaper-sea.jpg")));
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 // read, and only an unchanged file is answered without parsing (counted, not timed).
 
 #include "DictionaryFileEntry.h"
+#include "DictionaryFileFields.h"
 #include "FileSystem.h"
 #include "PropertyList.h"
 
@@ -213,6 +214,67 @@ TEST_F(FreshnessTest, AKeptEntryGivesBackItsPicturesWholeAndACutOneIsNotUsed)
     unsigned long parses = PropertyList::parseCount();
     EXPECT_TRUE(isEqual(DictionaryFileEntry(kPath).value("Guest"_ns), record));
     EXPECT_GT(PropertyList::parseCount(), parses + 1) << "a cut kept entry was used";
+}
+
+// The fields asked for of every record, kept beside the file: a new reader of an unchanged
+// file takes them from there (pictures whole, records in order, nothing else of the
+// records); a changed file, a damaged kept file, or one taken for other fields is not
+// trusted.
+TEST_F(FreshnessTest, ANewReaderOfAnUnchangedFileTakesOnlyTheKeptFields)
+{
+    auto picture = [](size_t length, uint8_t seed) {
+        std::vector<uint8_t> data(length);
+        for (size_t i = 0; i < length; ++i)
+            data[i] = uint8_t(seed + i * 7 + (i >> 9));
+        return NSData::data(std::move(data));
+    };
+    auto ann = NSDictionary::dictionary({ { "UserName", "Ann"_ns }, { "profileIcon", picture(90000, 1) },
+        { "WallPaperData", picture(300000, 2) }, { "PassCode", "1"_ns } });
+    replaceFile(NSDictionary::dictionary({ { "Zed", NSDictionary::dictionary({ { "UserName", "Zed"_ns } }) },
+                    { "Note", "not a record"_ns }, { "Ann", ann } }),
+        PropertyList::Format::Binary);
+    const std::vector<std::string> panelFields { "UserName", "profileIcon" };
+    auto expected = NSDictionary::dictionary({
+        { "Zed", NSDictionary::dictionary({ { "UserName", "Zed"_ns } }) },
+        { "Ann", NSDictionary::dictionary({ { "UserName", "Ann"_ns }, { "profileIcon", ann->objectForKey("profileIcon") } }) },
+    });
+    auto keys = [](const Id<NSDictionary>& entries) {
+        std::vector<std::string> names;
+        for (const auto& [key, value] : entries->entries())
+            names.push_back(key->utf8());
+        return names;
+    };
+
+    auto first = DictionaryFileFields(kPath, panelFields).entries();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(isEqual(first, expected)) << describe(first);
+    EXPECT_EQ(keys(first), (std::vector<std::string> { "Zed", "Ann" }));
+    ASSERT_TRUE(FileSystem::fileExists(DictionaryFileFields(kPath, panelFields).keptFieldsPath()));
+
+    unsigned long parses = PropertyList::parseCount();
+    auto again = DictionaryFileFields(kPath, panelFields).entries();
+    EXPECT_EQ(PropertyList::parseCount(), parses + 1) << "a new reader parsed more than the kept fields";
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(isEqual(again, expected)) << describe(again);
+    EXPECT_EQ(keys(again), (std::vector<std::string> { "Zed", "Ann" }));
+
+    // Fields kept for another reader are not answered as these.
+    auto passcodes = DictionaryFileFields(kPath, { "PassCode" }).entries();
+    ASSERT_TRUE(passcodes);
+    EXPECT_TRUE(passcodes->valueForKey<NSDictionary>("Ann")->valueForKey<NSString>("PassCode")->isEqualToString("1"));
+    EXPECT_FALSE(passcodes->valueForKey<NSDictionary>("Ann")->objectForKey("UserName"));
+
+    // Changed since: read whole again.
+    replaceFile(NSDictionary::dictionary({ { "Cy", NSDictionary::dictionary({ { "UserName", "Cy"_ns } }) } }), PropertyList::Format::Binary);
+    auto changed = DictionaryFileFields(kPath, panelFields).entries();
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(keys(changed), (std::vector<std::string> { "Cy" }));
+
+    // A damaged kept file is not used; a missing file has no entries.
+    std::ofstream(hostPath(DictionaryFileFields(kPath, panelFields).keptFieldsPath()), std::ios::trunc) << "damaged";
+    EXPECT_EQ(keys(DictionaryFileFields(kPath, panelFields).entries()), (std::vector<std::string> { "Cy" }));
+    ASSERT_TRUE(FileSystem::removeFile(kPath));
+    EXPECT_FALSE(DictionaryFileFields(kPath, panelFields).entries());
 }
 
 } // namespace

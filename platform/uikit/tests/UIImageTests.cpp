@@ -3,6 +3,7 @@
 
 #include "CPBitmap.h"
 #include "CPBitmapImages.h"
+#include "ImageDecoder.h"
 #include "JPEGCodec.h"
 #include "PNGDecoder.h"
 #include "PNGEncoder.h"
@@ -30,6 +31,35 @@ Bitmap checker(uint32_t width, uint32_t height, uint8_t seed)
             pixel[3] = 255;
         }
     return picture;
+}
+
+uint32_t crc32Of(const uint8_t* bytes, size_t length)
+{
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < length; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// The PNG with its compressed pixels made unreadable (the zlib stream's first byte names no
+// method) while every chunk stays whole with its CRC right: only a decode tells.
+std::vector<uint8_t> withDamagedPixels(std::vector<uint8_t> png)
+{
+    for (size_t at = 8; at + 12 <= png.size();) {
+        uint32_t length = uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 | png[at + 3];
+        if (std::equal(png.begin() + long(at) + 4, png.begin() + long(at) + 8, "IDAT") && length > 0) {
+            png[at + 8] = 0;
+            uint32_t crc = crc32Of(png.data() + at + 4, length + 4);
+            for (int i = 0; i < 4; ++i)
+                png[at + 8 + length + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+            return png;
+        }
+        at += 12 + length;
+    }
+    return {};
 }
 
 class UIImageFiles : public ::testing::Test {
@@ -86,6 +116,30 @@ TEST_F(UIImageFiles, AMissingFileOrOneThatIsNoImageGivesNil)
     EXPECT_FALSE(UIImage::imageWithContentsOfFile("/var/mobile"));
     EXPECT_FALSE(send<id>(UIImage::cls(), "imageWithContentsOfFile:", nil));
     EXPECT_FALSE(UIImage::imageWithData(nullptr));
+}
+
+// Pixels are decoded when first needed, as on a device: an image made from bytes has its
+// header's size at once; one whose compressed pixels turn out damaged draws transparent
+// instead of failing wherever it is drawn.
+TEST(UIImage, PixelsAreDecodedWhenFirstNeededAndDamagedOnesDrawTransparent)
+{
+    Bitmap picture = checker(9, 5, 3);
+    auto png = encodePNG(picture);
+    auto image = UIImage::imageWithData(NSData::data(png));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size().width, 9);
+    EXPECT_EQ(image->size().height, 5);
+    EXPECT_EQ(image->CGImage()->bitmap(), picture);
+
+    auto damaged = withDamagedPixels(png);
+    ASSERT_FALSE(damaged.empty());
+    ASSERT_FALSE(decodeImage(damaged)) << "the damage is not one a decoder notices";
+    auto undecodable = UIImage::imageWithData(NSData::data(damaged));
+    ASSERT_TRUE(undecodable) << "the header and chunks are sound: the image is made";
+    EXPECT_EQ(undecodable->size().width, 9);
+    EXPECT_EQ(CGImageGetHeight(undecodable->CGImage()), 5u);
+    EXPECT_EQ(undecodable->CGImage()->bitmap(), Bitmap::transparent(9, 5));
+    EXPECT_EQ(UIImagePNGRepresentation(undecodable)->bytes(), encodePNG(Bitmap::transparent(9, 5)));
 }
 
 TEST(UIImage, PNGRepresentationGivesThePixelsBack)
