@@ -170,7 +170,7 @@ void readRows(const uint8_t* source, const Geometry& geometry, bool opaque, Bitm
 
 // A wallpaper-sized image is read in two bands at once, the lower one on a thread of its
 // own (murvex's save reads one on the way to its PNG copy); a smaller one is not worth a
-// thread.
+// thread. When no thread can be started, the lower band is read after the upper one.
 constexpr size_t kTwoBandImageBytes = size_t(4) << 20;
 
 Bitmap readImage(const uint8_t* source, const Trailer& trailer, const Geometry& geometry)
@@ -180,7 +180,7 @@ Bitmap readImage(const uint8_t* source, const Trailer& trailer, const Geometry& 
     uint32_t middle = image.pixels.size() >= kTwoBandImageBytes ? trailer.height / 2 : trailer.height;
     std::future<void> lowerBand;
     if (middle < trailer.height)
-        lowerBand = std::async(std::launch::async, [&] { readRows(source, geometry, opaque, image, middle, trailer.height); });
+        lowerBand = std::async(std::launch::async | std::launch::deferred, [&] { readRows(source, geometry, opaque, image, middle, trailer.height); });
     readRows(source, geometry, opaque, image, 0, middle);
     if (lowerBand.valid())
         lowerBand.get();

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <future>
 #include <memory>
-#include <span>
 #include <new>
+#include <span>
 #include <stdexcept>
 
 namespace {
@@ -298,7 +298,9 @@ std::vector<RowRange> partRows(const Bitmap& bitmap, size_t bytesPerPixel, const
     std::vector<RowRange> rows;
     uint32_t first = 0;
     for (size_t i = 0; i + 1 < count; ++i) {
-        uint32_t end = std::max(first + 1, uint32_t(double(i + 1) * rowsPerOpenPart + 0.5));
+        // At least one row for this part and for each after it.
+        uint32_t end = uint32_t(double(i + 1) * rowsPerOpenPart + 0.5);
+        end = std::clamp(end, first + 1, bitmap.height - uint32_t(count - 1 - i));
         rows.push_back({ first, end });
         first = end;
     }
@@ -312,7 +314,9 @@ std::vector<DeflatePart> deflateInParts(const Bitmap& bitmap, const PNGEncodeOpt
     std::vector<RowRange> rows = partRows(bitmap, bpp, options);
     std::vector<std::future<DeflatePart>> others;
     for (size_t i = 1; i < rows.size(); ++i) {
-        others.push_back(std::async(std::launch::async, [&bitmap, &options, range = rows[i], last = i + 1 == rows.size()] {
+        // Deferred when no thread can be started: the part is then deflated by get(),
+        // on this thread, after the first.
+        others.push_back(std::async(std::launch::async | std::launch::deferred, [&bitmap, &options, range = rows[i], last = i + 1 == rows.size()] {
             return deflateRows<bpp>(bitmap, options, range, last);
         }));
     }
