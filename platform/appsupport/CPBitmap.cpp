@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <optional>
 #include <stdexcept>
 
@@ -150,22 +151,39 @@ std::string faultOf(const Trailer& trailer, const std::optional<Geometry>& geome
     return {};
 }
 
+// Rows [first, end) of one image, without their padding; colour above alpha is lowered
+// to it, and format 0's fourth byte becomes an opaque alpha.
+void readRows(const uint8_t* source, const Geometry& geometry, bool opaque, Bitmap& image, uint32_t first, uint32_t end)
+{
+    for (uint32_t y = first; y < end; ++y) {
+        const uint8_t* in = source + y * geometry.bytesPerRow;
+        uint8_t* out = image.row(y);
+        for (size_t i = 0; i < image.bytesPerRow(); i += 4) {
+            uint8_t alpha = opaque ? 255 : in[i + 3];
+            out[i] = std::min(in[i], alpha);
+            out[i + 1] = std::min(in[i + 1], alpha);
+            out[i + 2] = std::min(in[i + 2], alpha);
+            out[i + 3] = alpha;
+        }
+    }
+}
+
+// A wallpaper-sized image is read in two bands at once, the lower one on a thread of its
+// own (murvex's save reads one on the way to its PNG copy); a smaller one is not worth a
+// thread. When no thread can be started, the lower band is read after the upper one.
+constexpr size_t kTwoBandImageBytes = size_t(4) << 20;
+
 Bitmap readImage(const uint8_t* source, const Trailer& trailer, const Geometry& geometry)
 {
     Bitmap image = Bitmap::transparent(trailer.width, trailer.height);
     bool opaque = trailer.format == uint32_t(CPBitmapPixelFormat::bgrx);
-    for (uint32_t y = 0; y < trailer.height; ++y) {
-        const uint8_t* in = source + y * geometry.bytesPerRow;
-        uint8_t* out = image.row(y);
-        std::memcpy(out, in, image.bytesPerRow());
-        for (size_t i = 0; i < image.bytesPerRow(); i += 4) {
-            uint8_t alpha = opaque ? 255 : out[i + 3];
-            out[i] = std::min(out[i], alpha);
-            out[i + 1] = std::min(out[i + 1], alpha);
-            out[i + 2] = std::min(out[i + 2], alpha);
-            out[i + 3] = alpha;
-        }
-    }
+    uint32_t middle = image.pixels.size() >= kTwoBandImageBytes ? trailer.height / 2 : trailer.height;
+    std::future<void> lowerBand;
+    if (middle < trailer.height)
+        lowerBand = std::async(std::launch::async | std::launch::deferred, [&] { readRows(source, geometry, opaque, image, middle, trailer.height); });
+    readRows(source, geometry, opaque, image, 0, middle);
+    if (lowerBand.valid())
+        lowerBand.get();
     return image;
 }
 

@@ -1,13 +1,17 @@
 #include "PNGEncoder.h"
 
+#include "DeflatePart.h"
+
 #include <libdeflate.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <new>
+#include <span>
 #include <stdexcept>
 
 namespace {
@@ -130,12 +134,22 @@ void filterPaeth(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t 
 }
 
 // The heuristic's cost of a filtered row: residuals read as signed bytes, summed absolute.
+// A byte's signed value is its unsigned value with the top bit flipped, less 128; written
+// so, the sum is a sum of absolute differences, which the vectoriser does 16 bytes at a
+// time. The 32-bit sum cannot overflow within a stretch of kCostStretch bytes.
+constexpr size_t kCostStretch = size_t(1) << 24;
+
 uint64_t residualCost(const uint8_t* filtered, size_t length)
 {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < length; ++i)
-        sum += uint8_t(std::abs(int(int8_t(filtered[i]))));
-    return sum;
+    uint64_t total = 0;
+    for (size_t start = 0; start < length; start += kCostStretch) {
+        size_t end = std::min(length, start + kCostStretch);
+        uint32_t sum = 0;
+        for (size_t i = start; i < end; ++i)
+            sum += uint32_t(std::abs(int(uint8_t(filtered[i] ^ 0x80)) - 128));
+        total += sum;
+    }
+    return total;
 }
 
 template <size_t bpp>
@@ -158,28 +172,53 @@ FilterFunction<bpp> filterFor(PNGRowFilter filter)
     }
 }
 
-// Turns the bitmap into the PNG's filtered scanlines: one filter-type byte, then the row.
+// The filters `adaptive` weighs, and those it weighed before average was added.
+constexpr PNGRowFilter kAdaptiveCandidates[] = { PNGRowFilter::sub, PNGRowFilter::up, PNGRowFilter::average, PNGRowFilter::paeth };
+constexpr PNGRowFilter kCandidatesWithoutAverage[] = { PNGRowFilter::sub, PNGRowFilter::up, PNGRowFilter::paeth };
+
+bool isAdaptive(PNGRowFilter filter)
+{
+    return filter == PNGRowFilter::adaptive || filter == PNGRowFilter::adaptiveWithoutAverage;
+}
+
+// Walking a deflated part with inflate to find its last block costs about this much of
+// what filtering and deflating the part cost (measured on photo-like wallpapers).
+constexpr double kWalkCostPerDeflateCost = 0.5;
+
+struct RowRange {
+    uint32_t first;
+    uint32_t end;
+};
+
+// Turns rows of the bitmap into the PNG's filtered scanlines: one filter-type byte, then
+// the row. A range that does not start at the top takes the row above it as its prior,
+// so that its scanlines are exactly those of the whole picture.
 template <size_t bpp>
 class ScanlineWriter {
 public:
-    ScanlineWriter(const Bitmap& bitmap, PNGRowFilter filter)
+    ScanlineWriter(const Bitmap& bitmap, PNGRowFilter filter, RowRange rows)
         : m_bitmap(bitmap)
         , m_filter(filter)
+        , m_rows(rows)
         , m_rowLength(size_t(bitmap.width) * bpp)
         , m_current(bpp + m_rowLength, 0)
         , m_prior(bpp + m_rowLength, 0)
     {
-        if (m_filter == PNGRowFilter::adaptive) {
+        if (isAdaptive(m_filter)) {
             for (auto& candidate : m_candidates)
                 candidate.resize(m_rowLength);
         }
+        if (m_rows.first > 0) {
+            pack(m_rows.first - 1);
+            std::swap(m_current, m_prior);
+        }
     }
 
-    size_t outputSize() const { return size_t(m_bitmap.height) * (1 + m_rowLength); }
+    size_t outputSize() const { return size_t(m_rows.end - m_rows.first) * (1 + m_rowLength); }
 
     void write(uint8_t* out)
     {
-        for (uint32_t y = 0; y < m_bitmap.height; ++y) {
+        for (uint32_t y = m_rows.first; y < m_rows.end; ++y) {
             pack(y);
             writeRow(out);
             out += 1 + m_rowLength;
@@ -203,20 +242,21 @@ private:
         if (m_filter == PNGRowFilter::none) {
             out[0] = uint8_t(PNGRowFilter::none);
             std::memcpy(out + 1, raw, m_rowLength);
-        } else if (m_filter != PNGRowFilter::adaptive) {
+        } else if (m_filter == PNGRowFilter::adaptive) {
+            writeCheapestRow(kAdaptiveCandidates, raw, prior, out);
+        } else if (m_filter == PNGRowFilter::adaptiveWithoutAverage) {
+            writeCheapestRow(kCandidatesWithoutAverage, raw, prior, out);
+        } else {
             out[0] = uint8_t(m_filter);
             filterFor<bpp>(m_filter)(raw, prior, out + 1, m_rowLength);
-        } else {
-            writeCheapestRow(raw, prior, out);
         }
     }
 
-    void writeCheapestRow(const uint8_t* raw, const uint8_t* prior, uint8_t* out)
+    void writeCheapestRow(std::span<const PNGRowFilter> candidates, const uint8_t* raw, const uint8_t* prior, uint8_t* out)
     {
-        static constexpr PNGRowFilter candidates[] = { PNGRowFilter::sub, PNGRowFilter::up, PNGRowFilter::paeth };
         size_t best = 0;
         uint64_t bestCost = UINT64_MAX;
-        for (size_t i = 0; i < std::size(candidates); ++i) {
+        for (size_t i = 0; i < candidates.size(); ++i) {
             filterFor<bpp>(candidates[i])(raw, prior, m_candidates[i].data(), m_rowLength);
             uint64_t cost = residualCost(m_candidates[i].data(), m_rowLength);
             if (cost < bestCost) {
@@ -230,36 +270,96 @@ private:
 
     const Bitmap& m_bitmap;
     PNGRowFilter m_filter;
+    RowRange m_rows;
     size_t m_rowLength;
     std::vector<uint8_t> m_current;
     std::vector<uint8_t> m_prior;
-    std::array<std::vector<uint8_t>, 3> m_candidates;
+    std::array<std::vector<uint8_t>, std::size(kAdaptiveCandidates)> m_candidates;
 };
 
 template <size_t bpp>
-std::vector<uint8_t> filteredScanlines(const Bitmap& bitmap, PNGRowFilter filter)
+DeflatePart deflateRows(const Bitmap& bitmap, const PNGEncodeOptions& options, RowRange rows, bool last)
 {
-    ScanlineWriter<bpp> writer(bitmap, filter);
+    ScanlineWriter<bpp> writer(bitmap, options.filter, rows);
     std::vector<uint8_t> scanlines(writer.outputSize());
     writer.write(scanlines.data());
-    return scanlines;
+    return DeflatePart(scanlines, options.compressionLevel, last);
 }
 
-std::vector<uint8_t> zlibCompress(const std::vector<uint8_t>& data, int level)
+// The rows of each part. A part that is not the last also has its stream walked once
+// after deflating it (DeflatePart.h), so it gets fewer rows, and all end about together.
+std::vector<RowRange> partRows(const Bitmap& bitmap, size_t bytesPerPixel, const PNGEncodeOptions& options)
 {
-    std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
-        libdeflate_alloc_compressor(std::clamp(level, 0, 12)), libdeflate_free_compressor);
-    if (!compressor)
-        throw std::bad_alloc();
-    std::vector<uint8_t> compressed(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
-    size_t length = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), compressed.data(),
-        compressed.size());
-    // The buffer is the library's own bound for this input, so running out of room is a
-    // broken invariant, not bad input.
-    if (length == 0)
-        throw std::logic_error("encodePNG: deflate output exceeded its bound");
-    compressed.resize(length);
-    return compressed;
+    size_t scanlineBytes = size_t(bitmap.height) * (1 + size_t(bitmap.width) * bytesPerPixel);
+    size_t byBytes = options.minimumPartBytes == 0 ? SIZE_MAX : scanlineBytes / options.minimumPartBytes;
+    size_t count = std::max<size_t>(1, std::min({ size_t(options.parts), size_t(bitmap.height), byBytes }));
+    double lastWeight = 1 + kWalkCostPerDeflateCost;
+    double rowsPerOpenPart = double(bitmap.height) / (double(count - 1) + lastWeight);
+    std::vector<RowRange> rows;
+    uint32_t first = 0;
+    for (size_t i = 0; i + 1 < count; ++i) {
+        // At least one row for this part and for each after it.
+        uint32_t end = uint32_t(double(i + 1) * rowsPerOpenPart + 0.5);
+        end = std::clamp(end, first + 1, bitmap.height - uint32_t(count - 1 - i));
+        rows.push_back({ first, end });
+        first = end;
+    }
+    rows.push_back({ first, bitmap.height });
+    return rows;
+}
+
+template <size_t bpp>
+std::vector<DeflatePart> deflateInParts(const Bitmap& bitmap, const PNGEncodeOptions& options)
+{
+    std::vector<RowRange> rows = partRows(bitmap, bpp, options);
+    std::vector<std::future<DeflatePart>> others;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        // Deferred when no thread can be started: the part is then deflated by get(),
+        // on this thread, after the first.
+        others.push_back(std::async(std::launch::async | std::launch::deferred, [&bitmap, &options, range = rows[i], last = i + 1 == rows.size()] {
+            return deflateRows<bpp>(bitmap, options, range, last);
+        }));
+    }
+    std::vector<DeflatePart> parts;
+    parts.push_back(deflateRows<bpp>(bitmap, options, rows[0], rows.size() == 1));
+    for (auto& other : others)
+        parts.push_back(other.get());
+    return parts;
+}
+
+// The zlib stream, header, parts and trailer, in IDAT chunks.
+void appendIDATChunks(std::vector<uint8_t>& out, const std::vector<DeflatePart>& parts, int level)
+{
+    std::vector<uint8_t> header = DeflatePart::zlibHeader(level);
+    std::vector<uint8_t> trailer = DeflatePart::zlibTrailer(parts);
+    std::vector<std::span<const uint8_t>> pieces { header };
+    for (const DeflatePart& part : parts)
+        pieces.push_back(part.bytes());
+    pieces.push_back(trailer);
+
+    size_t remaining = 0;
+    for (auto piece : pieces)
+        remaining += piece.size();
+    auto piece = pieces.begin();
+    size_t offsetInPiece = 0;
+    while (remaining > 0) {
+        size_t length = std::min(kMaxIDATLength, remaining);
+        appendBigEndian32(out, uint32_t(length));
+        size_t typeStart = out.size();
+        out.insert(out.end(), { 'I', 'D', 'A', 'T' });
+        for (size_t left = length; left > 0;) {
+            size_t take = std::min(left, piece->size() - offsetInPiece);
+            out.insert(out.end(), piece->begin() + ptrdiff_t(offsetInPiece), piece->begin() + ptrdiff_t(offsetInPiece + take));
+            left -= take;
+            offsetInPiece += take;
+            if (offsetInPiece == piece->size()) {
+                ++piece;
+                offsetInPiece = 0;
+            }
+        }
+        appendBigEndian32(out, libdeflate_crc32(0, out.data() + typeStart, 4 + length));
+        remaining -= length;
+    }
 }
 
 } // namespace
@@ -268,17 +368,15 @@ std::vector<uint8_t> encodePNG(const Bitmap& bitmap, const PNGEncodeOptions& opt
 {
     requireWellFormed(bitmap, "encodePNG");
     bool opaque = bitmap.isOpaque();
-    std::vector<uint8_t> scanlines = opaque ? filteredScanlines<3>(bitmap, options.filter)
-                                            : filteredScanlines<4>(bitmap, options.filter);
-    std::vector<uint8_t> compressed = zlibCompress(scanlines, options.compressionLevel);
-    scanlines = {};
-
+    std::vector<DeflatePart> parts = opaque ? deflateInParts<3>(bitmap, options) : deflateInParts<4>(bitmap, options);
+    size_t deflatedBytes = 0;
+    for (const DeflatePart& part : parts)
+        deflatedBytes += part.bytes().size();
     std::vector<uint8_t> png;
-    size_t chunkCount = (compressed.size() + kMaxIDATLength - 1) / kMaxIDATLength;
-    png.reserve(64 + compressed.size() + chunkCount * 12);
+    // The header, the zlib stream's own six bytes, and twelve bytes around each chunk.
+    png.reserve(64 + deflatedBytes + (deflatedBytes / kMaxIDATLength + 2) * 12);
     appendHeader(png, bitmap, opaque ? kColourTypeRGB : kColourTypeRGBA);
-    for (size_t offset = 0; offset < compressed.size(); offset += kMaxIDATLength)
-        appendChunk(png, "IDAT", compressed.data() + offset, std::min(kMaxIDATLength, compressed.size() - offset));
+    appendIDATChunks(png, parts, options.compressionLevel);
     appendChunk(png, "IEND", nullptr, 0);
     return png;
 }

@@ -146,6 +146,29 @@ TEST(CPBitmapDecodingDetails, ColourAboveAlphaIsLoweredToIt)
     EXPECT_EQ(images[0].pixels, (std::vector<uint8_t> { 100, 10, 100, 100 }));
 }
 
+TEST(CPBitmapDecodingDetails, AWallpaperSizedImageIsReadWholeAndExactly)
+{
+    // Large enough to be read in two bands at once; colour above alpha in both bands.
+    for (uint32_t format : { 0u, 1u }) {
+        FileSpec spec;
+        spec.width = 1170;
+        spec.height = 1001;
+        spec.format = format;
+        std::vector<uint8_t> file = buildFile(spec);
+        Bitmap expected = expectedImage(spec, 0);
+        size_t paddedRowBytes = 1184 * 4;
+        for (uint32_t y : { 0u, 500u, 501u, 1000u }) {
+            std::array<uint8_t, 4> stored { 255, 10, 30, 40 };
+            std::array<uint8_t, 4> read = format == 0 ? std::array<uint8_t, 4> { 255, 10, 30, 255 } : std::array<uint8_t, 4> { 40, 10, 30, 40 };
+            std::copy(stored.begin(), stored.end(), &file[y * paddedRowBytes + 4 * 9]);
+            std::copy(read.begin(), read.end(), expected.row(y) + 4 * 9);
+        }
+        std::vector<Bitmap> images = decodeCPBitmap(file);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_TRUE(images[0] == expected) << "format " << format;
+    }
+}
+
 // --- Malformed files ---------------------------------------------------------------
 
 // Offsets of the trailer fields of the default (current) file, counted from its end.

@@ -65,17 +65,14 @@ struct EncodeCase {
 
 class PNGEncoding : public ::testing::TestWithParam<EncodeCase> { };
 
-TEST_P(PNGEncoding, LibpngReadsTheDocumentedPixels)
+// libpng reads `png` as `bitmap`'s pixels, un-premultiplied as the encoder documents.
+void expectLibpngReadsThePixels(const std::vector<uint8_t>& png, const Bitmap& bitmap, bool opaque)
 {
-    const EncodeCase& c = GetParam();
-    Bitmap bitmap = testimages::noise(c.width, c.height, c.opaque, c.width * 31 + c.height);
-    std::vector<uint8_t> png = encodePNG(bitmap, { c.level, c.filter });
-
     std::optional<ReferenceImage> read = readWithLibpng(png);
     ASSERT_TRUE(read);
-    ASSERT_EQ(read->width, c.width);
-    ASSERT_EQ(read->height, c.height);
-    EXPECT_EQ(read->hasAlpha, !c.opaque);
+    ASSERT_EQ(read->width, bitmap.width);
+    ASSERT_EQ(read->height, bitmap.height);
+    EXPECT_EQ(read->hasAlpha, !opaque);
     for (size_t i = 0; i < bitmap.pixels.size(); i += 4) {
         const uint8_t* in = &bitmap.pixels[i];
         const uint8_t* out = &read->rgba[i];
@@ -85,6 +82,13 @@ TEST_P(PNGEncoding, LibpngReadsTheDocumentedPixels)
         ASSERT_EQ(out[1], unpremultiplyComponent(in[1], alpha)) << "pixel " << i / 4;
         ASSERT_EQ(out[2], unpremultiplyComponent(in[0], alpha)) << "pixel " << i / 4;
     }
+}
+
+TEST_P(PNGEncoding, LibpngReadsTheDocumentedPixels)
+{
+    const EncodeCase& c = GetParam();
+    Bitmap bitmap = testimages::noise(c.width, c.height, c.opaque, c.width * 31 + c.height);
+    expectLibpngReadsThePixels(encodePNG(bitmap, { c.level, c.filter }), bitmap, c.opaque);
 }
 
 std::vector<EncodeCase> encodeCases()
@@ -151,6 +155,68 @@ TEST(PNGEncodingDetails, RoundTripsThroughTheDecoderExactly)
         ASSERT_TRUE(decoded) << error;
         EXPECT_TRUE(*decoded == bitmap);
     }
+}
+
+// --- The encoder in bands deflated at once ----------------------------------------------
+
+// A picture with a photo's parts: a smooth sky, hard-edged blocks, and noise over a band.
+Bitmap photoLike(uint32_t width, uint32_t height, bool opaque)
+{
+    Bitmap bitmap = testimages::gradient(width, height);
+    Bitmap noise = testimages::noise(width, height, opaque, width ^ height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* p = bitmap.row(y) + x * 4;
+            if (y % 64 < 20 && x % 50 < 30)
+                p[0] = p[1] = p[2] = uint8_t(x / 50 * 40);
+            if (!opaque || (y > height / 2 && y < height * 3 / 4))
+                std::copy_n(noise.row(y) + x * 4, 4, p);
+        }
+    }
+    return bitmap;
+}
+
+struct BandCase {
+    uint32_t width, height;
+    unsigned parts;
+};
+
+TEST(PNGEncodingInBands, LibpngAndTheDecoderReadEveryPixelBack)
+{
+    // One row (never cut), a tiny picture, odd heights cut into two and three bands, and
+    // bands of one row each.
+    for (BandCase c : { BandCase { 640, 1, 2 }, { 1, 1, 2 }, { 2, 2, 2 }, { 3, 3, 3 }, { 7, 5, 2 }, { 301, 257, 2 },
+             { 301, 257, 3 }, { 1000, 301, 2 } }) {
+        for (bool opaque : { true, false }) {
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " in " + std::to_string(c.parts)
+                + (opaque ? " bands, opaque" : " bands, translucent"));
+            Bitmap bitmap = photoLike(c.width, c.height, opaque);
+            PNGEncodeOptions options;
+            options.parts = c.parts;
+            options.minimumPartBytes = 0;
+            std::vector<uint8_t> png = encodePNG(bitmap, options);
+            expectLibpngReadsThePixels(png, bitmap, opaque);
+            std::string error;
+            std::optional<Bitmap> decoded = decodePNG(png, &error);
+            ASSERT_TRUE(decoded) << error;
+            EXPECT_TRUE(*decoded == bitmap);
+        }
+    }
+}
+
+TEST(PNGEncodingInBands, OnlyAPictureLargeEnoughForEachBandIsCut)
+{
+    Bitmap small = photoLike(100, 100, true);
+    PNGEncodeOptions oneStream;
+    oneStream.parts = 1;
+    // 100 rows of 301 bytes are less than the 256 KiB a band needs by default.
+    EXPECT_EQ(encodePNG(small), encodePNG(small, oneStream));
+
+    PNGEncodeOptions twoBands;
+    twoBands.minimumPartBytes = 100 * 301 / 2;
+    std::vector<uint8_t> cut = encodePNG(small, twoBands);
+    EXPECT_NE(cut, encodePNG(small, oneStream));
+    EXPECT_TRUE(decodePNG(cut) == small);
 }
 
 TEST(PNGEncodingDetails, MalformedBitmapIsRefusedLoudly)
