@@ -11,10 +11,11 @@
 
 namespace {
 
-// Tiles travel on the loopback and are decoded at once by the page: deflate's fastest
-// level, each row with the Up filter (a screen is mostly flat colour and repeated rows),
-// encodes a tile several times faster than choosing a filter per row, for a few more bytes.
-const PNGEncodeOptions kTileEncoding { 1, PNGRowFilter::up };
+// Tiles travel only on the loopback (the server listens on 127.0.0.1): stored, not
+// compressed. Deflating a whole iPad screen took several times longer than sending and
+// decoding its 17 MB uncompressed (bench/page_latency.py: a light/dark switch on a pad
+// showed in about half the time), and a label's few tiles are a few hundred kilobytes.
+const PNGEncodeOptions kTileEncoding { 0, PNGRowFilter::none };
 
 Bitmap copyOfTile(const Bitmap& picture, const ScreenTiles::Tile& tile)
 {
