@@ -582,11 +582,10 @@ void DeviceServer::render()
     }
     std::lock_guard lock(m_mutex);
     bool locked = picture.reply.value("locked", true);
-    uint64_t version = m_tiles.version() + 1;
-    size_t changed = m_tiles.update({ pixels, picture.reply.value("width", 0u), picture.reply.value("height", 0u) }, version);
+    size_t changed = m_tiles.update({ pixels, picture.reply.value("width", 0u), picture.reply.value("height", 0u) }, m_tiles.version() + 1);
     if (changed == 0 && !m_screen.is_null() && m_screen.value("locked", true) == locked)
         return;
-    m_screen = Json { { "version", version }, { "width", picture.reply.value("width", 0) }, { "height", picture.reply.value("height", 0) },
+    m_screen = Json { { "version", m_tiles.version() }, { "width", picture.reply.value("width", 0) }, { "height", picture.reply.value("height", 0) },
         { "scale", picture.reply.value("scale", 1.0) }, { "locked", locked }, { "tiles", changed } };
     m_events.publish("screen", m_screen.dump());
 }

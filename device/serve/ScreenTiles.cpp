@@ -85,9 +85,9 @@ size_t ScreenTiles::update(const PixelsView& picture, uint64_t version)
         if (resized || !sameTile(*m_picture, picture, tile))
             changed.push_back(&tile);
     }
-    m_version = version;
     if (changed.empty())
         return 0;
+    m_version = version;
     Bitmap& kept = writablePicture(picture.width, picture.height);
     for (Tile* tile : changed) {
         copyTile(kept, picture, *tile);

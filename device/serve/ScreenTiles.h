@@ -37,7 +37,7 @@ public:
 
     // Takes the picture as version `version` (greater than the last one): copies and
     // encodes the tiles that differ from the previous picture (every tile when the size
-    // changed) and answers how many they are.
+    // changed) and answers how many they are. A picture without a change is no new version.
     size_t update(const PixelsView& picture, uint64_t version);
     size_t update(const Bitmap& picture, uint64_t version) { return update({ picture.pixels.data(), picture.width, picture.height }, version); }
 
