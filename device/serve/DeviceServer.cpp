@@ -6,6 +6,7 @@
 #include "ControlServer.h"
 #include "DeviceTrace.h"
 #include "EventStream.h"
+#include "FolderWatch.h"
 #include "PNGEncoder.h"
 #include "LocalSocket.h"
 #include "MappedFile.h"
@@ -500,6 +501,7 @@ void DeviceServer::somethingChanged()
 void DeviceServer::watch()
 {
     TraceFollower trace(m_options.deviceRoot + "/var/log/kavlor-trace.jsonl", true);
+    FolderWatch traceGrowth(m_options.deviceRoot + "/var/log", [this] { somethingChanged(); });
     auto lastRender = std::chrono::steady_clock::now() - std::chrono::seconds(10);
     pid_t shownPid = 0;
     bool wasReady = false;
@@ -532,7 +534,8 @@ void DeviceServer::watch()
             render();
             m_lastRenderSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRender).count();
         }
-        // Woken at once by a change; else the trace and SpringBoard are looked at again soon.
+        // Woken at once by a request that changed something or by the trace's growth; else
+        // SpringBoard's state is looked at again soon.
         std::unique_lock lock(m_wakeMutex);
         m_wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_dirty || m_stopping; });
     }

@@ -1,31 +1,11 @@
 #include "ScreenTiles.h"
 
-#include "PNGEncoder.h"
-
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-
-namespace {
-
-// Tiles travel only on the loopback (the server listens on 127.0.0.1): stored, not
-// compressed. Deflating a whole iPad screen took several times longer than sending and
-// decoding its 17 MB uncompressed (bench/page_latency.py: a light/dark switch on a pad
-// showed in about half the time), and a label's few tiles are a few hundred kilobytes.
-const PNGEncodeOptions kTileEncoding { 0, PNGRowFilter::none };
-
-Bitmap copyOfTile(const Bitmap& picture, const ScreenTiles::Tile& tile)
-{
-    Bitmap part = Bitmap::transparent(tile.width, tile.height);
-    for (uint32_t row = 0; row < tile.height; ++row)
-        std::memcpy(part.row(row), picture.row(tile.y + row) + size_t(tile.x) * Bitmap::bytesPerPixel, part.bytesPerRow());
-    return part;
-}
-
-} // namespace
 
 void ScreenTiles::cut(uint32_t width, uint32_t height)
 {
@@ -57,9 +37,25 @@ void ScreenTiles::copyTile(Bitmap& kept, const PixelsView& picture, const Tile& 
         std::memcpy(kept.row(row) + offset, picture.pixels + row * stride + offset, length);
 }
 
-std::shared_ptr<const std::vector<uint8_t>> ScreenTiles::encode(const Bitmap& picture, const Tile& tile)
+std::shared_ptr<const std::vector<uint8_t>> ScreenTiles::straightRGBA(const Bitmap& picture, const Tile& tile)
 {
-    return std::make_shared<const std::vector<uint8_t>>(encodePNG(copyOfTile(picture, tile), kTileEncoding));
+    auto rgba = std::make_shared<std::vector<uint8_t>>(size_t(tile.width) * tile.height * 4);
+    uint8_t* out = rgba->data();
+    for (uint32_t row = tile.y; row < tile.y + tile.height; ++row) {
+        const uint8_t* bgra = picture.row(row) + size_t(tile.x) * Bitmap::bytesPerPixel;
+        for (uint32_t x = 0; x < tile.width; ++x, bgra += 4, out += 4) {
+            uint8_t alpha = bgra[3];
+            if (alpha == 255) {
+                out[0] = bgra[2], out[1] = bgra[1], out[2] = bgra[0];
+            } else {
+                out[0] = unpremultiplyComponent(bgra[2], alpha);
+                out[1] = unpremultiplyComponent(bgra[1], alpha);
+                out[2] = unpremultiplyComponent(bgra[0], alpha);
+            }
+            out[3] = alpha;
+        }
+    }
+    return rgba;
 }
 
 // The kept picture, to be changed in place: a copy of it when someone still holds it (the
@@ -92,7 +88,7 @@ size_t ScreenTiles::update(const PixelsView& picture, uint64_t version)
     for (Tile* tile : changed) {
         copyTile(kept, picture, *tile);
         tile->changedIn = version;
-        tile->png = encode(kept, *tile);
+        tile->rgba = straightRGBA(kept, *tile);
     }
     return changed.size();
 }
@@ -110,19 +106,19 @@ std::string ScreenTiles::packedSince(uint64_t version) const
     auto tiles = changedSince(version);
     nlohmann::json index { { "version", m_version }, { "width", m_picture ? m_picture->width : 0 },
         { "height", m_picture ? m_picture->height : 0 }, { "tiles", nlohmann::json::array() } };
-    size_t pngBytes = 0;
+    size_t pixelBytes = 0;
     for (const Tile& tile : tiles) {
-        index["tiles"].push_back({ tile.x, tile.y, tile.width, tile.height, tile.png->size() });
-        pngBytes += tile.png->size();
+        index["tiles"].push_back({ tile.x, tile.y, tile.width, tile.height, tile.rgba->size() });
+        pixelBytes += tile.rgba->size();
     }
     std::string json = index.dump();
     std::string packed;
-    packed.reserve(4 + json.size() + pngBytes);
+    packed.reserve(4 + json.size() + pixelBytes);
     uint32_t length = static_cast<uint32_t>(json.size());
     for (int shift = 24; shift >= 0; shift -= 8)
         packed.push_back(static_cast<char>((length >> shift) & 0xff));
     packed += json;
     for (const Tile& tile : tiles)
-        packed.append(reinterpret_cast<const char*>(tile.png->data()), tile.png->size());
+        packed.append(reinterpret_cast<const char*>(tile.rgba->data()), tile.rgba->size());
     return packed;
 }

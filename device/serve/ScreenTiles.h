@@ -1,8 +1,9 @@
 #pragma once
 // ScreenTiles: the latest picture of the screen, cut into square tiles, each with the
-// version of the picture it last changed in and its PNG. A new picture is compared with the
-// previous one tile by tile and only the tiles that differ are encoded, so a change in one
-// label costs the few tiles it covers, not the whole screen (5.6 million pixels on an iPad).
+// version of the picture it last changed in and its pixels as the page draws them. A new
+// picture is compared with the previous one tile by tile and only the tiles that differ are
+// copied, so a change in one label costs the few tiles it covers, not the whole screen (5.6
+// million pixels on an iPad).
 // A page that has version V asks for the tiles changed since V and draws them over what it
 // has; one that has nothing (V = 0), or a version this picture does not descend from, gets
 // every tile.
@@ -10,7 +11,13 @@
 // The packed form the page reads (packedSince()):
 //   4 bytes, big-endian: the length N of the index
 //   N bytes of JSON: {"version", "width", "height", "tiles": [[x, y, width, height, bytes], ...]}
-//   the tiles' PNGs, one after the other, in the index's order
+//   the tiles' pixels, one after the other, in the index's order: width × height × 4 bytes
+//   each, RGBA with straight alpha, top row first (what a canvas's ImageData holds)
+//
+// Bare pixels, not PNG: the page is served on the loopback only, where a whole iPad screen's
+// 22 MB arrive in a few milliseconds, while decoding its tiles as PNGs (even stored, not
+// deflated) took the browser about 100 ms, and deflating them the server as long again
+// (bench/page_latency.py).
 
 #include "Bitmap.h"
 
@@ -26,7 +33,7 @@ public:
     struct Tile {
         uint32_t x = 0, y = 0, width = 0, height = 0;
         uint64_t changedIn = 0;
-        std::shared_ptr<const std::vector<uint8_t>> png;
+        std::shared_ptr<const std::vector<uint8_t>> rgba;
     };
 
     // Pixels in Bitmap's layout held elsewhere (a file SpringBoard drew into).
@@ -54,7 +61,7 @@ private:
     Bitmap& writablePicture(uint32_t width, uint32_t height);
     static bool sameTile(const Bitmap& kept, const PixelsView& picture, const Tile& tile);
     static void copyTile(Bitmap& kept, const PixelsView& picture, const Tile& tile);
-    static std::shared_ptr<const std::vector<uint8_t>> encode(const Bitmap& picture, const Tile& tile);
+    static std::shared_ptr<const std::vector<uint8_t>> straightRGBA(const Bitmap& picture, const Tile& tile);
 
     std::shared_ptr<Bitmap> m_picture;
     std::vector<Tile> m_tiles;
