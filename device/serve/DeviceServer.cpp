@@ -296,15 +296,19 @@ void DeviceServer::routes()
     // The tiles that changed since the page's version (every tile for since=0).
     m_server.Get("/screen/tiles", [this](const httplib::Request& request, httplib::Response& response) {
         uint64_t since = std::strtoull(request.get_param_value("since").c_str(), nullptr, 10);
-        std::string packed;
+        std::shared_ptr<ScreenTiles::Packed> packed;
         {
             std::lock_guard lock(m_mutex);
             if (!m_tiles.picture())
                 return refuse(response, 503, "the screen has not been drawn yet");
-            packed = m_tiles.packedSince(since);
+            packed = std::make_shared<ScreenTiles::Packed>(m_tiles.packSince(since));
         }
         response.set_header("Cache-Control", "no-store");
-        response.set_content(packed, "application/octet-stream");
+        response.set_content_provider(packed->size(), "application/octet-stream",
+            [packed](size_t offset, size_t, httplib::DataSink& sink) {
+                auto [data, length] = packed->piece(offset);
+                return data && sink.write(data, length);
+            });
     });
     m_server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
         auto subscriber = m_events.subscribe(greeting());

@@ -101,24 +101,51 @@ std::vector<ScreenTiles::Tile> ScreenTiles::changedSince(uint64_t version) const
     return tiles;
 }
 
-std::string ScreenTiles::packedSince(uint64_t version) const
+ScreenTiles::Packed ScreenTiles::packSince(uint64_t version) const
 {
-    auto tiles = changedSince(version);
+    Packed packed { {}, changedSince(version) };
     nlohmann::json index { { "version", m_version }, { "width", m_picture ? m_picture->width : 0 },
         { "height", m_picture ? m_picture->height : 0 }, { "tiles", nlohmann::json::array() } };
-    size_t pixelBytes = 0;
-    for (const Tile& tile : tiles) {
+    for (const Tile& tile : packed.tiles)
         index["tiles"].push_back({ tile.x, tile.y, tile.width, tile.height, tile.rgba->size() });
-        pixelBytes += tile.rgba->size();
-    }
     std::string json = index.dump();
-    std::string packed;
-    packed.reserve(4 + json.size() + pixelBytes);
     uint32_t length = static_cast<uint32_t>(json.size());
     for (int shift = 24; shift >= 0; shift -= 8)
-        packed.push_back(static_cast<char>((length >> shift) & 0xff));
-    packed += json;
-    for (const Tile& tile : tiles)
-        packed.append(reinterpret_cast<const char*>(tile.rgba->data()), tile.rgba->size());
+        packed.head.push_back(static_cast<char>((length >> shift) & 0xff));
+    packed.head += json;
     return packed;
+}
+
+size_t ScreenTiles::Packed::size() const
+{
+    size_t total = head.size();
+    for (const Tile& tile : tiles)
+        total += tile.rgba->size();
+    return total;
+}
+
+std::pair<const char*, size_t> ScreenTiles::Packed::piece(size_t offset) const
+{
+    if (offset < head.size())
+        return { head.data() + offset, head.size() - offset };
+    offset -= head.size();
+    for (const Tile& tile : tiles) {
+        if (offset < tile.rgba->size())
+            return { reinterpret_cast<const char*>(tile.rgba->data()) + offset, tile.rgba->size() - offset };
+        offset -= tile.rgba->size();
+    }
+    return { nullptr, 0 };
+}
+
+std::string ScreenTiles::packedSince(uint64_t version) const
+{
+    Packed packed = packSince(version);
+    std::string bytes;
+    bytes.reserve(packed.size());
+    for (size_t offset = 0; offset < packed.size();) {
+        auto [data, length] = packed.piece(offset);
+        bytes.append(data, length);
+        offset += length;
+    }
+    return bytes;
 }

@@ -54,6 +54,18 @@ public:
     std::shared_ptr<const Bitmap> picture() const { return m_picture; }
     // The tiles that changed after `version`; every tile for 0 or a version not yet seen.
     std::vector<Tile> changedSince(uint64_t version) const;
+
+    // The packed form, as its head (the length and the index) and the tiles whose pixels
+    // follow it: sent piece by piece, the pixels are never copied into one buffer.
+    struct Packed {
+        std::string head;
+        std::vector<Tile> tiles;
+
+        size_t size() const;
+        // The bytes from `offset` to the end of the piece that holds it.
+        std::pair<const char*, size_t> piece(size_t offset) const;
+    };
+    Packed packSince(uint64_t version) const;
     std::string packedSince(uint64_t version) const;
 
 private:
