@@ -534,9 +534,10 @@ void DeviceServer::watch()
             somethingChanged();
         }
         if (renderDue(lastRender, ready)) {
-            lastRender = std::chrono::steady_clock::now();
+            auto started = std::chrono::steady_clock::now();
             render();
-            m_lastRenderSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRender).count();
+            lastRender = std::chrono::steady_clock::now();
+            m_lastRenderSeconds = std::chrono::duration<double>(lastRender - started).count();
         }
         // Woken at once by a request that changed something or by the trace's growth; else
         // SpringBoard's state is looked at again soon.
@@ -546,9 +547,9 @@ void DeviceServer::watch()
 }
 
 // A picture is drawn when something may have changed (and on the real clock every second,
-// for the status bar's clock), but never twice within one display frame, nor sooner after
-// the last than that one took to draw: SpringBoard spends at most half its time drawing
-// for the page.
+// for the status bar's clock), but not within one display frame of the last picture's end,
+// nor sooner after it than it took: while changes keep coming, SpringBoard spends at most
+// half its time drawing for the page.
 bool DeviceServer::renderDue(std::chrono::steady_clock::time_point lastRender, bool ready)
 {
     double sinceRender = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRender).count();
