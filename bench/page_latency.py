@@ -42,7 +42,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.support.ui import WebDriverWait
 
 FRAME_MS = 1000 / 60
-QUIET_MS = 700  # no new picture for this long: the change has been drawn
+QUIET_MS = 1500  # no new picture for this long: the change has been drawn (an iPad picture once took 0.5 s)
 
 # Notes in the page when a picture of the screen has been painted, whatever the element that
 # shows it: an <img> is painted once its new picture is decoded, a <canvas> once drawn.
