@@ -41,6 +41,7 @@ namespace {
 constexpr std::size_t kMaxUploadBytes = std::size_t(72) << 20;   // two pictures of kavlorctl's 32 MiB, and the form
 constexpr std::size_t kRecentTraceLines = 300;                   // what a page that just connected is shown
 constexpr double kFrameSeconds = 1.0 / 60;                       // no two pictures within one display frame
+constexpr double kRetrySeconds = 0.1;                            // after a picture that could not be had
 constexpr double kRealClockRefresh = 1.0;                        // the status bar's clock and countdown move
 constexpr double kTouchSettleSeconds = 0.5;                      // virtual clock: a touch's transitions end
 
@@ -141,7 +142,7 @@ private:
     bool allowedChange(const httplib::Request& request, httplib::Response& response) const;
     void post(const std::string& path, std::function<Json(const Json& body)> action);
     void watch();
-    void render();
+    bool render();
     bool renderDue(std::chrono::steady_clock::time_point lastRender, bool ready);
     const uint8_t* mappedPixels(const SpringBoardLink::Json& picture, const std::string& path);
     std::string wholePicturePNG(uint64_t& version);
@@ -535,9 +536,11 @@ void DeviceServer::watch()
         }
         if (renderDue(lastRender, ready)) {
             auto started = std::chrono::steady_clock::now();
-            render();
+            bool drawn = render();
             lastRender = std::chrono::steady_clock::now();
-            m_lastRenderSeconds = std::chrono::duration<double>(lastRender - started).count();
+            // A picture that could not be had (SpringBoard going away) is asked for again,
+            // but not at every frame.
+            m_lastRenderSeconds = drawn ? std::chrono::duration<double>(lastRender - started).count() : kRetrySeconds;
         }
         // Woken at once by a request that changed something or by the trace's growth; else
         // SpringBoard's state is looked at again soon.
@@ -577,8 +580,9 @@ void DeviceServer::announceSpringBoard(const Json& event)
 }
 
 // SpringBoard draws its screen straight into a file both map; only the tiles that differ
-// from the last picture are copied and encoded, and the pages hear of the new version.
-void DeviceServer::render()
+// from the last picture are copied, and the pages hear of the new version. Answers whether
+// there was a picture.
+bool DeviceServer::render()
 {
     std::string path = m_scratch + "/screen.bgra";
     auto picture = ControlClient::request(LocalSocket::nameFor("springboard"),
@@ -586,16 +590,17 @@ void DeviceServer::render()
     const uint8_t* pixels = picture.ok() ? mappedPixels(picture.reply, path) : nullptr;
     if (!pixels) {
         somethingChanged();  // SpringBoard went away meanwhile: draw its successor
-        return;
+        return false;
     }
     std::lock_guard lock(m_mutex);
     bool locked = picture.reply.value("locked", true);
     size_t changed = m_tiles.update({ pixels, picture.reply.value("width", 0u), picture.reply.value("height", 0u) }, m_tiles.version() + 1);
     if (changed == 0 && !m_screen.is_null() && m_screen.value("locked", true) == locked)
-        return;
+        return true;
     m_screen = Json { { "version", m_tiles.version() }, { "width", picture.reply.value("width", 0) }, { "height", picture.reply.value("height", 0) },
         { "scale", picture.reply.value("scale", 1.0) }, { "locked", locked }, { "tiles", changed } };
     m_events.publish("screen", m_screen.dump());
+    return true;
 }
 
 // The pixels SpringBoard drew, when the file holds the whole picture its answer describes.
