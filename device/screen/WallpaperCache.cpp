@@ -56,6 +56,7 @@ cairo_surface_t* WallpaperCache::screenSized(const Wallpaper& wallpaper, CGSize 
     // Without a file, each appearance has a gradient of its own: both are kept, so that
     // switching between light and dark only copies.
     std::string key = wanted.identity ? wallpaper.devicePath : wallpaper.devicePath + (wallpaper.dark ? "#dark" : "#light");
+    forgetOtherKinds(wallpaper.devicePath, wanted.identity.has_value());
     auto found = m_entries.find(key);
     if (found != m_entries.end() && found->second.sameAs(wanted))
         return found->second.surface.get();
@@ -64,6 +65,18 @@ cairo_surface_t* WallpaperCache::screenSized(const Wallpaper& wallpaper, CGSize 
     cairo_surface_t* surface = wanted.surface.get();
     m_entries.insert_or_assign(key, std::move(wanted));
     return surface;
+}
+
+// A screen-sized surface is 22 MB on an iPad: once a wallpaper file is set, its gradients go,
+// and once it is removed, its picture.
+void WallpaperCache::forgetOtherKinds(const std::string& devicePath, bool hasFile)
+{
+    if (hasFile) {
+        m_entries.erase(devicePath + "#dark");
+        m_entries.erase(devicePath + "#light");
+    } else {
+        m_entries.erase(devicePath);
+    }
 }
 
 WallpaperCache::Surface WallpaperCache::prepare(const Wallpaper& wallpaper, CGSize screen, double scale, int width, int height)

@@ -47,6 +47,7 @@ private:
 
         bool sameAs(const Entry& other) const;
     };
+    void forgetOtherKinds(const std::string& devicePath, bool hasFile);
     static Surface prepare(const Wallpaper& wallpaper, CGSize screen, double scale, int width, int height);
 
     std::map<std::string, Entry> m_entries;
