@@ -50,12 +50,24 @@ TextStyle text(double size, id textColour, long long alignment = 1, bool bold = 
     return style;
 }
 
-// The wallpaper, drawn once at the screen's pixels by the cache and copied as it is.
-void drawWallpaper(cairo_t* cairo, const char* devicePath, CGSize screen, bool lockScreen)
+// The wallpaper, drawn once at the screen's pixels by the cache.
+cairo_surface_t* wallpaperOf(bool lockScreen, CGSize screen, double scale)
+{
+    return WallpaperCache::shared().screenSized({ lockScreen ? kLockWallpaper : kHomeWallpaper, lockScreen, darkAppearance() }, screen, scale);
+}
+
+// An opaque wallpaper fills the whole screen (aspect fill): nothing under it shows.
+bool coversTheScreen(cairo_surface_t* wallpaper)
+{
+    return cairo_surface_get_content(wallpaper) == CAIRO_CONTENT_COLOR;
+}
+
+// The wallpaper copied as it is.
+void drawWallpaper(cairo_t* cairo, bool lockScreen, CGSize screen)
 {
     double scale = 1, unused = 0;
     cairo_user_to_device_distance(cairo, &scale, &unused);
-    cairo_surface_t* wallpaper = WallpaperCache::shared().screenSized({ devicePath, lockScreen, darkAppearance() }, screen, scale);
+    cairo_surface_t* wallpaper = wallpaperOf(lockScreen, screen, scale);
     cairo_save(cairo);
     cairo_identity_matrix(cairo);
     cairo_set_source_surface(cairo, wallpaper, 0, 0);
@@ -295,25 +307,38 @@ void ScreenRenderer::paintScreen(cairo_t* cairo, Overlay overlay) const
     ScreenMetrics screen = screenMetrics();
     CGSize size = screen.points;
     cairo_scale(cairo, screen.scale, screen.scale);
-    cairo_set_source_rgb(cairo, 0, 0, 0);
-    cairo_paint(cairo);
 
     ViewPainter painter(cairo);
     painter.paintContentOf("SBRootFolderView", drawIconGrid);
     painter.paintContentOf("UIStatusBar", drawStatusBar);
 
     std::vector<UIWindow*> windows = UIKitState::shared().windows;
+    std::erase_if(windows, [](UIWindow* window) { return window->isHidden(); });
     std::stable_sort(windows.begin(), windows.end(), [](UIWindow* a, UIWindow* b) { return a->windowLevel() < b->windowLevel(); });
     id lockWindow = m_springBoard.lockScreenWindow();
     id homeWindow = m_springBoard.homeScreenWindow();
-    for (UIWindow* window : windows) {
-        if (window->isHidden())
-            continue;
-        id object(window);
+    // Drawing starts at the topmost window with an opaque wallpaper: what lies under it (the
+    // home screen under the lock screen, the black of no window) would be drawn only to be
+    // covered, and a frame of an iPad is 22 MB of pixels.
+    auto firstShown = windows.begin();
+    bool covered = false;
+    for (auto window = windows.begin(); window != windows.end(); ++window) {
+        id object(*window);
+        if ((object == homeWindow || object == lockWindow) && coversTheScreen(wallpaperOf(object == lockWindow, size, screen.scale))) {
+            firstShown = window;
+            covered = true;
+        }
+    }
+    if (!covered) {
+        cairo_set_source_rgb(cairo, 0, 0, 0);
+        cairo_paint(cairo);
+    }
+    for (auto window = firstShown; window != windows.end(); ++window) {
+        id object(*window);
         if (object == homeWindow)
-            drawWallpaper(cairo, kHomeWallpaper, size, false);
+            drawWallpaper(cairo, false, size);
         if (object == lockWindow) {
-            drawWallpaper(cairo, kLockWallpaper, size, true);
+            drawWallpaper(cairo, true, size);
             if (overlay != Overlay::PasscodePrompt)
                 drawLockScreenClock(cairo, size);
         }

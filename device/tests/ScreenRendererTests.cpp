@@ -172,9 +172,9 @@ TEST_F(SpringBoardTest, TheScreenIsDrawnAtItsSizeTimesItsScaleWithTheLockScreenO
     EXPECT_GT(white, 200);
 }
 
-// The lock screen's wallpaper file, one colour, replaced as a writer replaces it (a new file
-// renamed into place).
-void writeLockWallpaper(const std::string& root, uint8_t red, uint8_t green, uint8_t blue)
+// A wallpaper file of SpringBoard's (LockBackground or HomeBackground), one colour, replaced
+// as a writer replaces it (a new file renamed into place).
+void writeWallpaper(const std::string& root, const std::string& name, uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha = 255)
 {
     std::filesystem::create_directories(root + "/var/mobile/Library/SpringBoard");
     Bitmap picture = Bitmap::transparent(30, 60);
@@ -182,9 +182,9 @@ void writeLockWallpaper(const std::string& root, uint8_t red, uint8_t green, uin
         picture.pixels[i] = blue;
         picture.pixels[i + 1] = green;
         picture.pixels[i + 2] = red;
-        picture.pixels[i + 3] = 255;
+        picture.pixels[i + 3] = alpha;
     }
-    std::string path = "/var/mobile/Library/SpringBoard/LockBackground.cpbitmap";
+    std::string path = "/var/mobile/Library/SpringBoard/" + name + ".cpbitmap";
     ASSERT_TRUE(FileSystem::writeFile(path, encodeCPBitmap(picture)));
 }
 
@@ -192,7 +192,7 @@ TEST_F(SpringBoardTest, TheWallpaperIsScaledOnceAndAgainOnlyWhenItsFileChanges)
 {
     registerVersion(14);
     SpringBoardApp& app = SpringBoardApp::launch();
-    writeLockWallpaper(m_root.path(), 0, 0, 255);
+    writeWallpaper(m_root.path(), "LockBackground", 0, 0, 255);
     WallpaperCache& cache = WallpaperCache::shared();
     Bitmap first = ScreenRenderer(app).draw();
     int prepared = cache.preparedCount();
@@ -203,7 +203,7 @@ TEST_F(SpringBoardTest, TheWallpaperIsScaledOnceAndAgainOnlyWhenItsFileChanges)
     Pixel blue = pixelAt(first, x, y);
     EXPECT_TRUE(blue.blue > 240 && blue.red < 10) << blue.red << "," << blue.green << "," << blue.blue;
 
-    writeLockWallpaper(m_root.path(), 255, 0, 0);
+    writeWallpaper(m_root.path(), "LockBackground", 255, 0, 0);
     Bitmap third = ScreenRenderer(app).draw();
     EXPECT_GT(cache.preparedCount(), prepared);
     Pixel red = pixelAt(third, x, y);
@@ -217,6 +217,15 @@ TEST_F(SpringBoardTest, TheWallpaperIsScaledOnceAndAgainOnlyWhenItsFileChanges)
     std::vector<uint8_t> memory = first.pixels;
     renderer.drawInto(memory.data());
     EXPECT_TRUE(memory == third.pixels);
+
+    // Translucent wallpapers do not cover what lies under them: drawn over an older
+    // picture, nothing of that picture shows through.
+    writeWallpaper(m_root.path(), "LockBackground", 0, 0, 100, 100);
+    writeWallpaper(m_root.path(), "HomeBackground", 0, 50, 0, 50);
+    Bitmap translucent = ScreenRenderer(app).draw();
+    memory.assign(memory.size(), 0xff);
+    renderer.drawInto(memory.data());
+    EXPECT_TRUE(memory == translucent.pixels);
 }
 
 } // namespace
