@@ -56,6 +56,7 @@ BENCH_DEVICES := $(BUILD)/bench-devices
 bench: setup all
 	bench/make-big-device.sh $(BENCH_DEVICES) $(BUILD)/bin
 	KAVLOR_BENCH_DEVICES=$(abspath $(BENCH_DEVICES)) $(BUILD)/bin/kavlor-bench
+	/usr/bin/python3 bench/page_latency.py $(BUILD)/bin device/samples
 
 # Fuzzing (clang's libFuzzer, with AddressSanitizer and UndefinedBehaviorSanitizer) in a
 # build folder of its own; each target runs FUZZ_SECONDS. What the targets are and how a

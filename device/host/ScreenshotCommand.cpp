@@ -1,12 +1,54 @@
 #include "ScreenshotCommand.h"
 
 #include "HostControl.h"
-#include "ScreenRenderer.h"
+#include "MappedFile.h"
 #include "MessageSend.h"
+#include "PNGEncoder.h"
+#include "ScreenRenderer.h"
 #include "SpringBoardApp.h"
 #include "UIScreen.h"
 
+#include <fmt/format.h>
+
+#include <fstream>
+
 namespace ScreenshotCommand {
+
+namespace {
+
+void writeFile(const std::string& path, const uint8_t* bytes, size_t length)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out)
+        out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(length));
+    out.close();
+    if (!out)
+        throw ControlError(fmt::format("cannot write {}", path));
+}
+
+// The screen drawn straight into the file, kept mapped for the next picture: the device's
+// web server maps the same file and reads the pixels where they were drawn.
+ScreenRenderer::PixelSize drawIntoSharedFile(const ScreenRenderer& renderer, const std::string& path, ScreenRenderer::Overlay overlay)
+{
+    static MappedFile shared;
+    ScreenRenderer::PixelSize size = renderer.pixelSize();
+    std::string error;
+    uint8_t* pixels = shared.map(path, size_t(size.width) * size.height * Bitmap::bytesPerPixel, MappedFile::Access::ReadWrite, error);
+    if (!pixels)
+        throw ControlError(error);
+    renderer.drawInto(pixels, overlay);
+    return size;
+}
+
+ScreenRenderer::PixelSize writePNG(const ScreenRenderer& renderer, const std::string& path, ScreenRenderer::Overlay overlay)
+{
+    Bitmap picture = renderer.draw(overlay);
+    std::vector<uint8_t> png = encodePNG(picture);
+    writeFile(path, png.data(), png.size());
+    return { picture.width, picture.height };
+}
+
+} // namespace
 
 void addControlCommand(HostControl& control)
 {
@@ -14,15 +56,17 @@ void addControlCommand(HostControl& control)
         std::string path = request.at("path").get<std::string>();
         if (path.empty() || path.front() != '/')
             throw ControlError("a screenshot needs an absolute path for its picture");
+        std::string format = request.value("format", std::string("png"));
+        if (format != "png" && format != "bgra")
+            throw ControlError(fmt::format("a screenshot is written as png or bgra, not \"{}\"", format));
         SpringBoardApp& springBoard = runningSpringBoard();
         HostControl::settle();
         auto overlay = request.value("passcode", false) ? ScreenRenderer::Overlay::PasscodePrompt : ScreenRenderer::Overlay::None;
         ScreenRenderer renderer(springBoard);
-        Bitmap picture = renderer.draw(overlay);
-        if (std::string error = renderer.writePNG(path, overlay); !error.empty())
-            throw ControlError(error);
+        auto size = format == "bgra" ? drawIntoSharedFile(renderer, path, overlay) : writePNG(renderer, path, overlay);
         double scale = send<double>(UIScreen::mainScreen(), "scale");
-        return ControlServer::Json { { "path", path }, { "width", picture.width }, { "height", picture.height }, { "scale", scale } };
+        return ControlServer::Json { { "path", path }, { "width", size.width }, { "height", size.height }, { "scale", scale },
+            { "locked", springBoard.isLocked() } };
     });
 }
 

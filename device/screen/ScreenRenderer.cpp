@@ -1,9 +1,6 @@
 #include "ScreenRenderer.h"
 
-#include "CPBitmap.h"
-#include "FileSystem.h"
 #include "MessageSend.h"
-#include "PNGEncoder.h"
 #include "RunLoop.h"
 #include "ScreenLayout.h"
 #include "SBIcon.h"
@@ -19,13 +16,13 @@
 #include "UIScreen.h"
 #include "UIWindow.h"
 #include "ViewPainter.h"
+#include "WallpaperCache.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <map>
 
@@ -53,33 +50,29 @@ TextStyle text(double size, id textColour, long long alignment = 1, bool bold = 
     return style;
 }
 
-// The wallpaper SpringBoard keeps in its bitmap format, or nothing.
-id wallpaperImage(const char* devicePath)
+// The wallpaper, drawn once at the screen's pixels by the cache.
+cairo_surface_t* wallpaperOf(bool lockScreen, CGSize screen, double scale)
 {
-    auto bytes = FileSystem::readFile(devicePath);
-    if (!bytes)
-        return nil;
-    auto images = decodeCPBitmap(*bytes);
-    if (images.empty())
-        return nil;
-    return UIImage::imageWithCGImage(CGImage::create(std::move(images.front())));
+    return WallpaperCache::shared().screenSized({ lockScreen ? kLockWallpaper : kHomeWallpaper, lockScreen, darkAppearance() }, screen, scale);
 }
 
-void drawWallpaper(cairo_t* cairo, const char* devicePath, CGSize screen, bool lockScreen)
+// An opaque wallpaper fills the whole screen (aspect fill): nothing under it shows.
+bool coversTheScreen(cairo_surface_t* wallpaper)
 {
-    if (id image = wallpaperImage(devicePath)) {
-        ViewPainter::drawImage(cairo, image, { CGPointZero, screen }, 2);
-        return;
-    }
-    // No wallpaper set: a plain gradient, darker in the dark appearance.
-    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, screen.width, screen.height);
-    double shade = darkAppearance() ? 0.45 : 1.0;
-    cairo_pattern_add_color_stop_rgb(gradient, 0, 0.20 * shade, 0.45 * shade, 0.85 * shade);
-    cairo_pattern_add_color_stop_rgb(gradient, 1, (lockScreen ? 0.55 : 0.35) * shade, 0.25 * shade, 0.70 * shade);
-    cairo_rectangle(cairo, 0, 0, screen.width, screen.height);
-    cairo_set_source(cairo, gradient);
-    cairo_fill(cairo);
-    cairo_pattern_destroy(gradient);
+    return cairo_surface_get_content(wallpaper) == CAIRO_CONTENT_COLOR;
+}
+
+// The wallpaper copied as it is.
+void drawWallpaper(cairo_t* cairo, bool lockScreen, CGSize screen)
+{
+    double scale = 1, unused = 0;
+    cairo_user_to_device_distance(cairo, &scale, &unused);
+    cairo_surface_t* wallpaper = wallpaperOf(lockScreen, screen, scale);
+    cairo_save(cairo);
+    cairo_identity_matrix(cairo);
+    cairo_set_source_surface(cairo, wallpaper, 0, 0);
+    cairo_paint(cairo);
+    cairo_restore(cairo);
 }
 
 // The time the device shows: on the virtual clock 9:41 plus the time since boot (so a
@@ -266,33 +259,86 @@ void drawAlert(cairo_t* cairo, const id& alertObject, CGSize screen)
 
 } // namespace
 
-Bitmap ScreenRenderer::draw(Overlay overlay) const
+namespace {
+
+struct ScreenMetrics {
+    CGSize points;
+    double scale;
+};
+
+ScreenMetrics screenMetrics()
 {
     auto screen = UIScreen::mainScreen().as<UIScreen>();
-    CGSize size = screen ? screen->bounds().size : CGSize { 390, 844 };
-    double scale = screen ? screen->scale() : 2.0;
-    CanvasSurface canvas(static_cast<int>(std::lround(size.width * scale)), static_cast<int>(std::lround(size.height * scale)));
-    cairo_t* cairo = canvas.context();
-    cairo_scale(cairo, scale, scale);
-    cairo_set_source_rgb(cairo, 0, 0, 0);
-    cairo_paint(cairo);
+    return { screen ? screen->bounds().size : CGSize { 390, 844 }, screen ? screen->scale() : 2.0 };
+}
+
+} // namespace
+
+ScreenRenderer::PixelSize ScreenRenderer::pixelSize() const
+{
+    ScreenMetrics screen = screenMetrics();
+    return { static_cast<uint32_t>(std::max(1L, std::lround(screen.points.width * screen.scale))),
+        static_cast<uint32_t>(std::max(1L, std::lround(screen.points.height * screen.scale))) };
+}
+
+Bitmap ScreenRenderer::draw(Overlay overlay) const
+{
+    PixelSize pixels = pixelSize();
+    CanvasSurface canvas(static_cast<int>(pixels.width), static_cast<int>(pixels.height));
+    paintScreen(canvas.context(), overlay);
+    return canvas.bitmap();
+}
+
+void ScreenRenderer::drawInto(uint8_t* pixels, Overlay overlay) const
+{
+    PixelSize size = pixelSize();
+    // Bitmap's layout (BGRA premultiplied, rows tight) is cairo's ARGB32 on this machine.
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, static_cast<int>(size.width),
+        static_cast<int>(size.height), static_cast<int>(size.width * Bitmap::bytesPerPixel));
+    cairo_t* cairo = cairo_create(surface);
+    paintScreen(cairo, overlay);
+    cairo_destroy(cairo);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
+}
+
+void ScreenRenderer::paintScreen(cairo_t* cairo, Overlay overlay) const
+{
+    ScreenMetrics screen = screenMetrics();
+    CGSize size = screen.points;
+    cairo_scale(cairo, screen.scale, screen.scale);
 
     ViewPainter painter(cairo);
     painter.paintContentOf("SBRootFolderView", drawIconGrid);
     painter.paintContentOf("UIStatusBar", drawStatusBar);
 
     std::vector<UIWindow*> windows = UIKitState::shared().windows;
+    std::erase_if(windows, [](UIWindow* window) { return window->isHidden(); });
     std::stable_sort(windows.begin(), windows.end(), [](UIWindow* a, UIWindow* b) { return a->windowLevel() < b->windowLevel(); });
     id lockWindow = m_springBoard.lockScreenWindow();
     id homeWindow = m_springBoard.homeScreenWindow();
-    for (UIWindow* window : windows) {
-        if (window->isHidden())
-            continue;
-        id object(window);
+    // Drawing starts at the topmost window with an opaque wallpaper: what lies under it (the
+    // home screen under the lock screen, the black of no window) would be drawn only to be
+    // covered, and a frame of an iPad is 22 MB of pixels.
+    auto firstShown = windows.begin();
+    bool covered = false;
+    for (auto window = windows.begin(); window != windows.end(); ++window) {
+        id object(*window);
+        if ((object == homeWindow || object == lockWindow) && coversTheScreen(wallpaperOf(object == lockWindow, size, screen.scale))) {
+            firstShown = window;
+            covered = true;
+        }
+    }
+    if (!covered) {
+        cairo_set_source_rgb(cairo, 0, 0, 0);
+        cairo_paint(cairo);
+    }
+    for (auto window = firstShown; window != windows.end(); ++window) {
+        id object(*window);
         if (object == homeWindow)
-            drawWallpaper(cairo, kHomeWallpaper, size, false);
+            drawWallpaper(cairo, false, size);
         if (object == lockWindow) {
-            drawWallpaper(cairo, kLockWallpaper, size, true);
+            drawWallpaper(cairo, true, size);
             if (overlay != Overlay::PasscodePrompt)
                 drawLockScreenClock(cairo, size);
         }
@@ -304,16 +350,4 @@ Bitmap ScreenRenderer::draw(Overlay overlay) const
     }
     if (id alert = m_springBoard.presentedAlert())
         drawAlert(cairo, alert, size);
-    return canvas.bitmap();
-}
-
-std::string ScreenRenderer::writePNG(const std::string& hostPath, Overlay overlay) const
-{
-    std::vector<uint8_t> png = encodePNG(draw(overlay));
-    std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return fmt::format("cannot write {}", hostPath);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    out.close();
-    return out ? std::string() : fmt::format("cannot write {}", hostPath);
 }

@@ -19,7 +19,7 @@
 
 #include "Bitmap.h"
 
-#include <string>
+#include <cairo.h>
 
 class SpringBoardApp;
 
@@ -29,10 +29,19 @@ public:
 
     explicit ScreenRenderer(SpringBoardApp& springBoard) : m_springBoard(springBoard) { }
 
+    struct PixelSize {
+        uint32_t width, height;
+    };
+    // The screen's size in points times its scale.
+    PixelSize pixelSize() const;
+
     Bitmap draw(Overlay overlay = Overlay::None) const;
-    // Draws and writes a PNG at a host path; answers what went wrong, or nothing.
-    std::string writePNG(const std::string& hostPath, Overlay overlay = Overlay::None) const;
+    // Draws into `pixels`, pixelSize() in Bitmap's layout (BGRA premultiplied, rows tight):
+    // memory of the caller's, such as a file mapped by another process too.
+    void drawInto(uint8_t* pixels, Overlay overlay = Overlay::None) const;
 
 private:
+    void paintScreen(cairo_t* cairo, Overlay overlay) const;
+
     SpringBoardApp& m_springBoard;
 };

@@ -6,9 +6,13 @@
 #include "ControlServer.h"
 #include "DeviceTrace.h"
 #include "EventStream.h"
+#include "FolderWatch.h"
+#include "PNGEncoder.h"
 #include "LocalSocket.h"
+#include "MappedFile.h"
 #include "NSObjectValues.h"
 #include "PropertyList.h"
+#include "ScreenTiles.h"
 #include "SpringBoardLink.h"
 #include "Supervisor.h"
 #include "TraceFollower.h"
@@ -36,7 +40,8 @@ namespace {
 
 constexpr std::size_t kMaxUploadBytes = std::size_t(72) << 20;   // two pictures of kavlorctl's 32 MiB, and the form
 constexpr std::size_t kRecentTraceLines = 300;                   // what a page that just connected is shown
-constexpr double kRenderInterval = 0.1;                          // at most ten pictures a second
+constexpr double kFrameSeconds = 1.0 / 60;                       // no two pictures within one display frame
+constexpr double kRetrySeconds = 0.1;                            // after a picture that could not be had
 constexpr double kRealClockRefresh = 1.0;                        // the status bar's clock and countdown move
 constexpr double kTouchSettleSeconds = 0.5;                      // virtual clock: a touch's transitions end
 
@@ -111,8 +116,10 @@ public:
         , m_link(supervisor)
         , m_token(randomToken())
     {
-        char folder[] = "/tmp/kavlor-serve-XXXXXX";
-        if (::mkdtemp(folder))
+        // The screen's pixels pass through a file here at every picture: in memory when the
+        // machine has a memory file system.
+        std::string folder = fs::is_directory("/dev/shm") ? "/dev/shm/kavlor-serve-XXXXXX" : "/tmp/kavlor-serve-XXXXXX";
+        if (::mkdtemp(folder.data()))
             m_scratch = folder;
         m_device = describeDevice(options.deviceRoot, options.virtualClock);
     }
@@ -135,7 +142,10 @@ private:
     bool allowedChange(const httplib::Request& request, httplib::Response& response) const;
     void post(const std::string& path, std::function<Json(const Json& body)> action);
     void watch();
-    void render();
+    bool render();
+    bool renderDue(std::chrono::steady_clock::time_point lastRender, bool ready);
+    const uint8_t* mappedPixels(const SpringBoardLink::Json& picture, const std::string& path);
+    std::string wholePicturePNG(uint64_t& version);
     void announceSpringBoard(const Json& event);
     void somethingChanged();
     std::vector<std::string> greeting() const;
@@ -155,12 +165,18 @@ private:
 
     std::thread m_watcher;
     std::atomic<bool> m_stopping { false };
-    std::atomic<bool> m_dirty { true };
-    std::mutex m_wakeMutex;
+    std::mutex m_wakeMutex;              // guards m_dirty, the watcher's reason to look again
+    bool m_dirty = true;
     std::condition_variable m_wake;
+    double m_lastRenderSeconds = 0;      // how long SpringBoard took to draw the last picture
+    MappedFile m_screenFile;             // the pixels SpringBoard draws (the watcher's)
+
+    std::mutex m_wholePictureMutex;      // the whole picture's PNG, made when first asked for
+    uint64_t m_wholePictureVersion = 0;
+    std::string m_wholePicturePNG;
 
     mutable std::mutex m_mutex;          // guards what follows
-    std::string m_png;
+    ScreenTiles m_tiles;
     Json m_screen;                       // the last "screen" event
     Json m_springBoard;                  // the last "springboard" event
     std::deque<std::string> m_recentTrace;
@@ -270,11 +286,30 @@ void DeviceServer::routes()
         });
     }
     m_server.Get("/screen.png", [this](const httplib::Request&, httplib::Response& response) {
-        std::lock_guard lock(m_mutex);
-        if (m_png.empty())
+        uint64_t version = 0;
+        std::string png = wholePicturePNG(version);
+        if (png.empty())
             return refuse(response, 503, "the screen has not been drawn yet");
         response.set_header("Cache-Control", "no-store");
-        response.set_content(m_png, "image/png");
+        response.set_header("X-Kavlor-Screen-Version", std::to_string(version));
+        response.set_content(png, "image/png");
+    });
+    // The tiles that changed since the page's version (every tile for since=0).
+    m_server.Get("/screen/tiles", [this](const httplib::Request& request, httplib::Response& response) {
+        uint64_t since = std::strtoull(request.get_param_value("since").c_str(), nullptr, 10);
+        std::shared_ptr<ScreenTiles::Packed> packed;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_tiles.picture())
+                return refuse(response, 503, "the screen has not been drawn yet");
+            packed = std::make_shared<ScreenTiles::Packed>(m_tiles.packSince(since));
+        }
+        response.set_header("Cache-Control", "no-store");
+        response.set_content_provider(packed->size(), "application/octet-stream",
+            [packed](size_t offset, size_t, httplib::DataSink& sink) {
+                auto [data, length] = packed->piece(offset);
+                return data && sink.write(data, length);
+            });
     });
     m_server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
         auto subscriber = m_events.subscribe(greeting());
@@ -459,7 +494,10 @@ std::vector<std::string> DeviceServer::greeting() const
 
 void DeviceServer::somethingChanged()
 {
-    m_dirty = true;
+    {
+        std::lock_guard lock(m_wakeMutex);
+        m_dirty = true;
+    }
     m_wake.notify_all();
 }
 
@@ -468,6 +506,7 @@ void DeviceServer::somethingChanged()
 void DeviceServer::watch()
 {
     TraceFollower trace(m_options.deviceRoot + "/var/log/kavlor-trace.jsonl", true);
+    FolderWatch traceGrowth(m_options.deviceRoot + "/var/log", [this] { somethingChanged(); });
     auto lastRender = std::chrono::steady_clock::now() - std::chrono::seconds(10);
     pid_t shownPid = 0;
     bool wasReady = false;
@@ -481,7 +520,7 @@ void DeviceServer::watch()
                     m_recentTrace.pop_front();
             }
             m_events.publish("trace", line);
-            m_dirty = true;
+            somethingChanged();
         }
         auto status = m_supervisor.status();
         bool ready = status.ready && !status.respringInFlight && status.pid != 0;
@@ -493,19 +532,42 @@ void DeviceServer::watch()
             if (ready)
                 shownPid = status.pid;
             wasReady = ready;
-            m_dirty = true;
+            somethingChanged();
         }
-        auto now = std::chrono::steady_clock::now();
-        double sinceRender = std::chrono::duration<double>(now - lastRender).count();
-        bool due = m_dirty || (!m_options.virtualClock && sinceRender >= kRealClockRefresh);
-        if (ready && due && sinceRender >= kRenderInterval) {
-            m_dirty = false;
-            lastRender = now;
-            render();
+        if (renderDue(lastRender, ready)) {
+            auto started = std::chrono::steady_clock::now();
+            bool drawn = render();
+            lastRender = std::chrono::steady_clock::now();
+            // A picture that could not be had (SpringBoard going away) is asked for again,
+            // but not at every frame.
+            m_lastRenderSeconds = drawn ? std::chrono::duration<double>(lastRender - started).count() : kRetrySeconds;
         }
+        // Woken at once by a request that changed something or by the trace's growth; else
+        // SpringBoard's state is looked at again soon.
         std::unique_lock lock(m_wakeMutex);
-        m_wake.wait_for(lock, std::chrono::milliseconds(50));
+        m_wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_dirty || m_stopping; });
     }
+}
+
+// A picture is drawn when something may have changed (and on the real clock every second,
+// for the status bar's clock), but not within one display frame of the last picture's end,
+// nor sooner after it than it took: while changes keep coming, SpringBoard spends at most
+// half its time drawing for the page.
+bool DeviceServer::renderDue(std::chrono::steady_clock::time_point lastRender, bool ready)
+{
+    double sinceRender = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRender).count();
+    double gap = std::max(kFrameSeconds, m_lastRenderSeconds);
+    std::unique_lock lock(m_wakeMutex);
+    bool due = m_dirty || (!m_options.virtualClock && sinceRender >= kRealClockRefresh);
+    if (!ready || !due)
+        return false;
+    if (sinceRender < gap) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::duration<double>(gap - sinceRender));
+        lock.lock();
+    }
+    m_dirty = false;
+    return true;
 }
 
 void DeviceServer::announceSpringBoard(const Json& event)
@@ -517,25 +579,59 @@ void DeviceServer::announceSpringBoard(const Json& event)
     m_events.publish("springboard", event.dump());
 }
 
-void DeviceServer::render()
+// SpringBoard draws its screen straight into a file both map; only the tiles that differ
+// from the last picture are copied, and the pages hear of the new version. Answers whether
+// there was a picture.
+bool DeviceServer::render()
 {
-    std::string path = m_scratch + "/screen.png";
-    auto picture = ControlClient::request(LocalSocket::nameFor("springboard"), Json { { "command", "screenshot" }, { "path", path } }, 5);
-    if (!picture.ok()) {
-        m_dirty = true;  // SpringBoard went away meanwhile: draw its successor
-        return;
+    std::string path = m_scratch + "/screen.bgra";
+    auto picture = ControlClient::request(LocalSocket::nameFor("springboard"),
+        Json { { "command", "screenshot" }, { "path", path }, { "format", "bgra" } }, 5);
+    const uint8_t* pixels = picture.ok() ? mappedPixels(picture.reply, path) : nullptr;
+    if (!pixels) {
+        somethingChanged();  // SpringBoard went away meanwhile: draw its successor
+        return false;
     }
-    auto lockState = ControlClient::request(LocalSocket::nameFor("springboard"), Json { { "command", "lock-state" } }, 5);
-    std::string png = readFile(path);
     std::lock_guard lock(m_mutex);
-    bool locked = lockState.ok() && lockState.reply.value("locked", true);
-    if (png == m_png && !m_screen.is_null() && m_screen.value("locked", true) == locked)
-        return;
-    m_png = std::move(png);
-    int version = m_screen.is_null() ? 1 : m_screen.value("version", 0) + 1;
-    m_screen = Json { { "version", version }, { "width", picture.reply.value("width", 0) }, { "height", picture.reply.value("height", 0) },
-        { "scale", picture.reply.value("scale", 1.0) }, { "locked", locked } };
+    bool locked = picture.reply.value("locked", true);
+    size_t changed = m_tiles.update({ pixels, picture.reply.value("width", 0u), picture.reply.value("height", 0u) }, m_tiles.version() + 1);
+    if (changed == 0 && !m_screen.is_null() && m_screen.value("locked", true) == locked)
+        return true;
+    m_screen = Json { { "version", m_tiles.version() }, { "width", picture.reply.value("width", 0) }, { "height", picture.reply.value("height", 0) },
+        { "scale", picture.reply.value("scale", 1.0) }, { "locked", locked }, { "tiles", changed } };
     m_events.publish("screen", m_screen.dump());
+    return true;
+}
+
+// The pixels SpringBoard drew, when the file holds the whole picture its answer describes.
+const uint8_t* DeviceServer::mappedPixels(const SpringBoardLink::Json& picture, const std::string& path)
+{
+    uint64_t width = picture.value("width", 0), height = picture.value("height", 0);
+    if (!Bitmap::isAcceptableSize(width, height))
+        return nullptr;
+    std::string error;
+    return m_screenFile.map(path, width * height * Bitmap::bytesPerPixel, MappedFile::Access::Read, error);
+}
+
+// The whole picture as one PNG, for /screen.png: encoded when first asked for after a change
+// (the page itself never needs it), outside the lock the watcher takes.
+std::string DeviceServer::wholePicturePNG(uint64_t& version)
+{
+    std::shared_ptr<const Bitmap> picture;
+    {
+        std::lock_guard lock(m_mutex);
+        picture = m_tiles.picture();
+        version = m_tiles.version();
+    }
+    if (!picture)
+        return {};
+    std::lock_guard lock(m_wholePictureMutex);
+    if (m_wholePictureVersion != version) {
+        std::vector<uint8_t> png = encodePNG(*picture);
+        m_wholePicturePNG.assign(png.begin(), png.end());
+        m_wholePictureVersion = version;
+    }
+    return m_wholePicturePNG;
 }
 
 } // namespace

@@ -5,8 +5,11 @@
 //
 //   GET  /                 the page (the request token and the device's description in it)
 //   GET  /app.js, /style.css
-//   GET  /screen.png       the latest picture of the screen
-//   GET  /events           Server-Sent Events: "screen" {version, width, height, scale},
+//   GET  /screen.png       the latest picture of the screen, whole (header X-Kavlor-Screen-Version)
+//   GET  /screen/tiles?since=V  the tiles of the latest picture that changed after version V
+//                          (every tile for 0), as ScreenTiles packs them: what the page draws
+//   GET  /events           Server-Sent Events: "screen" {version, width, height, scale, locked,
+//                          tiles (how many changed)},
 //                          "springboard" {state: restarting|ready, pid}, "trace" (a trace line)
 //   GET  /api/state        settings, accounts, lock state, clock
 //   GET  /api/locate?text=T  where the screen shows T so that a finger reaches it
@@ -21,8 +24,9 @@
 // rebinding DNS); every POST carries the page's token (X-Kavlor-Token) and, when it has an
 // Origin, this server's: else 403, so another site open in the same browser cannot drive
 // the device. The server talks to SpringBoard only through its control channel, with
-// bounded waits; the screen is drawn by SpringBoard's screenshot command when the trace
-// grew, when something was done, and every second on the real clock.
+// bounded waits; the screen is drawn by SpringBoard's screenshot command, straight into a
+// file in /dev/shm that the server maps, as soon as the trace grew or something was done
+// (and every second on the real clock); only the tiles that changed go to the pages.
 
 #include <ostream>
 #include <string>

@@ -5,6 +5,10 @@
 #include "ScreenRenderer.h"
 #include "SpringBoardTestSupport.h"
 #include "ViewPainter.h"
+#include "WallpaperCache.h"
+
+#include "CPBitmap.h"
+#include "FileSystem.h"
 
 #include "CALayer.h"
 #include "UIColor.h"
@@ -166,6 +170,62 @@ TEST_F(SpringBoardTest, TheScreenIsDrawnAtItsSizeTimesItsScaleWithTheLockScreenO
             white += pixel.red > 240 && pixel.green > 240 && pixel.blue > 240;
         }
     EXPECT_GT(white, 200);
+}
+
+// A wallpaper file of SpringBoard's (LockBackground or HomeBackground), one colour, replaced
+// as a writer replaces it (a new file renamed into place).
+void writeWallpaper(const std::string& root, const std::string& name, uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha = 255)
+{
+    std::filesystem::create_directories(root + "/var/mobile/Library/SpringBoard");
+    Bitmap picture = Bitmap::transparent(30, 60);
+    for (size_t i = 0; i < picture.pixels.size(); i += 4) {
+        picture.pixels[i] = blue;
+        picture.pixels[i + 1] = green;
+        picture.pixels[i + 2] = red;
+        picture.pixels[i + 3] = alpha;
+    }
+    std::string path = "/var/mobile/Library/SpringBoard/" + name + ".cpbitmap";
+    ASSERT_TRUE(FileSystem::writeFile(path, encodeCPBitmap(picture)));
+}
+
+TEST_F(SpringBoardTest, TheWallpaperIsScaledOnceAndAgainOnlyWhenItsFileChanges)
+{
+    registerVersion(14);
+    SpringBoardApp& app = SpringBoardApp::launch();
+    writeWallpaper(m_root.path(), "LockBackground", 0, 0, 255);
+    WallpaperCache& cache = WallpaperCache::shared();
+    Bitmap first = ScreenRenderer(app).draw();
+    int prepared = cache.preparedCount();
+    Bitmap second = ScreenRenderer(app).draw();
+    EXPECT_EQ(cache.preparedCount(), prepared) << "an unchanged wallpaper is drawn again";
+    EXPECT_TRUE(first == second);
+    int x = 4, y = static_cast<int>(first.height * 0.6);
+    Pixel blue = pixelAt(first, x, y);
+    EXPECT_TRUE(blue.blue > 240 && blue.red < 10) << blue.red << "," << blue.green << "," << blue.blue;
+
+    writeWallpaper(m_root.path(), "LockBackground", 255, 0, 0);
+    Bitmap third = ScreenRenderer(app).draw();
+    EXPECT_GT(cache.preparedCount(), prepared);
+    Pixel red = pixelAt(third, x, y);
+    EXPECT_TRUE(red.red > 240 && red.blue < 10) << red.red << "," << red.green << "," << red.blue;
+
+    // Drawn into memory of the caller's (which holds an older picture), the same pixels.
+    ScreenRenderer renderer(app);
+    auto size = renderer.pixelSize();
+    EXPECT_EQ(size.width, third.width);
+    EXPECT_EQ(size.height, third.height);
+    std::vector<uint8_t> memory = first.pixels;
+    renderer.drawInto(memory.data());
+    EXPECT_TRUE(memory == third.pixels);
+
+    // Translucent wallpapers do not cover what lies under them: drawn over an older
+    // picture, nothing of that picture shows through.
+    writeWallpaper(m_root.path(), "LockBackground", 0, 0, 100, 100);
+    writeWallpaper(m_root.path(), "HomeBackground", 0, 50, 0, 50);
+    Bitmap translucent = ScreenRenderer(app).draw();
+    memory.assign(memory.size(), 0xff);
+    renderer.drawInto(memory.data());
+    EXPECT_TRUE(memory == translucent.pixels);
 }
 
 } // namespace

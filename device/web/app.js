@@ -205,13 +205,59 @@ function addTraceLine(event) {
   if (['settings-write', 'file-write', 'springboard-ready'].includes(event.event)) scheduleStateRefresh();
 }
 
+// --- the screen: a canvas at the device's pixels, redrawn where the picture changed ----------------
+// The server keeps the picture in tiles, each with the version it last changed in; the page
+// asks for the tiles changed since the version it shows and draws them all at once, so a
+// change in one label moves a few tiles and the picture is never half new. Tiles come as
+// bare RGBA pixels (the loopback carries them faster than the browser decodes pictures).
+const context = screen.getContext('2d');
+let shownVersion = 0;     // the version the canvas shows (0: nothing yet)
+let announcedVersion = 0; // the latest the server announced
+let fetchingTiles = false;
+
+function unpackTiles(packed) {
+  const indexLength = new DataView(packed).getUint32(0);
+  const index = JSON.parse(new TextDecoder().decode(new Uint8Array(packed, 4, indexLength)));
+  let offset = 4 + indexLength;
+  const tiles = index.tiles.map(([x, y, width, height, bytes]) => {
+    const pixels = new ImageData(new Uint8ClampedArray(packed, offset, bytes), width, height);
+    offset += bytes;
+    return { x, y, pixels };
+  });
+  return { index, tiles };
+}
+
+async function drawChangedTiles() {
+  if (fetchingTiles) return;
+  fetchingTiles = true;
+  try {
+    while (announcedVersion > shownVersion) {
+      const response = await fetch(`/screen/tiles?since=${shownVersion}`);
+      if (!response.ok) break;
+      const { index, tiles } = unpackTiles(await response.arrayBuffer());
+      if (screen.width !== index.width || screen.height !== index.height) {
+        screen.width = index.width;
+        screen.height = index.height;
+      }
+      for (const tile of tiles) context.putImageData(tile.pixels, tile.x, tile.y);
+      shownVersion = index.version;
+      page.tilesDrawn = String(tiles.length);
+      page.screenVersion = String(index.version);
+    }
+  } catch (error) {
+    say(`the screen could not be drawn: ${error.message}`, true);
+  } finally {
+    fetchingTiles = false;
+  }
+}
+
 // --- live updates ----------------------------------------------------------------------------------
 function connect() {
   const events = new EventSource('/events');
   events.addEventListener('screen', (message) => {
     const shown = JSON.parse(message.data);
-    screen.src = `/screen.png?v=${shown.version}`;
-    page.screenVersion = String(shown.version);
+    announcedVersion = shown.version;
+    drawChangedTiles();
     page.locked = shown.locked ? 'yes' : 'no';
     $('show-passcode').disabled = !shown.locked;
     if (!shown.locked) $('passcode').hidden = true;
@@ -230,6 +276,8 @@ function connect() {
   events.onopen = () => {
     // The server's greeting repeats its recent trace lines: a reconnected page starts afresh.
     $('trace').replaceChildren();
+    // A server started anew counts its pictures from 1 again: the next picture is drawn whole.
+    shownVersion = 0;
     if ($('status').classList.contains('error')) say('connected');
   };
 }

@@ -5,7 +5,8 @@
       the road of one guest visit played through the page: the guest added with the page's
       form, a double tap on the lock screen, a tap on the guest, YES, the respring, the
       guest's passcode on the pad, her disabled app's icon absent, the countdown run to its
-      end on the virtual clock, the owner back
+      end on the virtual clock, the owner back; the page's canvas, redrawn only where the
+      picture changed, read back and compared with the whole picture (/screen.png)
   device_page_test.py refusals KAVLOR_SIM KAVLORCTL SAMPLES phone
       requests without the page's token, from another Origin or another Host are refused
 
@@ -132,6 +133,36 @@ class Page:
         self.tap_screen(place['x'] + place['width'] / 2, place['y'] + place['height'] / 2)
         return version
 
+    def canvas_differences(self):
+        """The page's canvas read back beside /screen.png, each drawn at the device's pixels."""
+        return self.driver.execute_async_script('''
+            const done = arguments[arguments.length - 1];
+            const canvas = document.getElementById('screen');
+            fetch('/screen.png').then(async (response) => {
+              const version = Number(response.headers.get('X-Kavlor-Screen-Version'));
+              const picture = await createImageBitmap(await response.blob(), { colorSpaceConversion: 'none' });
+              const whole = document.createElement('canvas');
+              whole.width = picture.width;
+              whole.height = picture.height;
+              whole.getContext('2d').drawImage(picture, 0, 0);
+              const expected = whole.getContext('2d').getImageData(0, 0, whole.width, whole.height).data;
+              const shown = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+              let differing = 0;
+              if (expected.length !== shown.length) differing = -1;
+              else for (let i = 0; i < shown.length; ++i) differing += expected[i] !== shown[i];
+              done({ differing, pictureVersion: version, shownVersion: Number(document.body.dataset.screenVersion),
+                     size: [canvas.width, canvas.height], pictureSize: [picture.width, picture.height] });
+            }, (error) => done({ error: String(error) }));''')
+
+    def expect_canvas_is_whole_picture(self, what):
+        """The canvas, composed of the tiles the page was sent, is exactly the whole picture."""
+        found = {}
+        def same_version():
+            found.update(self.canvas_differences())
+            return found.get('pictureVersion') == found.get('shownVersion')
+        self.wait_for(same_version, f'the page to show the latest picture ({what})')
+        assert found['size'] == found['pictureSize'] and found['differing'] == 0, f'{what}: {found}'
+
     def trace_has(self, event, text=''):
         return any(text in item.text for item in
                    self.driver.find_elements(By.CSS_SELECTOR, f'#trace li[data-event="{event}"]'))
@@ -158,6 +189,17 @@ def road(device, samples, profile):
     try:
         page = Page(driver, device)
         assert driver.find_element(By.ID, 'screen').size['width'] == (1024 if sys.argv[5] == 'pad' else 375)
+        page.expect_canvas_is_whole_picture('the first picture')
+
+        # The lock screen's clock moves a minute: only the tiles its labels cover are sent.
+        version = int(page.data('screenVersion'))
+        page.click('advance-1')
+        page.wait_for(lambda: int(page.data('screenVersion')) > version, 'the clock to move')
+        width, height = driver.execute_script("const c = document.getElementById('screen'); return [c.width, c.height];")
+        every_tile = -(-width // 256) * -(-height // 256)
+        drawn = int(page.data('tilesDrawn'))
+        assert 0 < drawn < every_tile / 2, f'a clock tick sent {drawn} of {every_tile} tiles'
+        page.expect_canvas_is_whole_picture('after a clock tick')
         add_guest_with_the_form(page, samples)
 
         # An account change shows the panel; the owner had hidden it, which the next
@@ -208,6 +250,7 @@ def road(device, samples, profile):
                       'the owner to be active again')
         page.wait_for(lambda: page.trace_has('log', 'timers is zero'), 'the end of the countdown in the trace pane')
         page.wait_for(lambda: page.data('locked') == 'yes', 'the owner\'s lock screen')
+        page.expect_canvas_is_whole_picture('at the end of the visit')
     finally:
         driver.quit()
 

@@ -1,0 +1,215 @@
+#!/usr/bin/python3
+"""How soon a change on the device shows in the page of `kavlor-sim serve`.
+
+  page_latency.py BIN_FOLDER SAMPLES [--idiom phone|pad]... [--rounds N]
+
+For each kind of device, a fresh device (the owner Admin with passcode 123456, as `make serve`
+makes it) is served on the virtual clock and played in headless Chromium. Each change is made
+from inside the page (the page's own token, the page's clock), and timed from the moment its
+request leaves the page to the moment the page has painted the last picture the change brings
+(the next animation frame after the picture is on the page; the virtual clock stands still,
+so the last picture is the change's own):
+
+  appearance   Light/Dark: the whole lock screen changes (three switches a round); the
+               first switch to dark after a start is timed apart, since the new
+               SpringBoard then draws that wallpaper for the first time
+  clock        the clock moved one minute: the lock screen's time, one label
+  panel        a double tap on the lock screen: the accounts panel comes in (a touch moves
+               the virtual clock 0.5 s, so the panel's fade ends)
+  unlock       the passcode typed: the home screen replaces the lock screen
+  respring     Respring: SpringBoard goes away and comes back (the panel hidden again, so
+               the new lock screen differs); timed to the later of the page hearing that
+               the new SpringBoard is ready and its picture painted, and also from the
+               page hearing that it is ready
+
+It prints, for each change, the median and the spread over the rounds, and the share of
+rounds within one 60 Hz frame (16.7 ms) of the request. Timings depend on the machine's
+load: the load average is printed beside them.
+"""
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.options import Options
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.support.ui import WebDriverWait
+
+FRAME_MS = 1000 / 60
+QUIET_MS = 1500  # no new picture for this long: the change has been drawn (an iPad picture once took 0.5 s)
+
+# Notes in the page when a picture of the screen has been painted, whatever the element that
+# shows it: an <img> is painted once its new picture is decoded, a <canvas> once drawn.
+OBSERVER = """
+window.kavlorBench = { paints: [], ready: [] };
+const screen = document.getElementById('screen');
+const painted = (version) => requestAnimationFrame(() =>
+    window.kavlorBench.paints.push({ version, at: performance.now() }));
+new MutationObserver(() => {
+    const version = Number(document.body.dataset.screenVersion);
+    if (screen.tagName === 'IMG') screen.decode().then(() => painted(version), () => {});
+    else painted(version);
+}).observe(document.body, { attributes: true, attributeFilter: ['data-screen-version'] });
+new MutationObserver(() => {
+    if (document.body.dataset.springboard === 'ready') window.kavlorBench.ready.push(performance.now());
+}).observe(document.body, { attributes: true, attributeFilter: ['data-springboard'] });
+"""
+
+# Makes one change from the page and answers when it was asked, answered, and painted.
+CHANGE = """
+const [path, body, quietMs, done] = arguments;
+const bench = window.kavlorBench;
+const token = document.querySelector('meta[name="kavlor-token"]').content;
+const paintsBefore = bench.paints.length, readyBefore = bench.ready.length;
+const asked = performance.now();
+fetch(path, { method: 'POST', headers: { 'Content-Type': 'application/json', 'X-Kavlor-Token': token },
+              body: JSON.stringify(body) })
+  .then((response) => response.json())
+  .then((reply) => {
+    const answered = performance.now();
+    const settle = () => {
+      const paints = bench.paints.slice(paintsBefore);
+      const last = paints.length ? paints[paints.length - 1].at : answered;
+      if (performance.now() - Math.max(last, answered) < quietMs) return setTimeout(settle, 20);
+      done({ ok: reply.ok, error: reply.error, reply, asked, answered, paints, ready: bench.ready.slice(readyBefore) });
+    };
+    settle();
+  }, (error) => done({ ok: false, error: String(error) }));
+"""
+
+
+class ServedDevice:
+    def __init__(self, bin_folder, samples, idiom):
+        self.folder = tempfile.mkdtemp(prefix='kavlor-latency-')
+        self.root = os.path.join(self.folder, 'device')
+        self.kavlorctl = os.path.join(bin_folder, 'kavlorctl')
+        subprocess.run([os.path.join(bin_folder, 'kavlor-sim'), 'init', self.root, '--idiom', idiom], check=True,
+                       stdout=subprocess.DEVNULL)
+        self.ctl('user', 'add', 'Admin', '--passcode', '123456')
+        subprocess.run([self.kavlorctl, '--device', self.root, 'user', 'add', 'Emma', '--passcode', '1111',
+                        '--avatar', 'avatar-mira.png', '--wallpaper', 'wallpaper-dusk.png'], cwd=samples, check=True,
+                       stdout=subprocess.DEVNULL)
+        for key, value in [('adminPasscode', '123456'), ('activeUser', 'Admin'), ('showImportantAlert', 'false'),
+                           ('hideLSAccount', 'true'), ('toggleKavlor', 'true')]:
+            self.ctl('set', key, value)
+        self.server = subprocess.Popen([os.path.join(bin_folder, 'kavlor-sim'), 'serve', self.root, '--virtual', '--port', '0'],
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        found = re.search(r'http://127\.0\.0\.1:(\d+)/', self.server.stdout.readline())
+        if not found:
+            self.stop()
+            raise SystemExit(f'kavlor-sim serve did not start: {self.server.stderr.read()}')
+        self.url = f'http://127.0.0.1:{found.group(1)}/'
+
+    def ctl(self, *arguments):
+        subprocess.run([self.kavlorctl, '--device', self.root, *arguments], check=True, stdout=subprocess.DEVNULL)
+
+    def stop(self):
+        if self.server.poll() is None:
+            self.server.terminate()
+            try:
+                self.server.wait(20)
+            except subprocess.TimeoutExpired:
+                self.server.kill()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def browser(profile):
+    options = Options()
+    for flag in ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--no-first-run',
+                 '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage', '--window-size=1900,1700',
+                 f'--user-data-dir={profile}']:
+        options.add_argument(flag)
+    options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
+    return webdriver.Chrome(service=Service(shutil.which('chromedriver') or '/usr/bin/chromedriver'), options=options)
+
+
+class Timer:
+    def __init__(self, driver):
+        self.driver = driver
+        driver.set_script_timeout(60)
+        WebDriverWait(driver, 30).until(lambda d: int(d.execute_script('return document.body.dataset.screenVersion || 0')) >= 1)
+        driver.execute_script(OBSERVER)
+
+    def change(self, path, body):
+        result = self.driver.execute_async_script(CHANGE, path, body, QUIET_MS)
+        if not result.get('ok'):
+            raise SystemExit(f'{path} {body}: {result.get("error")}')
+        return result
+
+
+def rounds_of(device, timer, device_size, rounds):
+    """Each change's latencies in milliseconds."""
+    centre = {'x': device_size['width'] / 2, 'y': device_size['height'] * 0.7}
+    found = {name: [] for name in ['appearance', 'appearance (first dark)', 'clock', 'panel', 'unlock', 'respring',
+                                   'respring (from ready)']}
+
+    def latency(result):
+        if not result['paints']:
+            return None
+        return result['paints'][-1]['at'] - result['asked']
+
+    for round_number in range(rounds):
+        # A respring starts in the light appearance.
+        found['appearance (first dark)'].append(latency(timer.change('/api/appearance', {'style': 'dark'})))
+        for style in ['light', 'dark', 'light']:
+            found['appearance'].append(latency(timer.change('/api/appearance', {'style': style})))
+        found['clock'].append(latency(timer.change('/api/advance', {'seconds': 60})))
+        result = timer.change('/api/touch', {**centre, 'taps': 2})
+        found['panel'].append(latency(result))
+        found['unlock'].append(latency(timer.change('/api/unlock', {'passcode': '123456'})))
+        timer.change('/api/lock', {})
+        # The panel shown by a double tap stays shown; hidden again, it needs a respring.
+        device.ctl('set', 'hideLSAccount', 'true')
+        result = timer.change('/api/respring', {})
+        if result['ready']:
+            shown = max([result['ready'][-1]] + [paint['at'] for paint in result['paints']])
+            found['respring'].append(shown - result['asked'])
+            found['respring (from ready)'].append(shown - result['ready'][-1])
+    return found
+
+
+def report(idiom, found):
+    print(f'{idiom}: load average {open("/proc/loadavg").read().split()[0:3]}')
+    print(f'  {"change":24} {"median":>9} {"min":>9} {"max":>9}  within a frame')
+    for name, values in found.items():
+        values = [value for value in values if value is not None]
+        if not values:
+            print(f'  {name:24} no picture')
+            continue
+        within = sum(value <= FRAME_MS for value in values)
+        print(f'  {name:24} {statistics.median(values):7.1f}ms {min(values):7.1f}ms {max(values):7.1f}ms  {within}/{len(values)}')
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('bin_folder')
+    parser.add_argument('samples')
+    parser.add_argument('--idiom', action='append', choices=['phone', 'pad'])
+    parser.add_argument('--rounds', type=int, default=10)
+    options = parser.parse_args()
+    for idiom in options.idiom or ['phone', 'pad']:
+        device = ServedDevice(os.path.abspath(options.bin_folder), os.path.abspath(options.samples), idiom)
+        profile = tempfile.mkdtemp(prefix='kavlor-chromium-')
+        driver = None
+        try:
+            driver = browser(profile)
+            driver.get(device.url)
+            timer = Timer(driver)
+            size = driver.execute_script('return JSON.parse(document.querySelector(\'meta[name="kavlor-device"]\').content)')
+            report(idiom, rounds_of(device, timer, size, options.rounds))
+        finally:
+            if driver:
+                driver.quit()
+            device.stop()
+            shutil.rmtree(profile, ignore_errors=True)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,177 @@
+// The screen in tiles: which tiles a change sends, and that the tiles drawn over the page's
+// last picture give exactly the new one.
+
+#include "ScreenTiles.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <set>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kSide = ScreenTiles::kTileSide;
+
+// A picture with some detail everywhere, so that a misplaced tile cannot go unnoticed.
+Bitmap patterned(uint32_t width, uint32_t height, uint8_t seed = 0)
+{
+    Bitmap picture = Bitmap::transparent(width, height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* pixel = picture.row(y) + size_t(x) * 4;
+            pixel[0] = uint8_t(x * 7 + seed);
+            pixel[1] = uint8_t(y * 3);
+            pixel[2] = uint8_t((x ^ y) + seed);
+            pixel[3] = 255;
+            // Some rows translucent (premultiplied: no component above the alpha), which the
+            // page is sent with straight alpha.
+            if (y % 97 == 0) {
+                pixel[3] = uint8_t(x);
+                for (int c = 0; c < 3; ++c)
+                    pixel[c] = std::min(pixel[c], pixel[3]);
+            }
+        }
+    }
+    return picture;
+}
+
+void paintRectangle(Bitmap& picture, uint32_t left, uint32_t top, uint32_t width, uint32_t height)
+{
+    for (uint32_t y = top; y < top + height; ++y) {
+        for (uint32_t x = left; x < left + width; ++x) {
+            uint8_t* pixel = picture.row(y) + size_t(x) * 4;
+            pixel[0] = 255 - pixel[0];
+        }
+    }
+}
+
+using Origins = std::set<std::pair<uint32_t, uint32_t>>;
+
+Origins originsOf(const std::vector<ScreenTiles::Tile>& tiles)
+{
+    Origins origins;
+    for (const auto& tile : tiles)
+        origins.insert({ tile.x, tile.y });
+    return origins;
+}
+
+// What the page does with a packed answer: reads the index and puts each tile's RGBA pixels
+// over `shown` (a fresh picture of the answer's size when the size differs).
+uint64_t drawPacked(const std::string& packed, Bitmap& shown)
+{
+    auto byte = [&](size_t at) { return uint32_t(uint8_t(packed.at(at))); };
+    uint32_t indexLength = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+    auto index = nlohmann::json::parse(packed.substr(4, indexLength));
+    uint32_t width = index.at("width"), height = index.at("height");
+    if (shown.width != width || shown.height != height)
+        shown = Bitmap::transparent(width, height);
+    size_t offset = 4 + indexLength;
+    for (const auto& entry : index.at("tiles")) {
+        uint32_t x = entry.at(0), y = entry.at(1), tileWidth = entry.at(2), tileHeight = entry.at(3);
+        size_t length = entry.at(4);
+        EXPECT_EQ(length, size_t(tileWidth) * tileHeight * 4) << "the tile at " << x << "," << y;
+        const uint8_t* rgba = reinterpret_cast<const uint8_t*>(packed.data()) + offset;
+        for (uint32_t row = 0; row < tileHeight; ++row) {
+            for (uint32_t column = 0; column < tileWidth; ++column, rgba += 4) {
+                uint8_t* bgra = shown.row(y + row) + size_t(x + column) * 4;
+                bgra[0] = premultiplyComponent(rgba[2], rgba[3]);
+                bgra[1] = premultiplyComponent(rgba[1], rgba[3]);
+                bgra[2] = premultiplyComponent(rgba[0], rgba[3]);
+                bgra[3] = rgba[3];
+            }
+        }
+        offset += length;
+    }
+    EXPECT_EQ(offset, packed.size());
+    return index.at("version");
+}
+
+TEST(ScreenTilesTest, TheFirstPictureIsEveryTileAndTheyComposeIntoIt)
+{
+    // A phone's 750x1624 is no multiple of the tile's side: the last column and row are narrower.
+    Bitmap picture = patterned(750, 1624);
+    ScreenTiles tiles;
+    EXPECT_EQ(tiles.update(picture, 1), 3u * 7u);
+    EXPECT_EQ(tiles.tileCount(), 3u * 7u);
+    auto all = tiles.changedSince(0);
+    ASSERT_EQ(all.size(), 21u);
+    EXPECT_EQ(all.back().width, 750 - 2 * kSide);
+    EXPECT_EQ(all.back().height, 1624 - 6 * kSide);
+
+    Bitmap shown;
+    EXPECT_EQ(drawPacked(tiles.packedSince(0), shown), 1u);
+    EXPECT_TRUE(shown == picture);
+    EXPECT_TRUE(*tiles.picture() == picture);
+}
+
+TEST(ScreenTilesTest, AChangedLabelSendsOnlyTheTilesItCoversAndTheyGiveTheNewPicture)
+{
+    Bitmap before = patterned(750, 1624);
+    ScreenTiles tiles;
+    tiles.update(before, 1);
+
+    // A label across the border of two tiles' columns, inside one row of tiles.
+    Bitmap after = before;
+    paintRectangle(after, 200, 300, 120, 40);
+    EXPECT_EQ(tiles.update(after, 2), 2u);
+    EXPECT_EQ(originsOf(tiles.changedSince(1)), (Origins { { 0, kSide }, { kSide, kSide } }));
+
+    Bitmap shown = before;
+    EXPECT_EQ(drawPacked(tiles.packedSince(1), shown), 2u);
+    EXPECT_TRUE(shown == after);
+
+    // Another change elsewhere: a page two versions behind gets both changes' tiles.
+    Bitmap later = after;
+    paintRectangle(later, 740, 1620, 10, 4);
+    EXPECT_EQ(tiles.update(later, 3), 1u);
+    EXPECT_EQ(originsOf(tiles.changedSince(2)), (Origins { { 2 * kSide, 6 * kSide } }));
+    EXPECT_EQ(tiles.changedSince(1).size(), 3u);
+    shown = before;
+    drawPacked(tiles.packedSince(1), shown);
+    EXPECT_TRUE(shown == later);
+}
+
+TEST(ScreenTilesTest, TheSamePictureSendsNothingAndAnUnknownVersionGetsEverything)
+{
+    Bitmap picture = patterned(600, 600);
+    ScreenTiles tiles;
+    tiles.update(picture, 1);
+    EXPECT_EQ(tiles.update(picture, 2), 0u);
+    EXPECT_EQ(tiles.version(), 1u);
+    EXPECT_TRUE(tiles.changedSince(1).empty());
+    // A page of an earlier server counts its versions on from another start.
+    EXPECT_EQ(tiles.changedSince(40).size(), tiles.tileCount());
+}
+
+TEST(ScreenTilesTest, ANewSizeIsEveryTileAndAHeldPictureStaysAsItWas)
+{
+    ScreenTiles tiles;
+    Bitmap phone = patterned(750, 1624);
+    tiles.update(phone, 1);
+    auto held = tiles.picture();   // the whole picture being encoded for /screen.png
+
+    Bitmap changed = phone;
+    paintRectangle(changed, 0, 0, 10, 10);
+    tiles.update(changed, 2);
+    EXPECT_TRUE(*held == phone);
+    EXPECT_TRUE(*tiles.picture() == changed);
+
+    Bitmap pad = patterned(1536, 2048, 9);
+    EXPECT_EQ(tiles.update(pad, 3), 6u * 8u);
+    EXPECT_EQ(tiles.changedSince(2).size(), 48u);
+    Bitmap shown = changed;
+    drawPacked(tiles.packedSince(2), shown);
+    EXPECT_TRUE(shown == pad);
+}
+
+TEST(ScreenTilesTest, PixelsOfNoAcceptableSizeAreRefused)
+{
+    ScreenTiles tiles;
+    uint8_t pixel[4] = {};
+    EXPECT_THROW(tiles.update(ScreenTiles::PixelsView { pixel, 0, 1 }, 1), std::invalid_argument);
+    EXPECT_THROW(tiles.update(ScreenTiles::PixelsView { nullptr, 1, 1 }, 1), std::invalid_argument);
+    EXPECT_FALSE(tiles.picture());
+}
+
+} // namespace
