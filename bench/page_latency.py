@@ -36,10 +36,11 @@ import sys
 import tempfile
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.options import Options
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.support.ui import WebDriverWait
+
+# The browser the page's tests drive, started the same way.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'device', 'tests', 'browser'))
+from device_page_test import browser  # noqa: E402
 
 FRAME_MS = 1000 / 60
 QUIET_MS = 1500  # no new picture for this long: the change has been drawn (an iPad picture once took 0.5 s)
@@ -117,16 +118,6 @@ class ServedDevice:
             except subprocess.TimeoutExpired:
                 self.server.kill()
         shutil.rmtree(self.folder, ignore_errors=True)
-
-
-def browser(profile):
-    options = Options()
-    for flag in ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--no-first-run',
-                 '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage', '--window-size=1900,1700',
-                 f'--user-data-dir={profile}']:
-        options.add_argument(flag)
-    options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
-    return webdriver.Chrome(service=Service(shutil.which('chromedriver') or '/usr/bin/chromedriver'), options=options)
 
 
 class Timer:
