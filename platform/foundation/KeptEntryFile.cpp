@@ -5,6 +5,7 @@
 #include "PropertyList.h"
 
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,9 +96,24 @@ private:
 
 } // namespace
 
+// A picture read from the kept file only when its bytes are first used (a start holds every
+// account's avatar for the panel, shown only when someone asks for it). The file stays open
+// until then: a new kept file is written aside and renamed into place, so this one keeps the
+// bytes it was taken for; one cut short meanwhile by someone else gives no bytes.
+static Id<NSData> pictureReadWhenUsed(const std::shared_ptr<OpenFile>& file, uint64_t offset, size_t length)
+{
+    return NSData::dataReadWhenUsed([file, offset, length]() -> std::optional<std::vector<uint8_t>> {
+        std::vector<uint8_t> bytes(length);
+        if (!readExactly(file->fd(), bytes.data(), bytes.size(), offset))
+            return std::nullopt;
+        return bytes;
+    });
+}
+
 std::optional<Contents> read(const std::string& path)
 {
-    OpenFile file(devicePath(path));
+    auto opened = std::make_shared<OpenFile>(devicePath(path));
+    const OpenFile& file = *opened;
     struct stat info {};
     if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
@@ -128,9 +144,7 @@ std::optional<Contents> read(const std::string& path)
         if (!picturePath || !offset || !length || offset->integerValue() < 0 || length->integerValue() < 0
             || uint64_t(offset->integerValue()) > fileSize || uint64_t(length->integerValue()) > fileSize - uint64_t(offset->integerValue()))
             return std::nullopt;
-        std::vector<uint8_t> bytes(size_t(length->integerValue()));
-        if (!readExactly(file.fd(), bytes.data(), bytes.size(), uint64_t(offset->integerValue()))
-            || !putBack(contents.value, picturePath, NSData::data(std::move(bytes))))
+        if (!putBack(contents.value, picturePath, pictureReadWhenUsed(opened, uint64_t(offset->integerValue()), size_t(length->integerValue()))))
             return std::nullopt;
     }
     return contents;

@@ -166,9 +166,29 @@ Id<NSData> NSData::dataWithContentsOfFile(std::string_view path)
     return bytes ? data(std::move(*bytes)) : nullptr;
 }
 
+Id<NSData> NSData::dataReadWhenUsed(Reader read)
+{
+    auto result = make<NSData>();
+    result->m_read = std::move(read);
+    result->m_readPending.store(true, std::memory_order_release);
+    return result;
+}
+
+const std::vector<uint8_t>& NSData::bytes() const
+{
+    if (m_readPending.load(std::memory_order_acquire)) {
+        std::call_once(m_readOnce, [this] {
+            m_bytes = m_read().value_or(std::vector<uint8_t>());
+            m_read = nullptr;
+            m_readPending.store(false, std::memory_order_release);
+        });
+    }
+    return m_bytes;
+}
+
 bool NSData::writeToFile(std::string_view path, bool atomically) const
 {
-    return FileSystem::writeFile(path, m_bytes, atomically);
+    return FileSystem::writeFile(path, bytes(), atomically);
 }
 
 NSDate::NSDate() : objc_object(cls()) { }

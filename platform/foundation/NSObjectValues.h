@@ -9,7 +9,10 @@
 
 #include "ClassBuilder.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -83,13 +86,21 @@ public:
     static Id<NSData> data(std::vector<uint8_t> bytes);
     // The file's bytes, or nil when it cannot be read (the path is a device path).
     static Id<NSData> dataWithContentsOfFile(std::string_view path);
+    // Bytes read only when first asked for (by any thread, once): a start that holds many
+    // pictures it may never show does not bring them all into memory. A read that fails
+    // then gives no bytes.
+    using Reader = std::function<std::optional<std::vector<uint8_t>>()>;
+    static Id<NSData> dataReadWhenUsed(Reader read);
 
-    const std::vector<uint8_t>& bytes() const { return m_bytes; }
-    NSUInteger length() const { return m_bytes.size(); }
+    const std::vector<uint8_t>& bytes() const;
+    NSUInteger length() const { return bytes().size(); }
     bool writeToFile(std::string_view path, bool atomically) const;
 
 private:
-    std::vector<uint8_t> m_bytes;
+    mutable std::vector<uint8_t> m_bytes;
+    mutable Reader m_read;
+    mutable std::once_flag m_readOnce;
+    mutable std::atomic<bool> m_readPending { false };
 };
 
 class NSDate : public objc_object {

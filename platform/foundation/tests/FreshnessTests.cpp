@@ -186,6 +186,51 @@ TEST_F(FreshnessTest, ANewReaderOfAnUnchangedFileParsesOnlyTheKeptEntry)
 }
 
 
+// A kept entry's pictures are read from the kept file only when their bytes are first used
+// (counted by what this process has read); until then the kept file stays open, so one put
+// in its place by rename changes nothing, and one cut short in place gives no bytes.
+TEST_F(FreshnessTest, AKeptEntrysPicturesAreReadWhenFirstUsed)
+{
+    auto charactersRead = [] {
+        std::ifstream io("/proc/self/io");
+        std::string name;
+        unsigned long long value = 0;
+        while (io >> name >> value) {
+            if (name == "rchar:")
+                return value;
+        }
+        return 0ull;
+    };
+    std::vector<uint8_t> wallpaper(3 << 20);
+    for (size_t i = 0; i < wallpaper.size(); ++i)
+        wallpaper[i] = uint8_t(i * 7 + (i >> 9));
+    auto record = [&](const char* name) {
+        return NSDictionary::dictionary({ { "UserName", NSString::string(name) }, { "WallPaperData", NSData::data(wallpaper) },
+            { "profileIcon", NSData::data(std::vector<uint8_t>(100000, 9)) } });
+    };
+    replaceFile(NSDictionary::dictionary({ { "Guest", record("Guest") } }), PropertyList::Format::Binary);
+    DictionaryFileEntry(kPath).value("Guest"_ns);  // keeps the entry
+
+    auto before = charactersRead();
+    auto taken = DictionaryFileEntry(kPath).value("Guest"_ns).as<NSDictionary>();
+    ASSERT_TRUE(taken);
+    EXPECT_LT(charactersRead() - before, wallpaper.size()) << "the pictures were read with the entry";
+    std::string kept = hostPath(DictionaryFileEntry(kPath).keptEntryPath());
+    fs::rename(kept, kept + ".old");
+    std::ofstream(kept) << "another kept file";
+    EXPECT_EQ(taken->valueForKey<NSData>("WallPaperData")->bytes(), wallpaper);
+    EXPECT_GE(charactersRead() - before, wallpaper.size());
+
+    // Cut short in place before its pictures are used: they give no bytes.
+    fs::remove(kept);
+    DictionaryFileEntry(kPath).value("Guest"_ns);
+    auto cut = DictionaryFileEntry(kPath).value("Guest"_ns).as<NSDictionary>();
+    ASSERT_TRUE(cut);
+    fs::resize_file(kept, 1000);
+    EXPECT_TRUE(cut->valueForKey<NSData>("WallPaperData")->bytes().empty());
+    EXPECT_EQ(cut->valueForKey<NSString>("UserName")->utf8(), "Guest");
+}
+
 // Pictures are kept outside the kept entry's property list; they come back byte for byte,
 // wherever they sit in the record, and a kept entry cut short is not used.
 TEST_F(FreshnessTest, AKeptEntryGivesBackItsPicturesWholeAndACutOneIsNotUsed)
