@@ -40,7 +40,7 @@ from selenium.webdriver.support.ui import WebDriverWait
 
 # The browser the page's tests drive, started the same way.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'device', 'tests', 'browser'))
-from device_page_test import browser  # noqa: E402
+from device_page_test import Device, browser  # noqa: E402
 
 FRAME_MS = 1000 / 60
 QUIET_MS = 1500  # no new picture for this long: the change has been drawn (an iPad picture once took 0.5 s)
@@ -85,7 +85,9 @@ fetch(path, { method: 'POST', headers: { 'Content-Type': 'application/json', 'X-
 """
 
 
-class ServedDevice:
+class ServedDevice(Device):
+    """The page tests' device with a guest who has pictures, set up before the server starts."""
+
     def __init__(self, bin_folder, samples, idiom):
         self.folder = tempfile.mkdtemp(prefix='kavlor-latency-')
         self.root = os.path.join(self.folder, 'device')
@@ -106,18 +108,6 @@ class ServedDevice:
             self.stop()
             raise SystemExit(f'kavlor-sim serve did not start: {self.server.stderr.read()}')
         self.url = f'http://127.0.0.1:{found.group(1)}/'
-
-    def ctl(self, *arguments):
-        subprocess.run([self.kavlorctl, '--device', self.root, *arguments], check=True, stdout=subprocess.DEVNULL)
-
-    def stop(self):
-        if self.server.poll() is None:
-            self.server.terminate()
-            try:
-                self.server.wait(20)
-            except subprocess.TimeoutExpired:
-                self.server.kill()
-        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 class Timer:
