@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 #include "PropertyList.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <fmt/format.h>
@@ -150,7 +151,14 @@ std::string NSNumber::stringValue() const
 // Data and dates ----------------------------------------------------------------------
 
 NSData::NSData() : objc_object(cls()) { }
-NSData::NSData(std::vector<uint8_t> bytes) : objc_object(cls()), m_bytes(std::move(bytes)) { }
+NSData::NSData(std::vector<uint8_t> bytes) : objc_object(cls()), m_storage(Storage::own(std::move(bytes))) { }
+
+NSData::Storage NSData::Storage::own(std::vector<uint8_t> bytes)
+{
+    auto kept = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    std::span<const uint8_t> view(*kept);
+    return { std::move(kept), view };
+}
 
 Class NSData::cls()
 {
@@ -174,16 +182,23 @@ Id<NSData> NSData::dataReadWhenUsed(Reader read)
     return result;
 }
 
-const std::vector<uint8_t>& NSData::bytes() const
+std::span<const uint8_t> NSData::bytes() const
 {
     if (m_readPending.load(std::memory_order_acquire)) {
         std::call_once(m_readOnce, [this] {
-            m_bytes = m_read().value_or(std::vector<uint8_t>());
+            if (auto read = m_read())
+                m_storage = std::move(*read);
             m_read = nullptr;
             m_readPending.store(false, std::memory_order_release);
         });
     }
-    return m_bytes;
+    return m_storage.bytes;
+}
+
+std::vector<uint8_t> NSData::copyBytes() const
+{
+    auto view = bytes();
+    return { view.begin(), view.end() };
 }
 
 bool NSData::writeToFile(std::string_view path, bool atomically) const
@@ -377,7 +392,7 @@ bool isEqual(const id& a, const id& b)
     }
     if (auto d = a.as<NSData>(); d) {
         auto other = b.as<NSData>();
-        return other && d->bytes() == other->bytes();
+        return other && std::ranges::equal(d->bytes(), other->bytes());
     }
     if (auto d = a.as<NSDate>(); d) {
         auto other = b.as<NSDate>();
