@@ -47,6 +47,7 @@ LayoutSolver::Result LayoutSolver::solve(const std::vector<double>& fallback) co
     const double constantZero = kZeroTolerance * scale * constantScale;
 
     std::vector<size_t> pivotColumn;
+    std::vector<size_t> pivotEntries;
     size_t rank = 0;
     for (size_t column = 0; column < n && rank < m; ++column) {
         size_t best = rank;
@@ -57,14 +58,22 @@ LayoutSolver::Result LayoutSolver::solve(const std::vector<double>& fallback) co
         if (std::fabs(rows[best][column]) <= zero)
             continue;
         std::swap(rows[rank], rows[best]);
+        // A layout's rows are mostly zeros: dividing the pivot row and subtracting it from
+        // the others touch only the columns where it has a value (elsewhere the entries
+        // would stay as they are, but for the sign of a zero).
+        pivotEntries.clear();
+        for (size_t c = 0; c < width; ++c) {
+            if (rows[rank][c] != 0.0)
+                pivotEntries.push_back(c);
+        }
         double pivot = rows[rank][column];
-        for (double& value : rows[rank])
-            value /= pivot;
+        for (size_t c : pivotEntries)
+            rows[rank][c] /= pivot;
         for (size_t r = 0; r < m; ++r) {
             if (r == rank || rows[r][column] == 0.0)
                 continue;
             double factor = rows[r][column];
-            for (size_t c = 0; c < width; ++c)
+            for (size_t c : pivotEntries)
                 rows[r][c] -= factor * rows[rank][c];
             rows[r][column] = 0.0;
         }
@@ -104,7 +113,7 @@ LayoutSolver::Result LayoutSolver::solve(const std::vector<double>& fallback) co
             value -= rows[r][c] * result.values[c];
             undetermined[v] = true;
         }
-        result.values[v] = value;
+        result.values[v] = value == 0.0 ? 0.0 : value; // never a frame at -0
     }
     for (size_t v = 0; v < n; ++v) {
         if (undetermined[v])
