@@ -1,31 +1,49 @@
 #pragma once
 // One zlib stream deflated in parts at once.
 //
-// libdeflate compresses a whole buffer in one call, on one thread, and has no flush or
-// preset dictionary. To use several cores, each part of the data is deflated by its own
-// call and the raw deflate streams are laid end to end. Every stream but the last must
-// then lose its end: its last block is marked final, and it stops wherever its
-// end-of-block code does, mid-byte. libdeflate does not say where that block starts, so
-// the part's own stream is walked once with zlib's inflate, which stops at each block
-// boundary (Z_BLOCK); the final flag is cleared and an empty stored block brings the
-// stream to a byte boundary (what zlib's Z_SYNC_FLUSH writes), so that the next part's
-// blocks follow it. Each part starts with an empty window, so matches never reach back
-// into the part before: the joined stream is a few hundred bytes larger than one call's.
+// Each part of the data is deflated by a call of its own, on a thread of its own, and the
+// raw deflate streams are laid end to end. Every part but the last must end byte-aligned
+// without a final block, so that the next part's blocks follow it:
+//
+// - ISA-L's igzip (Deflater::fastest) does this by construction: a part that is not the
+//   last ends with a sync flush (an empty stored block), and a part after another is given
+//   the data before it as its dictionary, so its matches reach back as one stream's would.
+// - libdeflate compresses a whole buffer in one call and has no flush or dictionary. Its
+//   stream's last block is marked final and stops wherever its end-of-block code does,
+//   mid-byte, at a place libdeflate does not tell: the part's stream is walked once with
+//   zlib's inflate, which stops at each block boundary (Z_BLOCK); the final flag is cleared
+//   and an empty stored block brings the stream to a byte boundary (what a sync flush
+//   writes). Each libdeflate part starts with an empty window, which costs a few hundred
+//   bytes a part.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+enum class Deflater : uint8_t {
+    // libdeflate at the level given: one stream was always deflated so.
+    libdeflate,
+    // At level 1: igzip, more than twice libdeflate's speed on photos, where its output is
+    // as small; data that packs tighter than photos do (flat colours, gradients) is
+    // deflated again by libdeflate, whose output is then much smaller (DeflatePart.cpp).
+    // Other levels ask for smaller output than speed: libdeflate's.
+    fastest,
+};
+
 class DeflatePart {
 public:
-    // Deflates `data` with libdeflate at `level` (clamped to 0..12). A part that is not
-    // the last of its stream ends open, ready for the next part's blocks.
-    DeflatePart(std::span<const uint8_t> data, int level, bool last);
+    // Deflates `data` (libdeflate's `level` clamped to 0..12). A part that is not the last
+    // of its stream ends open, ready for the next part's blocks. `history` is what the
+    // stream holds just before `data` (its last 32 KiB are used as igzip's dictionary).
+    DeflatePart(std::span<const uint8_t> data, int level, bool last, Deflater deflater = Deflater::libdeflate,
+        std::span<const uint8_t> history = {});
 
     std::span<const uint8_t> bytes() const { return m_bytes; }
     size_t dataLength() const { return m_dataLength; }
     uint32_t adler32() const { return m_adler32; }
+    // Which library's output this part holds.
+    Deflater deflatedBy() const { return m_deflatedBy; }
 
     // The two-byte zlib header for a stream deflated at `level`.
     static std::vector<uint8_t> zlibHeader(int level);
@@ -33,9 +51,11 @@ public:
     static std::vector<uint8_t> zlibTrailer(std::span<const DeflatePart> parts);
 
 private:
+    void deflateWithLibdeflate(std::span<const uint8_t> data, int level, bool last);
     void leaveOpen();
 
     std::vector<uint8_t> m_bytes;
     size_t m_dataLength;
     uint32_t m_adler32;
+    Deflater m_deflatedBy = Deflater::libdeflate;
 };

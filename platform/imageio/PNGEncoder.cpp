@@ -277,23 +277,42 @@ private:
     std::array<std::vector<uint8_t>, std::size(kAdaptiveCandidates)> m_candidates;
 };
 
+// igzip's window: how far back a band's matches may reach into the band before it.
+constexpr size_t kHistoryBytes = size_t(32) << 10;
+
+// The rows above a band whose scanlines fill igzip's window, so that the band's stream
+// goes on from the one before as a single stream would (none for libdeflate, which takes
+// no dictionary). They are filtered again here: a few rows, the same bytes.
+uint32_t historyRows(const Bitmap& bitmap, size_t bytesPerPixel, const PNGEncodeOptions& options, RowRange rows)
+{
+    if (options.deflater == Deflater::libdeflate)
+        return 0;
+    size_t scanlineBytes = 1 + size_t(bitmap.width) * bytesPerPixel;
+    size_t wanted = (kHistoryBytes + scanlineBytes - 1) / scanlineBytes;
+    return uint32_t(std::min<size_t>(rows.first, wanted));
+}
+
 template <size_t bpp>
 DeflatePart deflateRows(const Bitmap& bitmap, const PNGEncodeOptions& options, RowRange rows, bool last)
 {
-    ScanlineWriter<bpp> writer(bitmap, options.filter, rows);
+    uint32_t history = historyRows(bitmap, bpp, options, rows);
+    ScanlineWriter<bpp> writer(bitmap, options.filter, { rows.first - history, rows.end });
     std::vector<uint8_t> scanlines(writer.outputSize());
     writer.write(scanlines.data());
-    return DeflatePart(scanlines, options.compressionLevel, last);
+    size_t historyBytes = size_t(history) * (1 + size_t(bitmap.width) * bpp);
+    std::span<const uint8_t> all(scanlines);
+    return DeflatePart(all.subspan(historyBytes), options.compressionLevel, last, options.deflater, all.first(historyBytes));
 }
 
-// The rows of each part. A part that is not the last also has its stream walked once
-// after deflating it (DeflatePart.h), so it gets fewer rows, and all end about together.
+// The rows of each part. With libdeflate, a part that is not the last also has its
+// stream walked once after deflating it (DeflatePart.h), so it gets fewer rows, and all
+// end about together; igzip's parts end open by themselves and get equal shares.
 std::vector<RowRange> partRows(const Bitmap& bitmap, size_t bytesPerPixel, const PNGEncodeOptions& options)
 {
     size_t scanlineBytes = size_t(bitmap.height) * (1 + size_t(bitmap.width) * bytesPerPixel);
     size_t byBytes = options.minimumPartBytes == 0 ? SIZE_MAX : scanlineBytes / options.minimumPartBytes;
     size_t count = std::max<size_t>(1, std::min({ size_t(options.parts), size_t(bitmap.height), byBytes }));
-    double lastWeight = 1 + kWalkCostPerDeflateCost;
+    double lastWeight = options.deflater == Deflater::libdeflate ? 1 + kWalkCostPerDeflateCost : 1;
     double rowsPerOpenPart = double(bitmap.height) / (double(count - 1) + lastWeight);
     std::vector<RowRange> rows;
     uint32_t first = 0;

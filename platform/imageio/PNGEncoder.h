@@ -9,11 +9,13 @@
 // original bytes back, and a fully transparent pixel is written as 0,0,0,0.
 //
 // Speed comes from converting and filtering each row in tight loops and deflating with
-// libdeflate, and from using several cores: the rows are cut into bands, each filtered
-// and deflated on a thread of its own, and the bands' deflate streams are joined into the
-// one zlib stream a PNG holds (DeflatePart.h). The IDAT chunks are written here.
+// igzip (libdeflate where the rows pack tighter than a photo's), and from using several
+// cores: the rows are cut into bands, each filtered and deflated on a thread of its own,
+// and the bands' deflate streams are joined into the one zlib stream a PNG holds
+// (DeflatePart.h). The IDAT chunks are written here.
 
 #include "Bitmap.h"
+#include "DeflatePart.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +39,10 @@ struct PNGEncodeOptions {
     // A picture is cut into no more bands than leave each at least this many bytes of
     // filtered rows: below that, a thread costs more than it saves. 0: no such limit.
     size_t minimumPartBytes = size_t(256) << 10;
+    // At level 1, `fastest` deflates with igzip, and with libdeflate only rows that pack
+    // tighter than a photo's (DeflatePart.h); other levels are libdeflate's alone.
+    // `libdeflate`: libdeflate alone at every level, as the encoder did before.
+    Deflater deflater = Deflater::fastest;
 };
 
 // Throws std::invalid_argument when the bitmap is not well formed.
