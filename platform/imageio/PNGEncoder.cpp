@@ -98,30 +98,34 @@ void packRowWithAlpha(const uint8_t* bgra, uint8_t* rgba, uint32_t width)
 
 // The filters read `raw - bpp` and `prior - bpp`: both rows carry bpp zero bytes in front,
 // which is exactly what the PNG filters assume left of the first pixel, so the loops have
-// no special case and vectorise.
+// no special case and vectorise. Each loop is also compiled for processors with AVX2,
+// where it runs 32 bytes at a time instead of 16; the clone is chosen when the library
+// loads.
+#define VECTOR_LOOP_CLONES __attribute__((target_clones("avx2", "default")))
+
 template <size_t bpp>
-void filterSub(const uint8_t* raw, const uint8_t*, uint8_t* out, size_t length)
+VECTOR_LOOP_CLONES void filterSub(const uint8_t* raw, const uint8_t*, uint8_t* out, size_t length)
 {
     for (size_t i = 0; i < length; ++i)
         out[i] = uint8_t(raw[i] - raw[i - bpp]);
 }
 
 template <size_t bpp>
-void filterUp(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
+VECTOR_LOOP_CLONES void filterUp(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
 {
     for (size_t i = 0; i < length; ++i)
         out[i] = uint8_t(raw[i] - prior[i]);
 }
 
 template <size_t bpp>
-void filterAverage(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
+VECTOR_LOOP_CLONES void filterAverage(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
 {
     for (size_t i = 0; i < length; ++i)
         out[i] = uint8_t(raw[i] - ((unsigned(raw[i - bpp]) + prior[i]) >> 1));
 }
 
 template <size_t bpp>
-void filterPaeth(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
+VECTOR_LOOP_CLONES void filterPaeth(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
         int16_t a = raw[i - bpp], b = prior[i], c = prior[i - bpp];
@@ -139,7 +143,7 @@ void filterPaeth(const uint8_t* raw, const uint8_t* prior, uint8_t* out, size_t 
 // time. The 32-bit sum cannot overflow within a stretch of kCostStretch bytes.
 constexpr size_t kCostStretch = size_t(1) << 24;
 
-uint64_t residualCost(const uint8_t* filtered, size_t length)
+VECTOR_LOOP_CLONES uint64_t residualCost(const uint8_t* filtered, size_t length)
 {
     uint64_t total = 0;
     for (size_t start = 0; start < length; start += kCostStretch) {
