@@ -185,15 +185,18 @@ TEST(PNGEncodingInBands, LibpngAndTheDecoderReadEveryPixelBack)
 {
     // One row (never cut), a tiny picture, odd heights cut into two and three bands, and
     // bands of one row each.
-    for (BandCase c : { BandCase { 640, 1, 2 }, { 1, 1, 2 }, { 2, 2, 2 }, { 3, 3, 3 }, { 7, 5, 2 }, { 301, 257, 2 },
-             { 301, 257, 3 }, { 1000, 301, 2 } }) {
-        for (bool opaque : { true, false }) {
+    // Each with igzip (libdeflate for what packs tightly) and with libdeflate alone.
+    for (BandCase c : { BandCase { 640, 1, 2 }, { 1, 1, 2 }, { 2, 1, 3 }, { 2, 2, 2 }, { 3, 3, 3 }, { 7, 5, 2 }, { 301, 257, 2 },
+             { 301, 257, 3 }, { 1000, 301, 2 }, { 1943, 40, 2 } }) {
+        for (auto [opaque, deflater] : { std::pair(true, Deflater::fastest), std::pair(false, Deflater::fastest),
+                 std::pair(true, Deflater::libdeflate), std::pair(false, Deflater::libdeflate) }) {
             SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " in " + std::to_string(c.parts)
-                + (opaque ? " bands, opaque" : " bands, translucent"));
+                + (opaque ? " bands, opaque" : " bands, translucent") + (deflater == Deflater::fastest ? ", igzip" : ", libdeflate"));
             Bitmap bitmap = photoLike(c.width, c.height, opaque);
             PNGEncodeOptions options;
             options.parts = c.parts;
             options.minimumPartBytes = 0;
+            options.deflater = deflater;
             std::vector<uint8_t> png = encodePNG(bitmap, options);
             expectLibpngReadsThePixels(png, bitmap, opaque);
             std::string error;
