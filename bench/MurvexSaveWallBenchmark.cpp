@@ -127,7 +127,7 @@ void saveWallToday(const std::string& source, const std::string& destination)
     PNGEncodeOptions options;
     options.filter = PNGRowFilter::adaptiveWithoutAverage;
     options.parts = 1;
-    options.deflater = Deflater::libdeflate;
+    options.deflater = PNGDeflater::libdeflate;
     Id<NSData> png = NSData::data(encodePNG(images->firstObject().as<CGImage>()->bitmap(), options));
     if (!png->writeToFile(destination, true))
         throw std::runtime_error("today's save: cannot write " + destination);

@@ -116,7 +116,7 @@ void BM_PNGEncodeTodayVersusNew(benchmark::State& state)
     PNGEncodeOptions today;
     today.filter = PNGRowFilter::adaptiveWithoutAverage;
     today.parts = 1;
-    today.deflater = Deflater::libdeflate;
+    today.deflater = PNGDeflater::libdeflate;
     PNGEncodeOptions bandsOnly = today;
     bandsOnly.parts = PNGEncodeOptions().parts;
     size_t todayBytes = 0, newBytes = 0;

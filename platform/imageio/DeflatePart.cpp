@@ -20,17 +20,10 @@ constexpr size_t kWalkInputBytes = size_t(1) << 30;
 // igzip's level 1: on filtered photo rows it packs as tight as its levels 2 and 3 (and
 // libdeflate's level 1), at the highest speed.
 constexpr int kIgzipLevel = 1;
-// The libdeflate level igzip stands in for: the fastest that packs.
-constexpr int kIgzipInPlaceOfLevel = 1;
 constexpr size_t kIgzipLevelBufferBytes = ISAL_DEF_LVL1_DEFAULT;
 constexpr size_t kIgzipWindowBytes = ISAL_DEF_HIST_SIZE;
 // igzip takes its input in pieces a uint32_t can count.
 constexpr size_t kIgzipInputBytes = size_t(1) << 30;
-// Data that igzip packs to less than this share of its size is not a photo's: flat
-// colours, text, gradients, enlarged pictures. There igzip's files are 5 to 55% larger
-// than libdeflate's, and libdeflate is fast, so the part is deflated again by libdeflate.
-// Photos' filtered rows pack to about half or more.
-constexpr double kPhotoLikeShare = 0.4;
 
 struct FinalBlock {
     size_t headerBit; // where its three header bits start
@@ -140,18 +133,14 @@ DeflatePart::DeflatePart(std::span<const uint8_t> data, int level, bool last, De
     : m_dataLength(data.size())
     , m_adler32(libdeflate_adler32(1, data.data(), data.size()))
 {
-    if (deflater == Deflater::fastest && std::clamp(level, 0, 12) == kIgzipInPlaceOfLevel) {
+    if (deflater == Deflater::igzip)
         m_bytes = deflateWithIgzip(data, history, last);
-        m_deflatedBy = Deflater::fastest;
-        if (double(m_bytes.size()) >= kPhotoLikeShare * double(data.size()))
-            return;
-    }
-    deflateWithLibdeflate(data, level, last);
+    else
+        deflateWithLibdeflate(data, level, last);
 }
 
 void DeflatePart::deflateWithLibdeflate(std::span<const uint8_t> data, int level, bool last)
 {
-    m_deflatedBy = Deflater::libdeflate;
     std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
         libdeflate_alloc_compressor(std::clamp(level, 0, 12)), libdeflate_free_compressor);
     if (!compressor)

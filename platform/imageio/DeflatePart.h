@@ -5,7 +5,7 @@
 // raw deflate streams are laid end to end. Every part but the last must end byte-aligned
 // without a final block, so that the next part's blocks follow it:
 //
-// - ISA-L's igzip (Deflater::fastest) does this by construction: a part that is not the
+// - ISA-L's igzip (Deflater::igzip) does this by construction: a part that is not the
 //   last ends with a sync flush (an empty stored block), and a part after another is given
 //   the data before it as its dictionary, so its matches reach back as one stream's would.
 // - libdeflate compresses a whole buffer in one call and has no flush or dictionary. Its
@@ -15,6 +15,8 @@
 //   and an empty stored block brings the stream to a byte boundary (what a sync flush
 //   writes). Each libdeflate part starts with an empty window, which costs a few hundred
 //   bytes a part.
+//
+// Parts deflated by either library join in any order.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,28 +24,24 @@
 #include <vector>
 
 enum class Deflater : uint8_t {
-    // libdeflate at the level given: one stream was always deflated so.
+    // libdeflate at the level given.
     libdeflate,
-    // At level 1: igzip, more than twice libdeflate's speed on photos, where its output is
-    // as small; data that packs tighter than photos do (flat colours, gradients) is
-    // deflated again by libdeflate, whose output is then much smaller (DeflatePart.cpp).
-    // Other levels ask for smaller output than speed: libdeflate's.
-    fastest,
+    // igzip at its level 1: on photos' filtered rows more than twice as fast as
+    // libdeflate's level 1, and as small; on flat colours and gradients, far larger.
+    igzip,
 };
 
 class DeflatePart {
 public:
-    // Deflates `data` (libdeflate's `level` clamped to 0..12). A part that is not the last
-    // of its stream ends open, ready for the next part's blocks. `history` is what the
-    // stream holds just before `data` (its last 32 KiB are used as igzip's dictionary).
+    // Deflates `data` (`level` is libdeflate's, clamped to 0..12). A part that is not the
+    // last of its stream ends open, ready for the next part's blocks. `history` is what
+    // the stream holds just before `data`: igzip takes its last 32 KiB as its dictionary.
     DeflatePart(std::span<const uint8_t> data, int level, bool last, Deflater deflater = Deflater::libdeflate,
         std::span<const uint8_t> history = {});
 
     std::span<const uint8_t> bytes() const { return m_bytes; }
     size_t dataLength() const { return m_dataLength; }
     uint32_t adler32() const { return m_adler32; }
-    // Which library's output this part holds.
-    Deflater deflatedBy() const { return m_deflatedBy; }
 
     // The two-byte zlib header for a stream deflated at `level`.
     static std::vector<uint8_t> zlibHeader(int level);
@@ -57,5 +55,4 @@ private:
     std::vector<uint8_t> m_bytes;
     size_t m_dataLength;
     uint32_t m_adler32;
-    Deflater m_deflatedBy = Deflater::libdeflate;
 };
