@@ -138,20 +138,28 @@ VECTOR_LOOP_CLONES void filterPaeth(const uint8_t* raw, const uint8_t* prior, ui
 }
 
 // The heuristic's cost of a filtered row: residuals read as signed bytes, summed absolute.
-// A byte's signed value is its unsigned value with the top bit flipped, less 128; written
-// so, the sum is a sum of absolute differences, which the vectoriser does 16 bytes at a
-// time. The 32-bit sum cannot overflow within a stretch of kCostStretch bytes.
-constexpr size_t kCostStretch = size_t(1) << 24;
+// A byte's signed value is its unsigned value with the top bit flipped, less 128. Taken
+// against an array of 128s, the sum is one of absolute differences of two byte arrays,
+// which the vectoriser turns into one instruction (psadbw) for 16 or 32 bytes; against
+// the constant 128 it does not. The int sum cannot overflow within kBiasBytes.
+constexpr size_t kBiasBytes = 4096;
+constexpr std::array<uint8_t, kBiasBytes> kBias = [] {
+    std::array<uint8_t, kBiasBytes> bias {};
+    for (uint8_t& byte : bias)
+        byte = 128;
+    return bias;
+}();
 
 VECTOR_LOOP_CLONES uint64_t residualCost(const uint8_t* filtered, size_t length)
 {
     uint64_t total = 0;
-    for (size_t start = 0; start < length; start += kCostStretch) {
-        size_t end = std::min(length, start + kCostStretch);
-        uint32_t sum = 0;
-        for (size_t i = start; i < end; ++i)
-            sum += uint32_t(std::abs(int(uint8_t(filtered[i] ^ 0x80)) - 128));
-        total += sum;
+    for (size_t start = 0; start < length; start += kBiasBytes) {
+        const uint8_t* stretch = filtered + start;
+        size_t count = std::min(kBiasBytes, length - start);
+        int sum = 0;
+        for (size_t i = 0; i < count; ++i)
+            sum += std::abs(int(uint8_t(stretch[i] ^ 0x80)) - int(kBias[i]));
+        total += uint64_t(sum);
     }
     return total;
 }
