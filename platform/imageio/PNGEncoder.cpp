@@ -363,10 +363,11 @@ DeflatePart deflateRows(const Bitmap& bitmap, const Encoding& encoding, RowRange
 {
     uint32_t history = historyRows(bitmap, bpp, encoding, rows);
     ScanlineWriter<bpp> writer(bitmap, encoding.filter, { rows.first - history, rows.end });
-    std::vector<uint8_t> scanlines(writer.outputSize());
-    writer.write(scanlines.data());
+    // Not zeroed first: every byte is written.
+    auto scanlines = std::make_unique_for_overwrite<uint8_t[]>(writer.outputSize());
+    writer.write(scanlines.get());
     size_t historyBytes = size_t(history) * (1 + size_t(bitmap.width) * bpp);
-    std::span<const uint8_t> all(scanlines);
+    std::span<const uint8_t> all(scanlines.get(), writer.outputSize());
     return DeflatePart(all.subspan(historyBytes), encoding.level, last, encoding.deflater, all.first(historyBytes));
 }
 
