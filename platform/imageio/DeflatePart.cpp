@@ -17,11 +17,10 @@ constexpr size_t kWalkOutputBytes = size_t(256) << 10;
 // inflate takes its input in pieces a uInt can count.
 constexpr size_t kWalkInputBytes = size_t(1) << 30;
 
-// igzip's level 1: on filtered photo rows it packs as tight as its levels 2 and 3 (and
-// libdeflate's level 1), at the highest speed.
+// igzip's level 1: on filtered photo rows it packs as tight as its levels 2 and 3, at the
+// highest speed.
 constexpr int kIgzipLevel = 1;
 constexpr size_t kIgzipLevelBufferBytes = ISAL_DEF_LVL1_DEFAULT;
-constexpr size_t kIgzipWindowBytes = ISAL_DEF_HIST_SIZE;
 // igzip takes its input in pieces a uint32_t can count.
 constexpr size_t kIgzipInputBytes = size_t(1) << 30;
 
@@ -84,7 +83,7 @@ FinalBlock findFinalBlock(std::span<const uint8_t> stream, size_t dataLength)
     }
 }
 
-// The raw deflate stream of `data`, after `history` (its last 32 KiB, as a dictionary);
+// The raw deflate stream of `data`, after `history` (its last bytes, as a dictionary);
 // with `last` false it ends with a sync flush: byte-aligned, no final block.
 std::vector<uint8_t> deflateWithIgzip(std::span<const uint8_t> data, std::span<const uint8_t> history, bool last)
 {
@@ -95,9 +94,10 @@ std::vector<uint8_t> deflateWithIgzip(std::span<const uint8_t> data, std::span<c
     stream.level = kIgzipLevel;
     stream.level_buf = levelBuffer.data();
     stream.level_buf_size = uint32_t(levelBuffer.size());
+    stream.hist_bits = DeflatePart::kIgzipWindowBits;
     stream.flush = last ? NO_FLUSH : SYNC_FLUSH;
     if (!history.empty()) {
-        std::span<const uint8_t> window = history.last(std::min(history.size(), kIgzipWindowBytes));
+        std::span<const uint8_t> window = history.last(std::min(history.size(), DeflatePart::kIgzipWindowBytes));
         if (isal_deflate_set_dict(&stream, const_cast<uint8_t*>(window.data()), uint32_t(window.size())) != COMP_OK)
             throw std::logic_error("deflate part: igzip refused the dictionary");
     }
