@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -28,7 +29,9 @@ public:
             for (auto& way : m_ways) {
                 auto start = std::chrono::steady_clock::now();
                 way.run();
-                way.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                way.seconds += seconds;
+                way.roundSeconds.push_back(seconds);
             }
             ++rounds;
         }
@@ -47,12 +50,30 @@ public:
         return 0;
     }
 
+    // The median over the rounds of the seconds of one operation of the way named: for a
+    // way whose rounds are short beside what else the machine runs, one round that another
+    // process held up weighs on the mean but not on the median.
+    double medianSeconds(const std::string& name) const
+    {
+        for (const auto& way : m_ways) {
+            if (way.name != name || way.roundSeconds.empty())
+                continue;
+            std::vector<double> sorted = way.roundSeconds;
+            std::sort(sorted.begin(), sorted.end());
+            size_t middle = sorted.size() / 2;
+            double median = sorted.size() % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+            return median / way.operations;
+        }
+        return 0;
+    }
+
 private:
     struct Way {
         std::string name;
         std::function<void()> run;
         double operations;
         double seconds;
+        std::vector<double> roundSeconds {};
     };
     std::vector<Way> m_ways;
     long m_rounds { 0 };

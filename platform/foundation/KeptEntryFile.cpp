@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,17 +97,53 @@ private:
 
 } // namespace
 
-// A picture read from the kept file only when its bytes are first used (a start holds every
+// A read-only mapping of a piece of a file. Mapped rather than read, a picture costs a start
+// no fresh memory and no copy: its pages are those already in the page cache.
+class FileRangeMapping {
+public:
+    // Null when the file no longer holds the whole range or cannot be mapped.
+    static std::shared_ptr<const FileRangeMapping> map(int fd, uint64_t offset, size_t length)
+    {
+        struct stat info {};
+        if (length == 0 || ::fstat(fd, &info) != 0 || uint64_t(info.st_size) < offset + length)
+            return nullptr;
+        uint64_t pageStart = offset - offset % uint64_t(::sysconf(_SC_PAGESIZE));
+        size_t mappedLength = size_t(offset - pageStart) + length;
+        void* address = ::mmap(nullptr, mappedLength, PROT_READ, MAP_PRIVATE, fd, off_t(pageStart));
+        if (address == MAP_FAILED)
+            return nullptr;
+        return std::shared_ptr<const FileRangeMapping>(new FileRangeMapping(address, mappedLength, size_t(offset - pageStart), length));
+    }
+    ~FileRangeMapping() { ::munmap(m_address, m_mappedLength); }
+    FileRangeMapping(const FileRangeMapping&) = delete;
+    FileRangeMapping& operator=(const FileRangeMapping&) = delete;
+
+    std::span<const uint8_t> bytes() const { return { static_cast<const uint8_t*>(m_address) + m_skipped, m_length }; }
+
+private:
+    FileRangeMapping(void* address, size_t mappedLength, size_t skipped, size_t length)
+        : m_address(address), m_mappedLength(mappedLength), m_skipped(skipped), m_length(length) { }
+    void* m_address;
+    size_t m_mappedLength;
+    size_t m_skipped;
+    size_t m_length;
+};
+
+// A picture taken from the kept file only when its bytes are first used (a start holds every
 // account's avatar for the panel, shown only when someone asks for it). The file stays open
-// until then: a new kept file is written aside and renamed into place, so this one keeps the
-// bytes it was taken for; one cut short meanwhile by someone else gives no bytes.
+// until then. A new kept file is written aside and renamed into place, never changed in
+// place, so this one keeps the bytes it was taken for; one cut short meanwhile by someone
+// else gives no bytes.
 static Id<NSData> pictureReadWhenUsed(const std::shared_ptr<OpenFile>& file, uint64_t offset, size_t length)
 {
-    return NSData::dataReadWhenUsed([file, offset, length]() -> std::optional<std::vector<uint8_t>> {
-        std::vector<uint8_t> bytes(length);
-        if (!readExactly(file->fd(), bytes.data(), bytes.size(), offset))
+    return NSData::dataReadWhenUsed([file, offset, length]() -> std::optional<NSData::Storage> {
+        if (length == 0)
+            return NSData::Storage::own({});
+        auto mapping = FileRangeMapping::map(file->fd(), offset, length);
+        if (!mapping)
             return std::nullopt;
-        return bytes;
+        auto bytes = mapping->bytes();
+        return NSData::Storage { std::move(mapping), bytes };
     });
 }
 

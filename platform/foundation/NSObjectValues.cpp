@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 #include "PropertyList.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <fmt/format.h>
@@ -150,7 +151,14 @@ std::string NSNumber::stringValue() const
 // Data and dates ----------------------------------------------------------------------
 
 NSData::NSData() : objc_object(cls()) { }
-NSData::NSData(std::vector<uint8_t> bytes) : objc_object(cls()), m_bytes(std::move(bytes)) { }
+NSData::NSData(std::vector<uint8_t> bytes) : objc_object(cls()), m_storage(Storage::own(std::move(bytes))) { }
+
+NSData::Storage NSData::Storage::own(std::vector<uint8_t> bytes)
+{
+    auto kept = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    std::span<const uint8_t> view(*kept);
+    return { std::move(kept), view };
+}
 
 Class NSData::cls()
 {
@@ -174,16 +182,23 @@ Id<NSData> NSData::dataReadWhenUsed(Reader read)
     return result;
 }
 
-const std::vector<uint8_t>& NSData::bytes() const
+std::span<const uint8_t> NSData::bytes() const
 {
     if (m_readPending.load(std::memory_order_acquire)) {
         std::call_once(m_readOnce, [this] {
-            m_bytes = m_read().value_or(std::vector<uint8_t>());
+            if (auto read = m_read())
+                m_storage = std::move(*read);
             m_read = nullptr;
             m_readPending.store(false, std::memory_order_release);
         });
     }
-    return m_bytes;
+    return m_storage.bytes;
+}
+
+std::vector<uint8_t> NSData::copyBytes() const
+{
+    auto view = bytes();
+    return { view.begin(), view.end() };
 }
 
 bool NSData::writeToFile(std::string_view path, bool atomically) const
@@ -377,7 +392,7 @@ bool isEqual(const id& a, const id& b)
     }
     if (auto d = a.as<NSData>(); d) {
         auto other = b.as<NSData>();
-        return other && d->bytes() == other->bytes();
+        return other && std::ranges::equal(d->bytes(), other->bytes());
     }
     if (auto d = a.as<NSDate>(); d) {
         auto other = b.as<NSDate>();
@@ -419,58 +434,75 @@ bool needsQuotes(const std::string& text)
     return false;
 }
 
-std::string quoted(const std::string& text)
+// Appends the text, in double quotes with " and \\ escaped when it needs them.
+void appendQuoted(std::string& out, const std::string& text)
 {
-    if (!needsQuotes(text))
-        return text;
-    std::string result = "\"";
+    if (!needsQuotes(text)) {
+        out += text;
+        return;
+    }
+    out += '"';
     for (char c : text) {
         if (c == '"' || c == '\\')
-            result += '\\';
+            out += '\\';
         if (c == '\n')
-            result += "\\n";
+            out += "\\n";
         else
-            result += c;
+            out += c;
     }
-    return result + "\"";
+    out += '"';
 }
 
+void appendIndent(std::string& out, int depth)
+{
+    out.append(static_cast<size_t>(depth) * 4, ' ');
+}
+
+// Everything is appended to `out` in place: a record is logged at every lookup.
 void describeInto(std::string& out, const id& value, int depth)
 {
-    std::string indent(static_cast<size_t>(depth) * 4, ' ');
-    std::string inner(static_cast<size_t>(depth + 1) * 4, ' ');
+    auto appendTo = std::back_inserter(out);
     if (!value) {
         out += "(null)";
     } else if (auto text = value.as<NSString>()) {
-        out += depth == 0 ? text->utf8() : quoted(text->utf8());
+        if (depth == 0)
+            out += text->utf8();
+        else
+            appendQuoted(out, text->utf8());
     } else if (auto number = value.as<NSNumber>()) {
         out += number->stringValue();
     } else if (auto data = value.as<NSData>()) {
-        out += fmt::format("{{length = {}, bytes = 0x", data->length());
+        fmt::format_to(appendTo, "{{length = {}, bytes = 0x", data->length());
         size_t shown = std::min<size_t>(data->length(), 8);
-        for (size_t i = 0; i < shown; ++i)
-            out += fmt::format("{:02x}", data->bytes()[i]);
+        for (uint8_t byte : data->bytes().first(shown)) {
+            out += "0123456789abcdef"[byte >> 4];
+            out += "0123456789abcdef"[byte & 15];
+        }
         out += data->length() > shown ? "... }" : " }";
     } else if (auto date = value.as<NSDate>()) {
-        out += fmt::format("{}", date->timeIntervalSinceReferenceDate());
+        fmt::format_to(appendTo, "{}", date->timeIntervalSinceReferenceDate());
     } else if (auto array = value.as<NSArray>()) {
         out += "(\n";
         for (NSUInteger i = 0; i < array->count(); ++i) {
-            out += inner;
+            appendIndent(out, depth + 1);
             describeInto(out, array->objectAtIndex(i), depth + 1);
             out += i + 1 < array->count() ? ",\n" : "\n";
         }
-        out += indent + ")";
+        appendIndent(out, depth);
+        out += ")";
     } else if (auto dictionary = value.as<NSDictionary>()) {
         out += "{\n";
         for (const auto& [key, entry] : dictionary->entries()) {
-            out += inner + quoted(key->utf8()) + " = ";
+            appendIndent(out, depth + 1);
+            appendQuoted(out, key->utf8());
+            out += " = ";
             describeInto(out, entry, depth + 1);
             out += ";\n";
         }
-        out += indent + "}";
+        appendIndent(out, depth);
+        out += "}";
     } else {
-        out += fmt::format("<{}: {}>", object_getClassName(value), static_cast<const void*>(value.get()));
+        fmt::format_to(appendTo, "<{}: {}>", object_getClassName(value), static_cast<const void*>(value.get()));
     }
 }
 

@@ -14,7 +14,9 @@
 #include <functional>
 #include <mutex>
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -80,6 +82,14 @@ private:
 
 class NSData : public objc_object {
 public:
+    // Bytes and what keeps them alive: their own vector, or a read-only mapping of a file
+    // (as Foundation maps a file's data where that is safe).
+    struct Storage {
+        std::shared_ptr<const void> keeper;
+        std::span<const uint8_t> bytes;
+        static Storage own(std::vector<uint8_t> bytes);
+    };
+
     NSData();
     explicit NSData(std::vector<uint8_t> bytes);
     static Class cls();
@@ -89,15 +99,16 @@ public:
     // Bytes read only when first asked for (by any thread, once): a start that holds many
     // pictures it may never show does not bring them all into memory. A read that fails
     // then gives no bytes.
-    using Reader = std::function<std::optional<std::vector<uint8_t>>()>;
+    using Reader = std::function<std::optional<Storage>()>;
     static Id<NSData> dataReadWhenUsed(Reader read);
 
-    const std::vector<uint8_t>& bytes() const;
+    std::span<const uint8_t> bytes() const;
+    std::vector<uint8_t> copyBytes() const;
     NSUInteger length() const { return bytes().size(); }
     bool writeToFile(std::string_view path, bool atomically) const;
 
 private:
-    mutable std::vector<uint8_t> m_bytes;
+    mutable Storage m_storage;
     mutable Reader m_read;
     mutable std::once_flag m_readOnce;
     mutable std::atomic<bool> m_readPending { false };

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <fmt/format.h>
 
 namespace StringFormat {
@@ -74,6 +75,16 @@ std::string printWith(const Conversion& spec, const char* length, char conversio
     throw RuntimeError(fmt::format("format \"{}\": argument {} for %{} is {}", format, index + 1, conversion, kindName(given)));
 }
 
+// A text as "%s" gives it: up to its first NUL. Without flags, width or precision there is
+// nothing else printf would do, and a logged record is long enough to be worth not copying.
+std::string printPlainText(const Conversion& spec, std::string text)
+{
+    if (!spec.flags.empty() || !spec.width.empty() || !spec.precision.empty())
+        return printWith(spec, "", 's', text.c_str());
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
 std::string render(std::string_view format, const Conversion& spec, size_t index, const Argument& argument)
 {
     auto requireKind = [&](std::initializer_list<Kind> accepted) {
@@ -89,7 +100,7 @@ std::string render(std::string_view format, const Conversion& spec, size_t index
     switch (spec.conversion) {
     case '@':
         requireKind({ Kind::Object });
-        return printWith(spec, "", 's', describe(argument.object).c_str());
+        return printPlainText(spec, describe(argument.object));
     case 's':
         requireKind({ Kind::Text });
         return printWith(spec, "", 's', argument.nullText ? "(null)" : argument.text.c_str());

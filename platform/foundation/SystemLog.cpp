@@ -66,7 +66,8 @@ void write(const std::string& line)
     // The line is data, never a format of its own.
     if (systemLogSocketExists())
         syslog(LOG_NOTICE, "%s", line.c_str());
-    Trace::emit("log", { { "text", line } });
+    if (Trace::hasSink()) // the event's fields would copy the line
+        Trace::emit("log", { { "text", line } });
     record(line);
 }
 

@@ -25,10 +25,9 @@ uint32_t bigEndian32(const uint8_t* bytes)
 }
 
 // What is wrong with the chunks after the signature, or null: each must lie whole within
-// the file with a matching CRC, some must hold image data, and the last must be IEND. A
-// file cut short fails here, as its decode would, at the cost of a checksum rather than
-// an inflate.
-const char* chunkDamage(std::span<const uint8_t> bytes)
+// the file (with a matching CRC when asked), some must hold image data, and the last must
+// be IEND. A file cut short fails here, as its decode would, without an inflate.
+const char* chunkDamage(std::span<const uint8_t> bytes, PNGChunkCheck check)
 {
     constexpr size_t kSignatureBytes = 8;
     bool sawImageData = false;
@@ -37,8 +36,7 @@ const char* chunkDamage(std::span<const uint8_t> bytes)
         if (length > bytes.size() - at - 12)
             return "the file is cut short";
         const uint8_t* type = &bytes[at + 4];
-        uint32_t stored = bigEndian32(type + 4 + length);
-        if (libdeflate_crc32(0, type, 4 + length) != stored)
+        if (check == PNGChunkCheck::checksums && libdeflate_crc32(0, type, 4 + length) != bigEndian32(type + 4 + length))
             return "a chunk's CRC does not match";
         if (std::equal(type, type + 4, "IDAT"))
             sawImageData = true;
@@ -50,7 +48,7 @@ const char* chunkDamage(std::span<const uint8_t> bytes)
 }
 
 // spng checks the signature, the IHDR chunk's CRC and every field's value.
-std::optional<ImageHeader> readPNGHeader(std::span<const uint8_t> bytes, std::string* error)
+std::optional<ImageHeader> readPNGHeader(std::span<const uint8_t> bytes, std::string* error, PNGChunkCheck chunkCheck)
 {
     std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> context(spng_ctx_new(0), spng_ctx_free);
     if (!context)
@@ -60,7 +58,7 @@ std::optional<ImageHeader> readPNGHeader(std::span<const uint8_t> bytes, std::st
     spng_ihdr header {};
     if (int status = spng_get_ihdr(context.get(), &header))
         return fail(error, fmt::format("PNG: {}", spng_strerror(status)));
-    if (auto damage = chunkDamage(bytes))
+    if (auto damage = chunkDamage(bytes, chunkCheck))
         return fail(error, fmt::format("PNG: {}", damage));
     return ImageHeader { ImageFormat::png, header.width, header.height };
 }
@@ -110,12 +108,12 @@ std::optional<ImageHeader> readJPEGHeader(std::span<const uint8_t> bytes, std::s
 
 } // namespace
 
-std::optional<ImageHeader> readImageHeader(std::span<const uint8_t> bytes, std::string* error)
+std::optional<ImageHeader> readImageHeader(std::span<const uint8_t> bytes, std::string* error, PNGChunkCheck chunkCheck)
 {
     std::optional<ImageHeader> header;
     switch (sniffImageFormat(bytes)) {
     case ImageFormat::png:
-        header = readPNGHeader(bytes, error);
+        header = readPNGHeader(bytes, error, chunkCheck);
         break;
     case ImageFormat::jpeg:
         header = readJPEGHeader(bytes, error);

@@ -35,7 +35,9 @@ Id<CGImage> CGImage::create(Bitmap bitmap)
 
 Id<CGImage> CGImage::createDecodingLater(const Id<NSData>& encoded)
 {
-    auto header = encoded ? readImageHeader(encoded->bytes()) : std::nullopt;
+    // The chunks' checksums are left to the decode: checking them here would read every byte
+    // of a picture that may never be drawn.
+    auto header = encoded ? readImageHeader(encoded->bytes(), nullptr, PNGChunkCheck::layout) : std::nullopt;
     if (!header)
         return nullptr;
     auto image = make<CGImage>();

@@ -25,8 +25,8 @@ public:
     static Id<CGImage> create(Bitmap bitmap);
     // PNG or JPEG bytes, decoded later; nil when they are not a picture whose structure a
     // decoder takes and whose size it accepts (readImageHeader: signature, headers, every
-    // PNG chunk whole and checked, a size within the limits). Pixels that then fail to
-    // decode are drawn as transparent.
+    // PNG chunk whole, a size within the limits). Pixels that then fail to decode (damaged,
+    // or a chunk whose checksum does not match) are drawn as transparent.
     // The data is kept as it is (it cannot change), not copied.
     static Id<CGImage> createDecodingLater(const Id<NSData>& encoded);
 

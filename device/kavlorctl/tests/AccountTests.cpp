@@ -61,9 +61,9 @@ TEST_F(AccountTest, UserAddWritesEveryFieldWithItsType)
     ASSERT_TRUE(mira->valueForKey<NSString>("UserName"));
     EXPECT_EQ(mira->valueForKey<NSString>("UserName")->utf8(), "Mira");
     ASSERT_TRUE(mira->valueForKey<NSData>("profileIcon"));
-    EXPECT_EQ(mira->valueForKey<NSData>("profileIcon")->bytes(), hostFileBytes(sample("avatar-mira.png")));
+    EXPECT_EQ(mira->valueForKey<NSData>("profileIcon")->copyBytes(), hostFileBytes(sample("avatar-mira.png")));
     ASSERT_TRUE(mira->valueForKey<NSData>("WallPaperData"));
-    EXPECT_EQ(mira->valueForKey<NSData>("WallPaperData")->bytes(), hostFileBytes(sample("wallpaper-sea.jpg")));
+    EXPECT_EQ(mira->valueForKey<NSData>("WallPaperData")->copyBytes(), hostFileBytes(sample("wallpaper-sea.jpg")));
     ASSERT_TRUE(mira->valueForKey<NSString>("PassCode"));
     EXPECT_EQ(mira->valueForKey<NSString>("PassCode")->utf8(), "2468");
     auto limit = numberAt(mira, "LimitedTime");
@@ -89,7 +89,7 @@ TEST_F(AccountTest, UserAddWithoutPicturesStoresTheDefaultAvatarAndNoOptionalFie
     auto luca = record("Luca");
     ASSERT_TRUE(luca);
     ASSERT_TRUE(luca->valueForKey<NSData>("profileIcon"));
-    EXPECT_EQ(luca->valueForKey<NSData>("profileIcon")->bytes(), hostFileBytes(sample("avatar-default.png")));
+    EXPECT_EQ(luca->valueForKey<NSData>("profileIcon")->copyBytes(), hostFileBytes(sample("avatar-default.png")));
     EXPECT_FALSE(luca->objectForKey("WallPaperData"));
     EXPECT_FALSE(luca->objectForKey("LimitedTime"));
     auto toggles = luca->valueForKey<NSDictionary>("toggleData");
@@ -105,7 +105,7 @@ TEST_F(AccountTest, ATimeLimitSwitchesTheCountdownOnAndAJPEGAvatarIsKeptAsItIs)
     auto otto = record("Otto");
     EXPECT_TRUE(numberAt(otto->valueForKey<NSDictionary>("toggleData"), "5")->boolValue());
     EXPECT_EQ(numberAt(otto, "LimitedTime")->integerValue(), 6);
-    EXPECT_EQ(otto->valueForKey<NSData>("profileIcon")->bytes(), hostFileBytes(sample("avatar-luca.jpg")));
+    EXPECT_EQ(otto->valueForKey<NSData>("profileIcon")->copyBytes(), hostFileBytes(sample("avatar-luca.jpg")));
 
     auto listing = run({ "user", "list" });
     EXPECT_THAT(listing.standardOutput, HasSubstr("180 min"));

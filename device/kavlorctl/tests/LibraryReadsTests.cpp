@@ -47,8 +47,8 @@ TEST_F(LibraryReadsTest, AnAccountKavlorctlWritesIsTheRecordTheProfileStoreFetch
     EXPECT_TRUE(isEqual(activeUser, "Mira"_ns));
     EXPECT_EQ(recordString(record, RecordKey::userName)->utf8(), "Mira");
     EXPECT_EQ(recordString(record, RecordKey::passCode)->utf8(), "2468");
-    EXPECT_EQ(recordData(record, RecordKey::profileIcon)->bytes(), hostFileBytes(sample("avatar-mira.png")));
-    EXPECT_EQ(recordData(record, RecordKey::wallPaperData)->bytes(), hostFileBytes(sample("wallpaper-sea.jpg")));
+    EXPECT_EQ(recordData(record, RecordKey::profileIcon)->copyBytes(), hostFileBytes(sample("avatar-mira.png")));
+    EXPECT_EQ(recordData(record, RecordKey::wallPaperData)->copyBytes(), hostFileBytes(sample("wallpaper-sea.jpg")));
     EXPECT_TRUE(recordToggle(record, Toggle::blockControlCenter));
     EXPECT_TRUE(recordToggle(record, Toggle::blockNotifications));
     EXPECT_FALSE(recordToggle(record, Toggle::blockSearch));
@@ -106,7 +106,7 @@ TEST_F(LibraryReadsTest, EveryRecordOfAFileAddedToIsTheOneTheProfileStoreFetches
     EXPECT_TRUE(recordToggle(luca, Toggle::blockTodayView));
     EXPECT_FALSE(recordToggle(luca, Toggle::limitTime));
     ASSERT_EQ(run({ "set", Key::activeUser, "Mira" }).exitStatus, 0);
-    EXPECT_EQ(recordData(fetchCrntUserData(), RecordKey::wallPaperData)->bytes(), hostFileBytes(sample("wallpaper-sea.jpg")));
+    EXPECT_EQ(recordData(fetchCrntUserData(), RecordKey::wallPaperData)->copyBytes(), hostFileBytes(sample("wallpaper-sea.jpg")));
 }
 
 } // namespace

@@ -106,8 +106,8 @@ TEST_F(UserDataAppendTest, AnAddKeepsTheOtherRecordsAsTheyAreAndReadsBackAsAWhol
     EXPECT_THAT(names(), ElementsAre("Mira", "Luca", "Zoë", "Otto"));
     auto ottoRecord = appendedRecords->valueForKey<NSDictionary>("Otto");
     ASSERT_TRUE(ottoRecord);
-    EXPECT_EQ(ottoRecord->valueForKey<NSData>("profileIcon")->bytes(), hostFileBytes(avatar));
-    EXPECT_EQ(ottoRecord->valueForKey<NSData>("WallPaperData")->bytes(), hostFileBytes(wallpaper));
+    EXPECT_EQ(ottoRecord->valueForKey<NSData>("profileIcon")->copyBytes(), hostFileBytes(avatar));
+    EXPECT_EQ(ottoRecord->valueForKey<NSData>("WallPaperData")->copyBytes(), hostFileBytes(wallpaper));
 
     // The same add on the same file, written whole (without the summary kavlorctl parses it).
     writeFileBytes(kUserData, *before);

@@ -186,9 +186,10 @@ TEST_F(FreshnessTest, ANewReaderOfAnUnchangedFileParsesOnlyTheKeptEntry)
 }
 
 
-// A kept entry's pictures are read from the kept file only when their bytes are first used
-// (counted by what this process has read); until then the kept file stays open, so one put
-// in its place by rename changes nothing, and one cut short in place gives no bytes.
+// A kept entry's pictures are taken from the kept file only when their bytes are first used
+// (mapped then: counted by what this process has read and has mapped of the file); until
+// then the kept file stays open, so one put in its place by rename changes nothing, and one
+// cut short in place gives no bytes.
 TEST_F(FreshnessTest, AKeptEntrysPicturesAreReadWhenFirstUsed)
 {
     auto charactersRead = [] {
@@ -200,6 +201,18 @@ TEST_F(FreshnessTest, AKeptEntrysPicturesAreReadWhenFirstUsed)
                 return value;
         }
         return 0ull;
+    };
+    auto bytesMappedOf = [](const std::string& file) {
+        std::ifstream maps("/proc/self/maps");
+        unsigned long long mapped = 0;
+        for (std::string line; std::getline(maps, line);) {
+            if (!line.ends_with(" " + file))
+                continue;
+            unsigned long long start = 0, end = 0;
+            std::sscanf(line.c_str(), "%llx-%llx", &start, &end);
+            mapped += end - start;
+        }
+        return mapped;
     };
     std::vector<uint8_t> wallpaper(3 << 20);
     for (size_t i = 0; i < wallpaper.size(); ++i)
@@ -216,10 +229,11 @@ TEST_F(FreshnessTest, AKeptEntrysPicturesAreReadWhenFirstUsed)
     ASSERT_TRUE(taken);
     EXPECT_LT(charactersRead() - before, wallpaper.size()) << "the pictures were read with the entry";
     std::string kept = hostPath(DictionaryFileEntry(kPath).keptEntryPath());
+    EXPECT_EQ(bytesMappedOf(fs::canonical(kept)), 0u) << "the pictures were mapped with the entry";
     fs::rename(kept, kept + ".old");
     std::ofstream(kept) << "another kept file";
-    EXPECT_EQ(taken->valueForKey<NSData>("WallPaperData")->bytes(), wallpaper);
-    EXPECT_GE(charactersRead() - before, wallpaper.size());
+    EXPECT_EQ(taken->valueForKey<NSData>("WallPaperData")->copyBytes(), wallpaper);
+    EXPECT_GE(bytesMappedOf(fs::canonical(kept + ".old")), wallpaper.size());
 
     // Cut short in place before its pictures are used: they give no bytes.
     fs::remove(kept);

@@ -51,6 +51,9 @@ TEST(ImageHeader, DamagedCutShortAndOversizedPicturesAreRefused)
     auto flipped = png;
     flipped[png.size() / 2] ^= 0x40; // inside the image data: its chunk's CRC no longer matches
     EXPECT_NE(refusal(flipped), "(accepted)") << "a damaged IDAT";
+    EXPECT_TRUE(readImageHeader(flipped, nullptr, PNGChunkCheck::layout)) << "only the chunks' layout checked";
+    EXPECT_FALSE(readImageHeader(cut, nullptr, PNGChunkCheck::layout));
+    EXPECT_FALSE(readImageHeader(withoutEnd, nullptr, PNGChunkCheck::layout));
 
     // A sound header claiming more pixels than the decoders accept.
     auto huge = png;

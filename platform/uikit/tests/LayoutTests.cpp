@@ -3,7 +3,12 @@
 #include "UIKit.h"
 #include "UIKitSupport.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
 
 namespace {
 
@@ -65,6 +70,128 @@ TEST(LayoutSolverTest, OpenUnknownsTakeTheirFallbackAndTheirDependentsFollow)
     EXPECT_EQ(result.values[w], 40.0);
     EXPECT_EQ(result.values[x], 80.0);
     EXPECT_EQ(result.values[h], 30.0);
+}
+
+// Gauss-Jordan elimination over whole rows, as the solver did before it visited only the
+// rows and columns holding values: the reference its answers must equal exactly.
+LayoutSolver::Result solveDensely(const LayoutSolver& system, const std::vector<double>& fallback)
+{
+    const size_t n = system.variableCount();
+    const size_t m = system.equationCount();
+    const size_t width = n + 1 + m;
+    std::vector<std::vector<double>> rows(m, std::vector<double>(width, 0.0));
+    double scale = 1.0, constantScale = 1.0;
+    for (size_t i = 0; i < m; ++i) {
+        for (const auto& term : system.equation(i).terms) {
+            rows[i][term.variable] += term.coefficient;
+            scale = std::max(scale, std::fabs(term.coefficient));
+        }
+        rows[i][n] = system.equation(i).constant;
+        constantScale = std::max(constantScale, std::fabs(system.equation(i).constant));
+        rows[i][n + 1 + i] = 1.0;
+    }
+    const double zero = 1e-9 * scale, constantZero = 1e-9 * scale * constantScale;
+    std::vector<size_t> pivotColumn;
+    size_t rank = 0;
+    for (size_t column = 0; column < n && rank < m; ++column) {
+        size_t best = rank;
+        for (size_t r = rank + 1; r < m; ++r) {
+            if (std::fabs(rows[r][column]) > std::fabs(rows[best][column]))
+                best = r;
+        }
+        if (std::fabs(rows[best][column]) <= zero)
+            continue;
+        std::swap(rows[rank], rows[best]);
+        double pivot = rows[rank][column];
+        for (double& value : rows[rank])
+            value /= pivot;
+        for (size_t r = 0; r < m; ++r) {
+            if (r == rank || rows[r][column] == 0.0)
+                continue;
+            double factor = rows[r][column];
+            for (size_t c = 0; c < width; ++c)
+                rows[r][c] -= factor * rows[rank][c];
+            rows[r][column] = 0.0;
+        }
+        pivotColumn.push_back(column);
+        ++rank;
+    }
+    LayoutSolver::Result result;
+    for (size_t r = rank; r < m; ++r) {
+        if (std::fabs(rows[r][n]) <= constantZero)
+            continue;
+        std::vector<size_t> involved;
+        for (size_t e = 0; e < m; ++e) {
+            if (std::fabs(rows[r][n + 1 + e]) > zero)
+                involved.push_back(e);
+        }
+        result.conflicts.push_back(std::move(involved));
+    }
+    std::vector<bool> isPivot(n, false), undetermined(n, false);
+    for (size_t column : pivotColumn)
+        isPivot[column] = true;
+    result.values.assign(n, 0.0);
+    for (size_t v = 0; v < n; ++v) {
+        if (!isPivot[v]) {
+            result.values[v] = v < fallback.size() ? fallback[v] : 0.0;
+            undetermined[v] = true;
+        }
+    }
+    for (size_t r = 0; r < rank; ++r) {
+        size_t v = pivotColumn[r];
+        double value = rows[r][n];
+        for (size_t c = 0; c < n; ++c) {
+            if (isPivot[c] || std::fabs(rows[r][c]) <= zero)
+                continue;
+            value -= rows[r][c] * result.values[c];
+            undetermined[v] = true;
+        }
+        result.values[v] = value;
+    }
+    for (size_t v = 0; v < n; ++v) {
+        if (undetermined[v])
+            result.undetermined.push_back(v);
+    }
+    return result;
+}
+
+// Layout-like systems (few unknowns an equation, coefficients of ±1 and ±0.5, so that pivots
+// tie often; some repeated, contradictory or missing equations): the same values (a zero's
+// sign aside), conflicts in the same order naming the same equations, the same open unknowns.
+TEST(LayoutSolverTest, AnswersExactlyAsEliminationOverWholeRows)
+{
+    std::mt19937 random(7);
+    const double coefficients[] = { 1, -1, 0.5, -0.5, 2 };
+    for (int round = 0; round < 300; ++round) {
+        LayoutSolver solver;
+        size_t unknowns = 1 + random() % 40;
+        for (size_t v = 0; v < unknowns; ++v)
+            solver.addVariable(fmt::format("v{}", v));
+        size_t equations = random() % (unknowns + 6);
+        for (size_t e = 0; e < equations; ++e) {
+            LayoutSolver::Equation equation;
+            size_t terms = 1 + random() % 3;
+            for (size_t t = 0; t < terms; ++t)
+                equation.terms.push_back({ random() % unknowns, coefficients[random() % 5] });
+            equation.constant = double(int(random() % 41) - 20);
+            if (e > 0 && random() % 8 == 0)
+                equation = solver.equation(random() % e); // a repeat, or with a new constant a conflict
+            if (random() % 8 == 0)
+                equation.constant += 3;
+            solver.addEquation(equation);
+        }
+        std::vector<double> fallback(unknowns);
+        for (auto& value : fallback)
+            value = double(random() % 100);
+        auto sparse = solver.solve(fallback);
+        auto dense = solveDensely(solver, fallback);
+        SCOPED_TRACE(fmt::format("round {}: {} unknowns, {} equations", round, unknowns, equations));
+        ASSERT_EQ(sparse.values.size(), dense.values.size());
+        for (size_t v = 0; v < unknowns; ++v)
+            EXPECT_EQ(sparse.values[v], dense.values[v] + 0.0) << "unknown " << v;
+        EXPECT_EQ(sparse.conflicts, dense.conflicts);
+        EXPECT_EQ(sparse.undetermined, dense.undetermined);
+    }
 }
 
 // --- the layout pass on views ----------------------------------------------------------
