@@ -85,7 +85,7 @@ FinalBlock findFinalBlock(std::span<const uint8_t> stream, size_t dataLength)
 
 // The raw deflate stream of `data`, after `history` (its last bytes, as a dictionary);
 // with `last` false it ends with a sync flush: byte-aligned, no final block.
-std::vector<uint8_t> deflateWithIgzip(std::span<const uint8_t> data, std::span<const uint8_t> history, bool last)
+DeflatedBytes deflateWithIgzip(std::span<const uint8_t> data, std::span<const uint8_t> history, bool last)
 {
     // Zeroed first: isal_deflate_init leaves the input fields as they were.
     isal_zstream stream {};
@@ -102,7 +102,7 @@ std::vector<uint8_t> deflateWithIgzip(std::span<const uint8_t> data, std::span<c
             throw std::logic_error("deflate part: igzip refused the dictionary");
     }
     // Room for stored blocks when nothing packs; grown when that is still not enough.
-    std::vector<uint8_t> out(data.size() + data.size() / 16 + 1024);
+    DeflatedBytes out(data.size() + data.size() / 16 + 1024);
     size_t fed = 0;
     for (;;) {
         if (stream.avail_in == 0 && fed < data.size()) {

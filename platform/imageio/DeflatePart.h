@@ -20,7 +20,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 enum class Deflater : uint8_t {
@@ -31,6 +34,18 @@ enum class Deflater : uint8_t {
     // smaller; on flat colours, text and gradients, far larger.
     igzip,
 };
+
+// An allocator whose resize leaves new bytes unset: a deflater writes every byte it keeps,
+// and zeroing a buffer of the input's size first would cost a pass over megabytes of
+// memory and a page fault for every page, used or not.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    void construct(U* place) noexcept { ::new (static_cast<void*>(place)) U; }
+    template <typename U, typename... Arguments>
+    void construct(U* place, Arguments&&... arguments) { ::new (static_cast<void*>(place)) U(std::forward<Arguments>(arguments)...); }
+};
+using DeflatedBytes = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
 class DeflatePart {
 public:
@@ -62,7 +77,7 @@ private:
     void deflateWithLibdeflate(std::span<const uint8_t> data, int level, bool last);
     void leaveOpen();
 
-    std::vector<uint8_t> m_bytes;
+    DeflatedBytes m_bytes;
     size_t m_dataLength;
     uint32_t m_adler32;
 };
