@@ -75,8 +75,13 @@ const std::array<uint8_t, 256 * 256>& unpremultiplyTable()
 }
 
 // The loops over a row's bytes are also compiled for processors with AVX2, where they run
-// 32 bytes at a time instead of 16; the clone is chosen when the library loads.
+// 32 bytes at a time instead of 16; the clone is chosen when the library loads. GCC only:
+// clang (the fuzzing build) clones no function templates, and builds the plain loops.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #define VECTOR_LOOP_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VECTOR_LOOP_CLONES
+#endif
 
 // The rows never overlap; said so, the loop vectorises.
 VECTOR_LOOP_CLONES void packOpaqueRow(const uint8_t* __restrict bgra, uint8_t* __restrict rgb, uint32_t width)
