@@ -109,7 +109,6 @@ void packRowWithAlpha(const uint8_t* bgra, uint8_t* rgba, uint32_t width)
 // The filters read `raw - bpp` and `prior - bpp`: both rows carry bpp zero bytes in front,
 // which is exactly what the PNG filters assume left of the first pixel, so the loops have
 // no special case and vectorise.
-
 template <size_t bpp>
 VECTOR_LOOP_CLONES void filterSub(const uint8_t* raw, const uint8_t*, uint8_t* out, size_t length)
 {
