@@ -5,14 +5,13 @@
 // convert doing the raw-BGRA-to-PNG job in the same run. The framework's time column is
 // both ways of saving together. Counters:
 //   today_ms, today_png_bytes   the save as it was: the PNG encoded on one core (one
-//                               deflate stream, rows filtered with the cheapest of sub, up
-//                               and paeth); the bitmap decoded as now, in two bands, which
-//                               takes a few ms off today's figure, not off the new one's
+//                               libdeflate stream, rows filtered with the cheapest of sub,
+//                               up and paeth); the bitmap decoded as now, in two bands,
+//                               which takes a few ms off today's figure, not off the new one's
 //   save_ms, png_bytes          murvex's saveWall as it is, whole path, file to file
 //   new_per_today               save_ms / today_ms (the goal: at most 0.5)
 //   today_cpu_ms, save_cpu_ms   the processor time of each (all threads), which the
-//                               machine's load does not stretch: what using both cores
-//                               costs in extra work (walking the first band's stream)
+//                               machine's load does not stretch: the work each way does
 //   convert_ms, convert_bytes   convert (median of kConvertRuns runs, process start to exit)
 //   speedup                     convert_ms / save_ms
 //   size_ratio                  png_bytes / convert_bytes
@@ -127,6 +126,7 @@ void saveWallToday(const std::string& source, const std::string& destination)
     PNGEncodeOptions options;
     options.filter = PNGRowFilter::adaptiveWithoutAverage;
     options.parts = 1;
+    options.deflater = PNGDeflater::libdeflate;
     Id<NSData> png = NSData::data(encodePNG(images->firstObject().as<CGImage>()->bitmap(), options));
     if (!png->writeToFile(destination, true))
         throw std::runtime_error("today's save: cannot write " + destination);

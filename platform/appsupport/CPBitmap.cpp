@@ -15,6 +15,7 @@
 #include <fmt/core.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <future>
 #include <optional>
@@ -56,6 +57,15 @@ struct Geometry {
     size_t pixelBytes = 0; // all images, the last unpadded
     size_t fileBytes = 0;
 };
+
+// A pixel's four bytes, B G R A in memory, loaded as one word: alpha in the top byte on
+// a little-endian processor; swapped to that on a big-endian one (and back on storing).
+uint32_t littleEndianPixel(uint32_t word)
+{
+    if constexpr (std::endian::native == std::endian::big)
+        return __builtin_bswap32(word);
+    return word;
+}
 
 uint32_t readLittleEndian32(const uint8_t* p)
 {
@@ -151,20 +161,42 @@ std::string faultOf(const Trailer& trailer, const std::optional<Geometry>& geome
     return {};
 }
 
-// Rows [first, end) of one image, without their padding; colour above alpha is lowered
-// to it, and format 0's fourth byte becomes an opaque alpha.
+// One row of format 0: the fourth byte becomes an opaque alpha.
+void readOpaqueRow(const uint8_t* in, uint8_t* out, size_t pixels)
+{
+    for (size_t x = 0; x < pixels; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, in + x * 4, 4);
+        pixel = littleEndianPixel(littleEndianPixel(pixel) | 0xFF000000u);
+        std::memcpy(out + x * 4, &pixel, 4);
+    }
+}
+
+// One row of format 1: colour above alpha is lowered to it. First each pixel's alpha is
+// spread over its four bytes in `out`, then every byte is the smaller of the two: two
+// loops the vectoriser runs 16 or 32 bytes at a time, where one loop over a pixel's
+// bytes stays one byte at a time.
+void readPremultipliedRow(const uint8_t* in, uint8_t* out, size_t pixels)
+{
+    for (size_t x = 0; x < pixels; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, in + x * 4, 4);
+        uint32_t alphaInEveryByte = (littleEndianPixel(pixel) >> 24) * 0x01010101u;
+        std::memcpy(out + x * 4, &alphaInEveryByte, 4);
+    }
+    for (size_t i = 0; i < pixels * 4; ++i)
+        out[i] = std::min(in[i], out[i]);
+}
+
+// Rows [first, end) of one image, without their padding.
 void readRows(const uint8_t* source, const Geometry& geometry, bool opaque, Bitmap& image, uint32_t first, uint32_t end)
 {
     for (uint32_t y = first; y < end; ++y) {
         const uint8_t* in = source + y * geometry.bytesPerRow;
-        uint8_t* out = image.row(y);
-        for (size_t i = 0; i < image.bytesPerRow(); i += 4) {
-            uint8_t alpha = opaque ? 255 : in[i + 3];
-            out[i] = std::min(in[i], alpha);
-            out[i + 1] = std::min(in[i + 1], alpha);
-            out[i + 2] = std::min(in[i + 2], alpha);
-            out[i + 3] = alpha;
-        }
+        if (opaque)
+            readOpaqueRow(in, image.row(y), image.width);
+        else
+            readPremultipliedRow(in, image.row(y), image.width);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -33,14 +34,18 @@ std::vector<uint8_t> mixedData(size_t length, uint32_t seed)
     return data;
 }
 
-// The data cut at `cuts`, each piece deflated as a part, joined into a zlib stream.
-std::vector<uint8_t> deflateInParts(const std::vector<uint8_t>& data, const std::vector<size_t>& cuts, int level)
+// The data cut at `cuts`, each piece deflated as a part (given the data before it as its
+// history) by the deflater of its place in `deflaters` (the last one for the rest),
+// joined into a zlib stream.
+std::vector<uint8_t> deflateInParts(const std::vector<uint8_t>& data, const std::vector<size_t>& cuts, int level,
+    const std::vector<Deflater>& deflaters = { Deflater::libdeflate })
 {
     std::vector<DeflatePart> parts;
     size_t start = 0;
     for (size_t i = 0; i <= cuts.size(); ++i) {
         size_t end = i < cuts.size() ? cuts[i] : data.size();
-        parts.emplace_back(std::span(data).subspan(start, end - start), level, i == cuts.size());
+        Deflater deflater = deflaters[std::min(i, deflaters.size() - 1)];
+        parts.emplace_back(std::span(data).subspan(start, end - start), level, i == cuts.size(), deflater, std::span(data).first(start));
         start = end;
     }
     std::vector<uint8_t> stream = DeflatePart::zlibHeader(level);
@@ -80,6 +85,59 @@ TEST(DeflatePart, JoinedPartsInflateToTheWholeDataAtEveryLevel)
     }
 }
 
+// Noise, which packs as poorly as a photo's rows, and runs, which pack far tighter.
+std::vector<uint8_t> noise(size_t length, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::vector<uint8_t> data(length);
+    for (uint8_t& byte : data)
+        byte = uint8_t(random() % 200);
+    return data;
+}
+
+std::vector<uint8_t> concatenated(std::initializer_list<std::vector<uint8_t>> pieces)
+{
+    std::vector<uint8_t> all;
+    for (const auto& piece : pieces)
+        all.insert(all.end(), piece.begin(), piece.end());
+    return all;
+}
+
+TEST(DeflatePart, IgzipPartsAndLibdeflatePartsJoinInAnyOrder)
+{
+    // Noise, runs and repeats, cut at many places (parts tiny and large, first and last),
+    // the parts' deflaters alternating either way, or igzip's alone. An igzip part after
+    // another matches into the data before it.
+    std::vector<uint8_t> data = concatenated({ noise(70000, 1), std::vector<uint8_t>(90000, 7), noise(50001, 2),
+        mixedData(30000, 4), std::vector<uint8_t>(60000, 9) });
+    using Order = std::vector<Deflater>;
+    for (Order order : { Order { Deflater::igzip }, Order { Deflater::igzip, Deflater::libdeflate, Deflater::igzip, Deflater::libdeflate },
+             Order { Deflater::libdeflate, Deflater::igzip, Deflater::libdeflate, Deflater::igzip } }) {
+        for (std::vector<size_t> cuts : std::vector<std::vector<size_t>> { {}, { 1 }, { 70000 }, { 69999, 160000 },
+                 { 100000, 160001, 210001 }, { 5, 6, 7 }, { 213000, data.size() - 1 } }) {
+            std::vector<uint8_t> stream = deflateInParts(data, cuts, 1, order);
+            EXPECT_EQ(inflateWithZlib(stream, data.size()), data)
+                << "cuts " << ::testing::PrintToString(cuts) << ", the first part by " << (order[0] == Deflater::igzip ? "igzip" : "libdeflate");
+        }
+    }
+}
+
+TEST(DeflatePart, AnIgzipPartReachesBackIntoItsHistory)
+{
+    // The second part goes on repeating the last window's bytes of the first: with the
+    // first part as its history (longer than the window: its end counts), it is matches
+    // from its first byte; without, its first window is literals.
+    std::vector<uint8_t> first = noise(50000, 3);
+    std::vector<uint8_t> data = first;
+    for (size_t i = 0; i < 5000; ++i)
+        data.push_back(data[data.size() - DeflatePart::kIgzipWindowBytes]);
+    std::span<const uint8_t> second = std::span(data).subspan(first.size());
+    DeflatePart withHistory(second, 1, true, Deflater::igzip, std::span(data).first(first.size()));
+    DeflatePart withoutHistory(second, 1, true, Deflater::igzip);
+    EXPECT_LT(withHistory.bytes().size() + DeflatePart::kIgzipWindowBytes / 2, withoutHistory.bytes().size());
+    EXPECT_EQ(inflateWithZlib(deflateInParts(data, { first.size() }, 1, { Deflater::igzip }), data.size()), data);
+}
+
 TEST(DeflatePart, OnePartIsLibdeflatesOwnZlibStream)
 {
     std::vector<uint8_t> data = mixedData(100000, 9);
@@ -89,11 +147,13 @@ TEST(DeflatePart, OnePartIsLibdeflatesOwnZlibStream)
     EXPECT_EQ(inflateWithZlib(stream, data.size()), data);
 }
 
-TEST(DeflatePart, AnOpenPartEndsOnAByteBoundaryWithAnEmptyStoredBlock)
+class OpenPart : public ::testing::TestWithParam<Deflater> { };
+
+TEST_P(OpenPart, EndsOnAByteBoundaryWithAnEmptyStoredBlock)
 {
     std::vector<uint8_t> data = mixedData(5000, 3);
-    DeflatePart open(data, 1, false);
-    DeflatePart closed(data, 1, true);
+    DeflatePart open(data, 1, false, GetParam());
+    DeflatePart closed(data, 1, true, GetParam());
     ASSERT_GE(open.bytes().size(), 4u);
     EXPECT_EQ(std::vector<uint8_t>(open.bytes().end() - 4, open.bytes().end()), (std::vector<uint8_t> { 0, 0, 0xFF, 0xFF }));
     EXPECT_LE(open.bytes().size(), closed.bytes().size() + 5);
@@ -112,5 +172,8 @@ TEST(DeflatePart, AnOpenPartEndsOnAByteBoundaryWithAnEmptyStoredBlock)
     EXPECT_EQ(inflater.total_out, data.size());
     inflateEnd(&inflater);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothDeflaters, OpenPart, ::testing::Values(Deflater::libdeflate, Deflater::igzip),
+    [](const ::testing::TestParamInfo<Deflater>& info) { return info.param == Deflater::igzip ? "igzip" : "libdeflate"; });
 
 } // namespace

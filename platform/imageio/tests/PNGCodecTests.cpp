@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -176,6 +177,12 @@ Bitmap photoLike(uint32_t width, uint32_t height, bool opaque)
     return bitmap;
 }
 
+PNGEncodeOptions libdeflateAlone(PNGEncodeOptions options)
+{
+    options.deflater = PNGDeflater::libdeflate;
+    return options;
+}
+
 struct BandCase {
     uint32_t width, height;
     unsigned parts;
@@ -185,15 +192,20 @@ TEST(PNGEncodingInBands, LibpngAndTheDecoderReadEveryPixelBack)
 {
     // One row (never cut), a tiny picture, odd heights cut into two and three bands, and
     // bands of one row each.
-    for (BandCase c : { BandCase { 640, 1, 2 }, { 1, 1, 2 }, { 2, 2, 2 }, { 3, 3, 3 }, { 7, 5, 2 }, { 301, 257, 2 },
-             { 301, 257, 3 }, { 1000, 301, 2 } }) {
-        for (bool opaque : { true, false }) {
+    // Each as the sample decides (noise goes to igzip) and with libdeflate alone.
+    for (BandCase c : { BandCase { 640, 1, 2 }, { 1, 1, 2 }, { 2, 1, 3 }, { 2, 2, 2 }, { 3, 3, 3 }, { 7, 5, 2 }, { 301, 257, 2 },
+             { 301, 257, 3 }, { 1000, 301, 2 }, { 1943, 40, 2 } }) {
+        for (auto [opaque, deflater, noisy] : { std::tuple(true, PNGDeflater::bySample, true), std::tuple(false, PNGDeflater::bySample, true),
+                 std::tuple(true, PNGDeflater::bySample, false), std::tuple(true, PNGDeflater::libdeflate, false),
+                 std::tuple(false, PNGDeflater::libdeflate, false) }) {
             SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " in " + std::to_string(c.parts)
-                + (opaque ? " bands, opaque" : " bands, translucent"));
-            Bitmap bitmap = photoLike(c.width, c.height, opaque);
+                + (opaque ? " bands, opaque" : " bands, translucent") + (noisy ? ", noise" : ", photo-like")
+                + (deflater == PNGDeflater::bySample ? ", by sample" : ", libdeflate"));
+            Bitmap bitmap = noisy ? testimages::noise(c.width, c.height, opaque, c.width * 7 + c.height) : photoLike(c.width, c.height, opaque);
             PNGEncodeOptions options;
             options.parts = c.parts;
             options.minimumPartBytes = 0;
+            options.deflater = deflater;
             std::vector<uint8_t> png = encodePNG(bitmap, options);
             expectLibpngReadsThePixels(png, bitmap, opaque);
             std::string error;
@@ -201,6 +213,39 @@ TEST(PNGEncodingInBands, LibpngAndTheDecoderReadEveryPixelBack)
             ASSERT_TRUE(decoded) << error;
             EXPECT_TRUE(*decoded == bitmap);
         }
+    }
+}
+
+TEST(PNGEncodingBySample, RowsThatPackLikeAPhotosGoToIgzip)
+{
+    // Six bits of noise a byte: Huffman codes pack it a little and matches hardly, as
+    // they do a photo's filtered rows; neither library stores it raw.
+    Bitmap photo = testimages::noise(300, 200, true, 11);
+    for (uint8_t& byte : photo.pixels)
+        byte |= 0xC0;
+    // One filter, so that only the deflater can differ.
+    PNGEncodeOptions paeth;
+    paeth.filter = PNGRowFilter::paeth;
+    std::vector<uint8_t> sampled = encodePNG(photo, paeth);
+    EXPECT_TRUE(sampled != encodePNG(photo, libdeflateAlone(paeth)));
+    EXPECT_TRUE(decodePNG(sampled) == photo);
+}
+
+TEST(PNGEncodingBySample, APictureThatPacksTighterThanAPhotoIsWrittenAsBefore)
+{
+    // A gradient, like the device's sample wallpapers: libdeflate, without average.
+    Bitmap gradient = testimages::gradient(180, 320);
+    PNGEncodeOptions before;
+    before.deflater = PNGDeflater::libdeflate;
+    before.filter = PNGRowFilter::adaptiveWithoutAverage;
+    EXPECT_EQ(encodePNG(gradient), encodePNG(gradient, before));
+    // At a level other than igzip's, libdeflate and the filters asked, sampled or not.
+    for (int level : { 0, 6 }) {
+        PNGEncodeOptions sampled;
+        sampled.compressionLevel = level;
+        EXPECT_EQ(encodePNG(gradient, sampled), encodePNG(gradient, libdeflateAlone(sampled))) << "level " << level;
+        Bitmap noise = testimages::noise(100, 100, true, 3);
+        EXPECT_EQ(encodePNG(noise, sampled), encodePNG(noise, libdeflateAlone(sampled))) << "level " << level;
     }
 }
 
