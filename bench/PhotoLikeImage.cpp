@@ -94,7 +94,8 @@ private:
     {
         int x = int(m_width * random.uniform(0, 0.1));
         while (x < int(m_width * 0.5)) {
-            int buildingWidth = int(m_width * random.uniform(0.04, 0.1));
+            // At least a pixel, so that a narrow picture's street ends.
+            int buildingWidth = std::max(1, int(m_width * random.uniform(0.04, 0.1)));
             int buildingTop = m_horizon - int(m_height * random.uniform(0.05, 0.2));
             Colour shade = { random.uniform(40, 70), random.uniform(45, 75), random.uniform(60, 90) };
             addWindows(x, buildingTop, buildingWidth, random);
