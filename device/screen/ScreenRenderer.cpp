@@ -351,3 +351,19 @@ void ScreenRenderer::paintScreen(cairo_t* cairo, Overlay overlay) const
     if (id alert = m_springBoard.presentedAlert())
         drawAlert(cairo, alert, size);
 }
+
+double ScreenRenderer::secondsUntilClockChanges()
+{
+    auto& loop = RunLoop::main();
+    double seconds = 0;
+    if (loop.virtualClock()) {
+        seconds = loop.now().time_since_epoch().count();
+    } else {
+        timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        std::tm shown {};
+        localtime_r(&now.tv_sec, &shown);
+        seconds = shown.tm_sec + now.tv_nsec / 1e9;
+    }
+    return 60 - std::fmod(seconds, 60);
+}

@@ -12,6 +12,7 @@
 #include "MappedFile.h"
 #include "NSObjectValues.h"
 #include "PropertyList.h"
+#include "ScreenChangeSignal.h"
 #include "ScreenTiles.h"
 #include "SpringBoardLink.h"
 #include "Supervisor.h"
@@ -29,6 +30,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -42,7 +44,7 @@ constexpr std::size_t kMaxUploadBytes = std::size_t(72) << 20;   // two pictures
 constexpr std::size_t kRecentTraceLines = 300;                   // what a page that just connected is shown
 constexpr double kFrameSeconds = 1.0 / 60;                       // no two pictures within one display frame
 constexpr double kRetrySeconds = 0.1;                            // after a picture that could not be had
-constexpr double kRealClockRefresh = 1.0;                        // the status bar's clock and countdown move
+constexpr double kSignalLookSeconds = 0.2;                       // how soon the signal's waiter sees the server stop
 constexpr double kTouchSettleSeconds = 0.5;                      // virtual clock: a touch's transitions end
 
 std::atomic<bool> g_stopRequested { false };
@@ -110,9 +112,10 @@ Json describeDevice(const std::string& root, bool virtualClock)
 
 class DeviceServer {
 public:
-    DeviceServer(const ServeOptions& options, Supervisor& supervisor)
+    DeviceServer(const ServeOptions& options, Supervisor& supervisor, ScreenChangeSignal& screenChanges)
         : m_options(options)
         , m_supervisor(supervisor)
+        , m_screenChanges(screenChanges)
         , m_link(supervisor)
         , m_token(randomToken())
     {
@@ -142,6 +145,7 @@ private:
     bool allowedChange(const httplib::Request& request, httplib::Response& response) const;
     void post(const std::string& path, std::function<Json(const Json& body)> action);
     void watch();
+    void listenToSpringBoard();
     bool render();
     bool renderDue(std::chrono::steady_clock::time_point lastRender, bool ready);
     const uint8_t* mappedPixels(const SpringBoardLink::Json& picture, const std::string& path);
@@ -155,6 +159,7 @@ private:
 
     ServeOptions m_options;
     Supervisor& m_supervisor;
+    ScreenChangeSignal& m_screenChanges;
     SpringBoardLink m_link;
     std::string m_token;
     std::string m_scratch;
@@ -164,6 +169,7 @@ private:
     EventStream m_events;
 
     std::thread m_watcher;
+    std::thread m_listener;              // waits for SpringBoard's word that its screen changed
     std::atomic<bool> m_stopping { false };
     std::mutex m_wakeMutex;              // guards m_dirty, the watcher's reason to look again
     bool m_dirty = true;
@@ -199,6 +205,7 @@ int DeviceServer::bind(std::string& error)
 void DeviceServer::serve()
 {
     m_watcher = std::thread([this] { watch(); });
+    m_listener = std::thread([this] { listenToSpringBoard(); });
     m_server.listen_after_bind();
 }
 
@@ -210,6 +217,8 @@ void DeviceServer::stop()
     m_server.stop();
     if (m_watcher.joinable())
         m_watcher.join();
+    if (m_listener.joinable())
+        m_listener.join();
 }
 
 bool DeviceServer::allowedHost(const httplib::Request& request) const
@@ -501,6 +510,16 @@ void DeviceServer::somethingChanged()
     m_wake.notify_all();
 }
 
+// SpringBoard tells, at most once a turn of its run loop, that what its screen shows changed
+// (a label's text, a view shown, the clock's minute…): the watcher draws at once.
+void DeviceServer::listenToSpringBoard()
+{
+    while (!m_stopping) {
+        if (m_screenChanges.wait(kSignalLookSeconds))
+            somethingChanged();
+    }
+}
+
 // The watcher: the trace's new lines, SpringBoard going and coming back, and a new picture
 // of the screen when something may have changed.
 void DeviceServer::watch()
@@ -549,16 +568,17 @@ void DeviceServer::watch()
     }
 }
 
-// A picture is drawn when something may have changed (and on the real clock every second,
-// for the status bar's clock), but not within one display frame of the last picture's end,
-// nor sooner after it than it took: while changes keep coming, SpringBoard spends at most
-// half its time drawing for the page.
+// A picture is drawn when something may have changed, but not within one display frame of
+// the last picture's end, nor sooner after it than it took: while changes keep coming,
+// SpringBoard spends at most half its time drawing for the page. A safety net draws now and
+// then even without news: SpringBoard's drawing also reads files other programs write (the
+// wallpapers murvex and kavlorctl save), which no mark of SpringBoard's tells.
 bool DeviceServer::renderDue(std::chrono::steady_clock::time_point lastRender, bool ready)
 {
     double sinceRender = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRender).count();
     double gap = std::max(kFrameSeconds, m_lastRenderSeconds);
     std::unique_lock lock(m_wakeMutex);
-    bool due = m_dirty || (!m_options.virtualClock && sinceRender >= kRealClockRefresh);
+    bool due = m_dirty || (m_options.safetyRedrawSeconds > 0 && sinceRender >= m_options.safetyRedrawSeconds);
     if (!ready || !due)
         return false;
     if (sinceRender < gap) {
@@ -640,8 +660,16 @@ int runServe(const ServeOptions& options, std::ostream& out, std::ostream& err)
 {
     ::setenv("KAVLOR_DEVICE_ROOT", options.deviceRoot.c_str(), 1);
     DeviceTrace::install("kavlor-sim");
+    std::optional<ScreenChangeSignal> screenChanges;
+    try {
+        screenChanges.emplace();
+    } catch (const DeviceError& error) {
+        err << "kavlor-sim serve: " << error.what() << "\n";
+        return 1;
+    }
     Supervisor::Options supervision;
     supervision.virtualClock = options.virtualClock;
+    supervision.screenChangesFd = screenChanges->fd();
     Supervisor supervisor(supervision);
     try {
         supervisor.start();
@@ -650,7 +678,7 @@ int runServe(const ServeOptions& options, std::ostream& out, std::ostream& err)
         return 1;
     }
     std::string error;
-    DeviceServer server(options, supervisor);
+    DeviceServer server(options, supervisor, *screenChanges);
     int port = server.bind(error);
     if (port == 0) {
         err << "kavlor-sim serve: " << error << "\n";
