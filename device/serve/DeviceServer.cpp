@@ -46,6 +46,7 @@ constexpr double kFrameSeconds = 1.0 / 60;                       // no two pictu
 constexpr double kRetrySeconds = 0.1;                            // after a picture that could not be had
 constexpr double kSignalLookSeconds = 0.2;                       // how soon the signal's waiter sees the server stop
 constexpr double kTouchSettleSeconds = 0.5;                      // virtual clock: a touch's transitions end
+constexpr auto kStreamStillHere = std::chrono::seconds(10);      // an empty frame tells a page the stream lives
 
 std::atomic<bool> g_stopRequested { false };
 
@@ -146,6 +147,7 @@ private:
     void post(const std::string& path, std::function<Json(const Json& body)> action);
     void watch();
     void listenToSpringBoard();
+    bool streamTiles(uint64_t& sent, httplib::DataSink& sink);
     bool render();
     bool renderDue(std::chrono::steady_clock::time_point lastRender, bool ready);
     const uint8_t* mappedPixels(const SpringBoardLink::Json& picture, const std::string& path);
@@ -182,6 +184,7 @@ private:
     std::string m_wholePicturePNG;
 
     mutable std::mutex m_mutex;          // guards what follows
+    std::condition_variable m_newPicture;
     ScreenTiles m_tiles;
     Json m_screen;                       // the last "screen" event
     Json m_springBoard;                  // the last "springboard" event
@@ -213,6 +216,10 @@ void DeviceServer::stop()
 {
     m_stopping = true;
     m_wake.notify_all();
+    {
+        std::lock_guard lock(m_mutex);
+        m_newPicture.notify_all();
+    }
     m_events.close();
     m_server.stop();
     if (m_watcher.joinable())
@@ -319,6 +326,16 @@ void DeviceServer::routes()
                 auto [data, length] = packed->piece(offset);
                 return data && sink.write(data, length);
             });
+    });
+    // The tiles as they change, for as long as the page reads: each new picture's tiles since
+    // those the page was sent last, one frame each (4 bytes, big-endian, of length, then the
+    // packed tiles; a length of 0 only says the stream lives). Nothing waits in a queue: a
+    // page that reads slowly gets fewer frames, each with all that changed meanwhile.
+    m_server.Get("/screen/stream", [this](const httplib::Request& request, httplib::Response& response) {
+        auto sent = std::make_shared<uint64_t>(std::strtoull(request.get_param_value("since").c_str(), nullptr, 10));
+        response.set_header("Cache-Control", "no-store");
+        response.set_chunked_content_provider("application/octet-stream",
+            [this, sent](size_t, httplib::DataSink& sink) { return streamTiles(*sent, sink); });
     });
     m_server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
         auto subscriber = m_events.subscribe(greeting());
@@ -520,6 +537,34 @@ void DeviceServer::listenToSpringBoard()
     }
 }
 
+// Waits for a picture the page was not sent (or a while), then writes its frame. Answers
+// whether the stream goes on.
+bool DeviceServer::streamTiles(uint64_t& sent, httplib::DataSink& sink)
+{
+    std::shared_ptr<ScreenTiles::Packed> packed;
+    {
+        std::unique_lock lock(m_mutex);
+        m_newPicture.wait_for(lock, kStreamStillHere, [&] { return m_stopping || (m_tiles.picture() && m_tiles.version() != sent); });
+        if (m_stopping)
+            return false;
+        if (m_tiles.picture() && m_tiles.version() != sent) {
+            packed = std::make_shared<ScreenTiles::Packed>(m_tiles.packSince(sent));
+            sent = m_tiles.version();
+        }
+    }
+    uint32_t length = packed ? static_cast<uint32_t>(packed->size()) : 0;
+    const char head[4] = { char(length >> 24), char(length >> 16), char(length >> 8), char(length) };
+    if (!sink.write(head, sizeof head))
+        return false;
+    for (size_t offset = 0; offset < length;) {
+        auto [data, size] = packed->piece(offset);
+        if (!data || !sink.write(data, size))
+            return false;
+        offset += size;
+    }
+    return true;
+}
+
 // The watcher: the trace's new lines, SpringBoard going and coming back, and a new picture
 // of the screen when something may have changed.
 void DeviceServer::watch()
@@ -620,6 +665,7 @@ bool DeviceServer::render()
     m_screen = Json { { "version", m_tiles.version() }, { "width", picture.reply.value("width", 0) }, { "height", picture.reply.value("height", 0) },
         { "scale", picture.reply.value("scale", 1.0) }, { "locked", locked }, { "tiles", changed } };
     m_events.publish("screen", m_screen.dump());
+    m_newPicture.notify_all();
     return true;
 }
 

@@ -7,7 +7,10 @@
 //   GET  /app.js, /style.css
 //   GET  /screen.png       the latest picture of the screen, whole (header X-Kavlor-Screen-Version)
 //   GET  /screen/tiles?since=V  the tiles of the latest picture that changed after version V
-//                          (every tile for 0), as ScreenTiles packs them: what the page draws
+//                          (every tile for 0), as ScreenTiles packs them
+//   GET  /screen/stream?since=V  the same, pushed for as long as the page reads: a frame
+//                          (4 bytes of length, then the packed tiles) for each new picture,
+//                          with what changed since the frame before: what the page draws
 //   GET  /events           Server-Sent Events: "screen" {version, width, height, scale, locked,
 //                          tiles (how many changed)},
 //                          "springboard" {state: restarting|ready, pid}, "trace" (a trace line)
