@@ -367,3 +367,19 @@ double ScreenRenderer::secondsUntilClockChanges()
     }
     return 60 - std::fmod(seconds, 60);
 }
+
+bool ScreenRenderer::prepareNextWallpaper()
+{
+    ScreenMetrics screen = screenMetrics();
+    WallpaperCache& cache = WallpaperCache::shared();
+    bool dark = darkAppearance();
+    for (bool lockScreen : { true, false }) {
+        for (bool appearance : { dark, !dark }) {
+            int before = cache.preparedCount();
+            cache.screenSized({ lockScreen ? kLockWallpaper : kHomeWallpaper, lockScreen, appearance }, screen.points, screen.scale);
+            if (cache.preparedCount() != before)
+                return true;
+        }
+    }
+    return false;
+}
