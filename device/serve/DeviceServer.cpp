@@ -593,8 +593,13 @@ void DeviceServer::watch()
             if (ready && wasReady)
                 announceSpringBoard(Json { { "state", "restarting" }, { "pid", shownPid } });
             announceSpringBoard(Json { { "state", ready ? "ready" : "restarting" }, { "pid", ready ? status.pid : shownPid } });
-            if (ready)
+            if (ready) {
                 shownPid = status.pid;
+                // The new SpringBoard's first picture waits for nothing: not for the pause
+                // after the last picture, nor after a picture its predecessor could not give.
+                lastRender = std::chrono::steady_clock::now() - std::chrono::seconds(10);
+                m_lastRenderSeconds = 0;
+            }
             wasReady = ready;
             somethingChanged();
         }
