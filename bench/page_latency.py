@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """How soon a change on the device shows in the page of `kavlor-sim serve`.
 
-  page_latency.py BIN_FOLDER SAMPLES [--idiom phone|pad]... [--rounds N]
+  page_latency.py BIN_FOLDER SAMPLES [--idiom phone|pad]... [--rounds N] [--real-clock-rounds N]
 
 For each kind of device, a fresh device (the owner Admin with passcode 123456, as `make serve`
 makes it) is served on the virtual clock and played in headless Chromium. Each change is made
@@ -21,6 +21,13 @@ so the last picture is the change's own):
                the new lock screen differs); timed to the later of the page hearing that
                the new SpringBoard is ready and its picture painted, and also from the
                page hearing that it is ready
+
+Then a second device of the same kind is served on the real clock, where a change comes with
+no request at all:
+
+  real-clock minute  the lock screen's clock moves on: timed from the start of the minute
+               (the machine's clock) to the page having painted the new picture; a round
+               waits for the next minute, so there are few of them
 
 It prints, for each change, the median and the spread over the rounds, and the share of
 rounds within one 60 Hz frame (16.7 ms) of the request. Timings depend on the machine's
@@ -51,7 +58,7 @@ OBSERVER = """
 window.kavlorBench = { paints: [], ready: [] };
 const screen = document.getElementById('screen');
 const painted = (version) => requestAnimationFrame(() =>
-    window.kavlorBench.paints.push({ version, at: performance.now() }));
+    window.kavlorBench.paints.push({ version, at: performance.now(), wall: Date.now() }));
 new MutationObserver(() => {
     const version = Number(document.body.dataset.screenVersion);
     if (screen.tagName === 'IMG') screen.decode().then(() => painted(version), () => {});
@@ -88,7 +95,7 @@ fetch(path, { method: 'POST', headers: { 'Content-Type': 'application/json', 'X-
 class ServedDevice(Device):
     """The page tests' device with a guest who has pictures, set up before the server starts."""
 
-    def __init__(self, bin_folder, samples, idiom):
+    def __init__(self, bin_folder, samples, idiom, virtual=True):
         self.folder = tempfile.mkdtemp(prefix='kavlor-latency-')
         self.root = os.path.join(self.folder, 'device')
         self.kavlorctl = os.path.join(bin_folder, 'kavlorctl')
@@ -101,7 +108,8 @@ class ServedDevice(Device):
         for key, value in [('adminPasscode', '123456'), ('activeUser', 'Admin'), ('showImportantAlert', 'false'),
                            ('hideLSAccount', 'true'), ('toggleKavlor', 'true')]:
             self.ctl('set', key, value)
-        self.server = subprocess.Popen([os.path.join(bin_folder, 'kavlor-sim'), 'serve', self.root, '--virtual', '--port', '0'],
+        clock = ['--virtual'] if virtual else []
+        self.server = subprocess.Popen([os.path.join(bin_folder, 'kavlor-sim'), 'serve', self.root, *clock, '--port', '0'],
                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         found = re.search(r'http://127\.0\.0\.1:(\d+)/', self.server.stdout.readline())
         if not found:
@@ -155,6 +163,38 @@ def rounds_of(device, timer, device_size, rounds):
     return found
 
 
+def real_clock_minutes(timer, rounds):
+    """Milliseconds from each minute's start to the page painting the picture it brought."""
+    found = []
+    for _ in range(rounds):
+        minute = (int(time.time()) // 60 + 1) * 60
+        time.sleep(max(0.0, minute - time.time() - 0.5))
+        before = timer.driver.execute_script('return window.kavlorBench.paints.length')
+        time.sleep(max(0.0, minute + 2.0 - time.time()))
+        paints = timer.driver.execute_script('return window.kavlorBench.paints.slice(arguments[0])', before)
+        after = [paint['wall'] for paint in paints if paint['wall'] >= minute * 1000]
+        found.append(after[0] - minute * 1000 if after else None)
+    return found
+
+
+def served_in_browser(bin_folder, samples, idiom, virtual, measure):
+    """Serves a fresh device, opens its page and answers what `measure(device, timer, size)` found."""
+    device = ServedDevice(bin_folder, samples, idiom, virtual)
+    profile = tempfile.mkdtemp(prefix='kavlor-chromium-')
+    driver = None
+    try:
+        driver = browser(profile)
+        driver.get(device.url)
+        timer = Timer(driver)
+        size = driver.execute_script('return JSON.parse(document.querySelector(\'meta[name="kavlor-device"]\').content)')
+        return measure(device, timer, size)
+    finally:
+        if driver:
+            driver.quit()
+        device.stop()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
 def report(idiom, found):
     print(f'{idiom}: load average {open("/proc/loadavg").read().split()[0:3]}')
     print(f'  {"change":24} {"median":>9} {"min":>9} {"max":>9}  within a frame')
@@ -173,22 +213,16 @@ def main():
     parser.add_argument('samples')
     parser.add_argument('--idiom', action='append', choices=['phone', 'pad'])
     parser.add_argument('--rounds', type=int, default=10)
+    parser.add_argument('--real-clock-rounds', type=int, default=3, help='minutes waited for on the real clock (0: none)')
     options = parser.parse_args()
+    bin_folder, samples = os.path.abspath(options.bin_folder), os.path.abspath(options.samples)
     for idiom in options.idiom or ['phone', 'pad']:
-        device = ServedDevice(os.path.abspath(options.bin_folder), os.path.abspath(options.samples), idiom)
-        profile = tempfile.mkdtemp(prefix='kavlor-chromium-')
-        driver = None
-        try:
-            driver = browser(profile)
-            driver.get(device.url)
-            timer = Timer(driver)
-            size = driver.execute_script('return JSON.parse(document.querySelector(\'meta[name="kavlor-device"]\').content)')
-            report(idiom, rounds_of(device, timer, size, options.rounds))
-        finally:
-            if driver:
-                driver.quit()
-            device.stop()
-            shutil.rmtree(profile, ignore_errors=True)
+        found = served_in_browser(bin_folder, samples, idiom, True,
+                                  lambda device, timer, size: rounds_of(device, timer, size, options.rounds))
+        if options.real_clock_rounds > 0:
+            found['real-clock minute'] = served_in_browser(bin_folder, samples, idiom, False,
+                                                           lambda device, timer, size: real_clock_minutes(timer, options.real_clock_rounds))
+        report(idiom, found)
     return 0
 
 

@@ -4,6 +4,7 @@
 #include "MappedFile.h"
 #include "MessageSend.h"
 #include "PNGEncoder.h"
+#include "RunLoop.h"
 #include "ScreenRenderer.h"
 #include "SpringBoardApp.h"
 #include "UIScreen.h"
@@ -40,6 +41,24 @@ ScreenRenderer::PixelSize drawIntoSharedFile(const ScreenRenderer& renderer, con
     return size;
 }
 
+// After the web server's first picture, the wallpapers it may need next are drawn ahead, one a
+// turn of the run loop, while nothing else is asked for.
+void prepareNextWallpaperLater()
+{
+    RunLoop::main().enqueue([] {
+        if (ScreenRenderer::prepareNextWallpaper())
+            prepareNextWallpaperLater();
+    });
+}
+
+void prepareWallpapersAhead()
+{
+    static bool started = false;
+    if (!started)
+        prepareNextWallpaperLater();
+    started = true;
+}
+
 ScreenRenderer::PixelSize writePNG(const ScreenRenderer& renderer, const std::string& path, ScreenRenderer::Overlay overlay)
 {
     Bitmap picture = renderer.draw(overlay);
@@ -64,6 +83,8 @@ void addControlCommand(HostControl& control)
         auto overlay = request.value("passcode", false) ? ScreenRenderer::Overlay::PasscodePrompt : ScreenRenderer::Overlay::None;
         ScreenRenderer renderer(springBoard);
         auto size = format == "bgra" ? drawIntoSharedFile(renderer, path, overlay) : writePNG(renderer, path, overlay);
+        if (format == "bgra")
+            prepareWallpapersAhead();
         double scale = send<double>(UIScreen::mainScreen(), "scale");
         return ControlServer::Json { { "path", path }, { "width", size.width }, { "height", size.height }, { "scale", scale },
             { "locked", springBoard.isLocked() } };

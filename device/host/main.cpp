@@ -9,7 +9,8 @@
 //   4. with --list-hooks: print every replaced and added method, and exit;
 //      (with --exit-when-ready, step 5 ends once SpringBoard is ready, before checking in);
 //   5. otherwise run SpringBoard's start-up (finish launching, lock screen, status bar,
-//      icon model, home screen appearing), open the control channel, check in with the
+//      icon model, home screen appearing), tell the device's web server of the screen's
+//      changes when one serves it, open the control channel, check in with the
 //      supervisor, and run the main run loop until the process is ended.
 
 #include "DeviceClock.h"
@@ -19,6 +20,7 @@
 #include "HookListing.h"
 #include "HostControl.h"
 #include "LocalSocket.h"
+#include "ScreenChangeSender.h"
 #include "SpringBoardPlatform.h"
 
 #include <fmt/format.h>
@@ -192,6 +194,8 @@ int main(int argc, char** argv)
     DeviceTrace::write("springboard-start",
         { { "ios", platform.versionText() }, { "idiom", platform.idiomName() }, { "groups", hookGroups } });
     platform.launch();
+
+    ScreenChangeSender::startIfServed();
 
     ControlServer server(RunLoop::main());
     HostControl control(server);

@@ -351,3 +351,35 @@ void ScreenRenderer::paintScreen(cairo_t* cairo, Overlay overlay) const
     if (id alert = m_springBoard.presentedAlert())
         drawAlert(cairo, alert, size);
 }
+
+double ScreenRenderer::secondsUntilClockChanges()
+{
+    auto& loop = RunLoop::main();
+    double seconds = 0;
+    if (loop.virtualClock()) {
+        seconds = loop.now().time_since_epoch().count();
+    } else {
+        timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        std::tm shown {};
+        localtime_r(&now.tv_sec, &shown);
+        seconds = shown.tm_sec + now.tv_nsec / 1e9;
+    }
+    return 60 - std::fmod(seconds, 60);
+}
+
+bool ScreenRenderer::prepareNextWallpaper()
+{
+    ScreenMetrics screen = screenMetrics();
+    WallpaperCache& cache = WallpaperCache::shared();
+    bool dark = darkAppearance();
+    for (bool lockScreen : { true, false }) {
+        for (bool appearance : { dark, !dark }) {
+            int before = cache.preparedCount();
+            cache.screenSized({ lockScreen ? kLockWallpaper : kHomeWallpaper, lockScreen, appearance }, screen.points, screen.scale);
+            if (cache.preparedCount() != before)
+                return true;
+        }
+    }
+    return false;
+}

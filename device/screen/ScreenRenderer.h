@@ -40,6 +40,14 @@ public:
     // memory of the caller's, such as a file mapped by another process too.
     void drawInto(uint8_t* pixels, Overlay overlay = Overlay::None) const;
 
+    // How long until the time the screen shows (the lock screen's and the status bar's
+    // clock, in minutes) moves on, on the clock SpringBoard runs on: nothing else marks it.
+    static double secondsUntilClockChanges();
+    // Draws ahead one of the wallpapers a picture may need next (the lock screen's and the
+    // home screen's, in both appearances), so that a first unlock or a first switch of
+    // appearance only copies it. Answers whether there was one to draw.
+    static bool prepareNextWallpaper();
+
 private:
     void paintScreen(cairo_t* cairo, Overlay overlay) const;
 

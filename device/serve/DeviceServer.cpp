@@ -12,6 +12,7 @@
 #include "MappedFile.h"
 #include "NSObjectValues.h"
 #include "PropertyList.h"
+#include "ScreenChangeSignal.h"
 #include "ScreenTiles.h"
 #include "SpringBoardLink.h"
 #include "Supervisor.h"
@@ -29,6 +30,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -42,8 +44,9 @@ constexpr std::size_t kMaxUploadBytes = std::size_t(72) << 20;   // two pictures
 constexpr std::size_t kRecentTraceLines = 300;                   // what a page that just connected is shown
 constexpr double kFrameSeconds = 1.0 / 60;                       // no two pictures within one display frame
 constexpr double kRetrySeconds = 0.1;                            // after a picture that could not be had
-constexpr double kRealClockRefresh = 1.0;                        // the status bar's clock and countdown move
+constexpr double kSignalLookSeconds = 0.2;                       // how soon the signal's waiter sees the server stop
 constexpr double kTouchSettleSeconds = 0.5;                      // virtual clock: a touch's transitions end
+constexpr auto kStreamStillHere = std::chrono::seconds(10);      // an empty frame tells a page the stream lives
 
 std::atomic<bool> g_stopRequested { false };
 
@@ -110,9 +113,10 @@ Json describeDevice(const std::string& root, bool virtualClock)
 
 class DeviceServer {
 public:
-    DeviceServer(const ServeOptions& options, Supervisor& supervisor)
+    DeviceServer(const ServeOptions& options, Supervisor& supervisor, ScreenChangeSignal& screenChanges)
         : m_options(options)
         , m_supervisor(supervisor)
+        , m_screenChanges(screenChanges)
         , m_link(supervisor)
         , m_token(randomToken())
     {
@@ -142,6 +146,8 @@ private:
     bool allowedChange(const httplib::Request& request, httplib::Response& response) const;
     void post(const std::string& path, std::function<Json(const Json& body)> action);
     void watch();
+    void listenToSpringBoard();
+    bool streamTiles(uint64_t& sent, httplib::DataSink& sink);
     bool render();
     bool renderDue(std::chrono::steady_clock::time_point lastRender, bool ready);
     const uint8_t* mappedPixels(const SpringBoardLink::Json& picture, const std::string& path);
@@ -155,6 +161,7 @@ private:
 
     ServeOptions m_options;
     Supervisor& m_supervisor;
+    ScreenChangeSignal& m_screenChanges;
     SpringBoardLink m_link;
     std::string m_token;
     std::string m_scratch;
@@ -164,6 +171,7 @@ private:
     EventStream m_events;
 
     std::thread m_watcher;
+    std::thread m_listener;              // waits for SpringBoard's word that its screen changed
     std::atomic<bool> m_stopping { false };
     std::mutex m_wakeMutex;              // guards m_dirty, the watcher's reason to look again
     bool m_dirty = true;
@@ -176,6 +184,7 @@ private:
     std::string m_wholePicturePNG;
 
     mutable std::mutex m_mutex;          // guards what follows
+    std::condition_variable m_newPicture;
     ScreenTiles m_tiles;
     Json m_screen;                       // the last "screen" event
     Json m_springBoard;                  // the last "springboard" event
@@ -199,6 +208,7 @@ int DeviceServer::bind(std::string& error)
 void DeviceServer::serve()
 {
     m_watcher = std::thread([this] { watch(); });
+    m_listener = std::thread([this] { listenToSpringBoard(); });
     m_server.listen_after_bind();
 }
 
@@ -206,10 +216,16 @@ void DeviceServer::stop()
 {
     m_stopping = true;
     m_wake.notify_all();
+    {
+        std::lock_guard lock(m_mutex);
+        m_newPicture.notify_all();
+    }
     m_events.close();
     m_server.stop();
     if (m_watcher.joinable())
         m_watcher.join();
+    if (m_listener.joinable())
+        m_listener.join();
 }
 
 bool DeviceServer::allowedHost(const httplib::Request& request) const
@@ -310,6 +326,16 @@ void DeviceServer::routes()
                 auto [data, length] = packed->piece(offset);
                 return data && sink.write(data, length);
             });
+    });
+    // The tiles as they change, for as long as the page reads: each new picture's tiles since
+    // those the page was sent last, one frame each (4 bytes, big-endian, of length, then the
+    // packed tiles; a length of 0 only says the stream lives). Nothing waits in a queue: a
+    // page that reads slowly gets fewer frames, each with all that changed meanwhile.
+    m_server.Get("/screen/stream", [this](const httplib::Request& request, httplib::Response& response) {
+        auto sent = std::make_shared<uint64_t>(std::strtoull(request.get_param_value("since").c_str(), nullptr, 10));
+        response.set_header("Cache-Control", "no-store");
+        response.set_chunked_content_provider("application/octet-stream",
+            [this, sent](size_t, httplib::DataSink& sink) { return streamTiles(*sent, sink); });
     });
     m_server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
         auto subscriber = m_events.subscribe(greeting());
@@ -501,6 +527,44 @@ void DeviceServer::somethingChanged()
     m_wake.notify_all();
 }
 
+// SpringBoard tells, at most once a turn of its run loop, that what its screen shows changed
+// (a label's text, a view shown, the clock's minute…): the watcher draws at once.
+void DeviceServer::listenToSpringBoard()
+{
+    while (!m_stopping) {
+        if (m_screenChanges.wait(kSignalLookSeconds))
+            somethingChanged();
+    }
+}
+
+// Waits for a picture the page was not sent (or a while), then writes its frame. Answers
+// whether the stream goes on.
+bool DeviceServer::streamTiles(uint64_t& sent, httplib::DataSink& sink)
+{
+    std::shared_ptr<ScreenTiles::Packed> packed;
+    {
+        std::unique_lock lock(m_mutex);
+        m_newPicture.wait_for(lock, kStreamStillHere, [&] { return m_stopping || (m_tiles.picture() && m_tiles.version() != sent); });
+        if (m_stopping)
+            return false;
+        if (m_tiles.picture() && m_tiles.version() != sent) {
+            packed = std::make_shared<ScreenTiles::Packed>(m_tiles.packSince(sent));
+            sent = m_tiles.version();
+        }
+    }
+    uint32_t length = packed ? static_cast<uint32_t>(packed->size()) : 0;
+    const char head[4] = { char(length >> 24), char(length >> 16), char(length >> 8), char(length) };
+    if (!sink.write(head, sizeof head))
+        return false;
+    for (size_t offset = 0; offset < length;) {
+        auto [data, size] = packed->piece(offset);
+        if (!data || !sink.write(data, size))
+            return false;
+        offset += size;
+    }
+    return true;
+}
+
 // The watcher: the trace's new lines, SpringBoard going and coming back, and a new picture
 // of the screen when something may have changed.
 void DeviceServer::watch()
@@ -529,8 +593,13 @@ void DeviceServer::watch()
             if (ready && wasReady)
                 announceSpringBoard(Json { { "state", "restarting" }, { "pid", shownPid } });
             announceSpringBoard(Json { { "state", ready ? "ready" : "restarting" }, { "pid", ready ? status.pid : shownPid } });
-            if (ready)
+            if (ready) {
                 shownPid = status.pid;
+                // The new SpringBoard's first picture waits for nothing: not for the pause
+                // after the last picture, nor after a picture its predecessor could not give.
+                lastRender = std::chrono::steady_clock::now() - std::chrono::seconds(10);
+                m_lastRenderSeconds = 0;
+            }
             wasReady = ready;
             somethingChanged();
         }
@@ -549,16 +618,17 @@ void DeviceServer::watch()
     }
 }
 
-// A picture is drawn when something may have changed (and on the real clock every second,
-// for the status bar's clock), but not within one display frame of the last picture's end,
-// nor sooner after it than it took: while changes keep coming, SpringBoard spends at most
-// half its time drawing for the page.
+// A picture is drawn when something may have changed, but not within one display frame of
+// the last picture's end, nor sooner after it than it took: while changes keep coming,
+// SpringBoard spends at most half its time drawing for the page. A safety net draws now and
+// then even without news: SpringBoard's drawing also reads files other programs write (the
+// wallpapers murvex and kavlorctl save), which no mark of SpringBoard's tells.
 bool DeviceServer::renderDue(std::chrono::steady_clock::time_point lastRender, bool ready)
 {
     double sinceRender = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastRender).count();
     double gap = std::max(kFrameSeconds, m_lastRenderSeconds);
     std::unique_lock lock(m_wakeMutex);
-    bool due = m_dirty || (!m_options.virtualClock && sinceRender >= kRealClockRefresh);
+    bool due = m_dirty || (m_options.safetyRedrawSeconds > 0 && sinceRender >= m_options.safetyRedrawSeconds);
     if (!ready || !due)
         return false;
     if (sinceRender < gap) {
@@ -600,6 +670,7 @@ bool DeviceServer::render()
     m_screen = Json { { "version", m_tiles.version() }, { "width", picture.reply.value("width", 0) }, { "height", picture.reply.value("height", 0) },
         { "scale", picture.reply.value("scale", 1.0) }, { "locked", locked }, { "tiles", changed } };
     m_events.publish("screen", m_screen.dump());
+    m_newPicture.notify_all();
     return true;
 }
 
@@ -640,8 +711,16 @@ int runServe(const ServeOptions& options, std::ostream& out, std::ostream& err)
 {
     ::setenv("KAVLOR_DEVICE_ROOT", options.deviceRoot.c_str(), 1);
     DeviceTrace::install("kavlor-sim");
+    std::optional<ScreenChangeSignal> screenChanges;
+    try {
+        screenChanges.emplace();
+    } catch (const DeviceError& error) {
+        err << "kavlor-sim serve: " << error.what() << "\n";
+        return 1;
+    }
     Supervisor::Options supervision;
     supervision.virtualClock = options.virtualClock;
+    supervision.screenChangesFd = screenChanges->fd();
     Supervisor supervisor(supervision);
     try {
         supervisor.start();
@@ -650,7 +729,7 @@ int runServe(const ServeOptions& options, std::ostream& out, std::ostream& err)
         return 1;
     }
     std::string error;
-    DeviceServer server(options, supervisor);
+    DeviceServer server(options, supervisor, *screenChanges);
     int port = server.bind(error);
     if (port == 0) {
         err << "kavlor-sim serve: " << error << "\n";

@@ -7,7 +7,10 @@
 //   GET  /app.js, /style.css
 //   GET  /screen.png       the latest picture of the screen, whole (header X-Kavlor-Screen-Version)
 //   GET  /screen/tiles?since=V  the tiles of the latest picture that changed after version V
-//                          (every tile for 0), as ScreenTiles packs them: what the page draws
+//                          (every tile for 0), as ScreenTiles packs them
+//   GET  /screen/stream?since=V  the same, pushed for as long as the page reads: a frame
+//                          (4 bytes of length, then the packed tiles) for each new picture,
+//                          with what changed since the frame before: what the page draws
 //   GET  /events           Server-Sent Events: "screen" {version, width, height, scale, locked,
 //                          tiles (how many changed)},
 //                          "springboard" {state: restarting|ready, pid}, "trace" (a trace line)
@@ -25,8 +28,9 @@
 // Origin, this server's: else 403, so another site open in the same browser cannot drive
 // the device. The server talks to SpringBoard only through its control channel, with
 // bounded waits; the screen is drawn by SpringBoard's screenshot command, straight into a
-// file in /dev/shm that the server maps, as soon as the trace grew or something was done
-// (and every second on the real clock); only the tiles that changed go to the pages.
+// file in /dev/shm that the server maps, as soon as SpringBoard tells that what it shows
+// changed (ScreenChangeSignal), the trace grew or something was done; only the tiles that
+// changed go to the pages.
 
 #include <ostream>
 #include <string>
@@ -35,6 +39,8 @@ struct ServeOptions {
     std::string deviceRoot;       // absolute
     int port = 0;                 // 0: a free port
     bool virtualClock = false;
+    // A picture at least this often even when SpringBoard told of no change (0: never).
+    double safetyRedrawSeconds = 5;
     std::string webFolder;        // the page's files
     std::string kavlorctlPath;
 };

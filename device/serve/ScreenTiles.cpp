@@ -28,34 +28,73 @@ bool ScreenTiles::sameTile(const Bitmap& kept, const PixelsView& picture, const 
     return true;
 }
 
-void ScreenTiles::copyTile(Bitmap& kept, const PixelsView& picture, const Tile& tile)
+namespace {
+
+// One row of BGRA premultiplied pixels as RGBA with straight alpha. An opaque pixel only
+// swaps its red and blue, and most of a screen is opaque: the row is swapped whole first,
+// two pixels a 64-bit word, and only a row that had a translucent pixel is gone over again
+// to divide by the alpha.
+void straightRow(const uint8_t* bgra, uint8_t* rgba, uint32_t width)
 {
-    size_t offset = size_t(tile.x) * Bitmap::bytesPerPixel;
-    size_t length = size_t(tile.width) * Bitmap::bytesPerPixel;
-    size_t stride = size_t(picture.width) * Bitmap::bytesPerPixel;
-    for (uint32_t row = tile.y; row < tile.y + tile.height; ++row)
-        std::memcpy(kept.row(row) + offset, picture.pixels + row * stride + offset, length);
+    constexpr uint64_t kAlphaAndGreen = 0xff00ff00ff00ff00;
+    constexpr uint64_t kLowByte = 0x000000ff000000ff;
+    uint64_t opaque = kAlphaAndGreen & 0xff000000ff000000;
+    uint32_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        uint64_t pair;
+        std::memcpy(&pair, bgra + 4 * x, 8);
+        opaque &= pair;
+        pair = (pair & kAlphaAndGreen) | ((pair >> 16) & kLowByte) | ((pair & kLowByte) << 16);
+        std::memcpy(rgba + 4 * x, &pair, 8);
+    }
+    bool allOpaque = opaque == 0xff000000ff000000;
+    for (; x < width; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, bgra + 4 * x, 4);
+        allOpaque = allOpaque && (pixel >> 24) == 0xff;
+        pixel = (pixel & 0xff00ff00) | ((pixel >> 16) & 0xff) | ((pixel & 0xff) << 16);
+        std::memcpy(rgba + 4 * x, &pixel, 4);
+    }
+    if (allOpaque)
+        return;
+    for (x = 0; x < width; ++x) {
+        const uint8_t* in = bgra + 4 * x;
+        uint8_t* out = rgba + 4 * x;
+        uint8_t alpha = in[3];
+        if (alpha == 255)
+            continue;
+        out[0] = unpremultiplyComponent(in[2], alpha);
+        out[1] = unpremultiplyComponent(in[1], alpha);
+        out[2] = unpremultiplyComponent(in[0], alpha);
+    }
 }
 
-std::shared_ptr<const std::vector<uint8_t>> ScreenTiles::straightRGBA(const Bitmap& picture, const Tile& tile)
+} // namespace
+
+// Keeps the tile's new pixels for the next comparison and makes them as the page draws
+// them, a row at a time while it is at hand. The page's pixels are written over the tile's
+// previous ones when nobody holds those any more (no page is being sent them): a whole iPad
+// screen's tiles made anew would cost 22 MB of fresh memory, its pages faulted in one by
+// one, at every picture.
+void ScreenTiles::takeTile(Bitmap& kept, const PixelsView& picture, Tile& tile)
 {
-    auto rgba = std::make_shared<std::vector<uint8_t>>(size_t(tile.width) * tile.height * 4);
-    uint8_t* out = rgba->data();
-    for (uint32_t row = tile.y; row < tile.y + tile.height; ++row) {
-        const uint8_t* bgra = picture.row(row) + size_t(tile.x) * Bitmap::bytesPerPixel;
-        for (uint32_t x = 0; x < tile.width; ++x, bgra += 4, out += 4) {
-            uint8_t alpha = bgra[3];
-            if (alpha == 255) {
-                out[0] = bgra[2], out[1] = bgra[1], out[2] = bgra[0];
-            } else {
-                out[0] = unpremultiplyComponent(bgra[2], alpha);
-                out[1] = unpremultiplyComponent(bgra[1], alpha);
-                out[2] = unpremultiplyComponent(bgra[0], alpha);
-            }
-            out[3] = alpha;
-        }
+    size_t rowBytes = size_t(tile.width) * Bitmap::bytesPerPixel;
+    size_t size = rowBytes * tile.height;
+    std::vector<uint8_t>* rgba = nullptr;
+    if (tile.rgba && tile.rgba.use_count() == 1 && tile.rgba->size() == size) {
+        rgba = const_cast<std::vector<uint8_t>*>(tile.rgba.get());  // made below, not const
+    } else {
+        auto fresh = std::make_shared<std::vector<uint8_t>>(size);
+        rgba = fresh.get();
+        tile.rgba = std::move(fresh);
     }
-    return rgba;
+    size_t offset = size_t(tile.x) * Bitmap::bytesPerPixel;
+    size_t stride = size_t(picture.width) * Bitmap::bytesPerPixel;
+    for (uint32_t row = tile.y; row < tile.y + tile.height; ++row) {
+        const uint8_t* drawn = picture.pixels + row * stride + offset;
+        std::memcpy(kept.row(row) + offset, drawn, rowBytes);
+        straightRow(drawn, rgba->data() + (row - tile.y) * rowBytes, tile.width);
+    }
 }
 
 // The kept picture, to be changed in place: a copy of it when someone still holds it (the
@@ -86,9 +125,8 @@ size_t ScreenTiles::update(const PixelsView& picture, uint64_t version)
     m_version = version;
     Bitmap& kept = writablePicture(picture.width, picture.height);
     for (Tile* tile : changed) {
-        copyTile(kept, picture, *tile);
+        takeTile(kept, picture, *tile);
         tile->changedIn = version;
-        tile->rgba = straightRGBA(kept, *tile);
     }
     return changed.size();
 }

@@ -72,8 +72,7 @@ private:
     void cut(uint32_t width, uint32_t height);
     Bitmap& writablePicture(uint32_t width, uint32_t height);
     static bool sameTile(const Bitmap& kept, const PixelsView& picture, const Tile& tile);
-    static void copyTile(Bitmap& kept, const PixelsView& picture, const Tile& tile);
-    static std::shared_ptr<const std::vector<uint8_t>> straightRGBA(const Bitmap& picture, const Tile& tile);
+    static void takeTile(Bitmap& kept, const PixelsView& picture, Tile& tile);
 
     std::shared_ptr<Bitmap> m_picture;
     std::vector<Tile> m_tiles;

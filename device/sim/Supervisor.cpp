@@ -8,6 +8,7 @@
 #include "DeviceTrace.h"
 #include "LocalSocket.h"
 #include "ProcessTable.h"
+#include "ScreenChangeSignal.h"
 
 #include <fmt/format.h>
 
@@ -242,8 +243,11 @@ void Supervisor::launchSpringBoard()
     std::string executable = devicePath(DeviceFiles::kSpringBoardExecutable);
     // Everything the child needs is made before fork: between fork and exec the child of
     // a threaded process may only make async-signal-safe calls.
-    ArgumentVector environment = ArgumentVector::environmentWithout("KAVLOR_DEVICE_ROOT");
+    ArgumentVector environment = ArgumentVector::environmentWithout({ "KAVLOR_DEVICE_ROOT", ScreenChangeSignal::kEnvironmentName });
     environment.add("KAVLOR_DEVICE_ROOT=" + m_deviceRoot);
+    int screenChangesFd = m_options.screenChangesFd;
+    if (screenChangesFd >= 0)
+        environment.add(fmt::format("{}={}", ScreenChangeSignal::kEnvironmentName, screenChangesFd));
     ArgumentVector arguments({ executable });
     // Taken before the fork: the child may only make async-signal-safe calls.
     char* const* argv = arguments.data();
@@ -274,6 +278,8 @@ void Supervisor::launchSpringBoard()
         char go;
         while (::read(gate[0], &go, 1) < 0 && errno == EINTR) { }
         ::dup2(STDERR_FILENO, STDOUT_FILENO);  // a scenario's standard output stays the runner's own
+        if (screenChangesFd >= 0)
+            ::fcntl(screenChangesFd, F_SETFD, 0);  // SpringBoard's only: it is closed on exec everywhere else
         ::execve(argv[0], argv, envp);
         const char message[] = "kavlor-sim: cannot execute the SpringBoard host\n";
         ssize_t ignored = ::write(STDERR_FILENO, message, sizeof message - 1);

@@ -38,6 +38,7 @@ public:
         double readySeconds = 15;        // how long a start may take before it counts as failed
         double stopSeconds = 3;          // SIGTERM, then SIGKILL after this long
         int maxFailedStarts = 3;         // consecutive ends before check-in, then give up
+        int screenChangesFd = -1;        // handed to every SpringBoard (ScreenChangeSignal), when >= 0
     };
     struct Status {
         pid_t pid = 0;                   // the current SpringBoard (0: none)

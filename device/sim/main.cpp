@@ -245,6 +245,10 @@ int main(int argc, char** argv)
     serve->add_option("DIR", root, "the device root")->required();
     serve->add_option("--port", serveOptions.port, "the port (0: a free one; the address is printed)")->capture_default_str();
     serve->add_flag("--virtual", serveOptions.virtualClock, "keep the virtual clock: the page moves it (1 min, 5 min, to the end of the time limit)");
+    serve->add_option("--redraw-every", serveOptions.safetyRedrawSeconds,
+             "draw the screen at least this often in seconds, even when SpringBoard told of no change (0: only on changes)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     serve->add_option("--web", serveOptions.webFolder, "the folder of the page's files")->capture_default_str();
 
     CLI11_PARSE(app, argc, argv);

@@ -9,6 +9,7 @@
 #include "ProcessTable.h"
 #include "RunLoop.h"
 #include "ScenarioScript.h"
+#include "ScreenChangeSignal.h"
 #include "TempDeviceRoot.h"
 #include "Trace.h"
 #include "TraceFollower.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <fmt/format.h>
+#include <fcntl.h>
 #include <fstream>
 #include <csignal>
 #include <spawn.h>
@@ -67,6 +69,33 @@ TEST(ProcFile, AProcessThatEndsBetweenOpenAndReadReadsAsNothing)
         EXPECT_ANY_THROW(std::string((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>()));
     });
     EXPECT_EQ(readProcFile("/proc/self/stat").value_or("").substr(0, std::to_string(::getpid()).size()), std::to_string(::getpid()));
+}
+
+// SpringBoard's end of the screen's change signal: only an eventfd handed to it is taken, and
+// kept from the programs it starts; telling never waits, however much goes unread.
+TEST(ScreenChangeSignal, SpringBoardTakesOnlyAnEventfdItWasHandedAndTellsWithoutWaiting)
+{
+    ScreenChangeSignal signal;
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    for (std::string named : { std::string(), std::string("seven"), std::to_string(pipeEnds[0]), std::string("99999") }) {
+        ::setenv(ScreenChangeSignal::kEnvironmentName, named.c_str(), 1);
+        EXPECT_EQ(ScreenChangeSignal::inheritedFd(), -1) << "named: " << named;
+    }
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+
+    ::fcntl(signal.fd(), F_SETFD, 0);  // as the supervisor hands it over
+    ::setenv(ScreenChangeSignal::kEnvironmentName, std::to_string(signal.fd()).c_str(), 1);
+    int inherited = ScreenChangeSignal::inheritedFd();
+    ::unsetenv(ScreenChangeSignal::kEnvironmentName);
+    ASSERT_EQ(inherited, signal.fd());
+    EXPECT_EQ(::fcntl(inherited, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+
+    for (int turn = 0; turn < 100000; ++turn)
+        ScreenChangeSignal::tell(inherited);
+    EXPECT_TRUE(signal.wait(0));
+    EXPECT_FALSE(signal.wait(0)) << "every turn's news was read at once";
 }
 
 TEST(ScenarioScript, WordsQuotesAndComments)

@@ -5,7 +5,10 @@
 #include "ChildProcess.h"
 #include "DeviceTest.h"
 #include "DeviceInstaller.h"
+#include "ControlServer.h"
+#include "LocalSocket.h"
 #include "ScenarioRunner.h"
+#include "ScreenChangeSignal.h"
 #include "Supervisor.h"
 #include "TempDeviceRoot.h"
 #include "Trace.h"
@@ -17,6 +20,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -260,6 +264,42 @@ TEST_F(DeviceRun, TheSupervisorGivesUpOnASpringBoardThatNeverBecomesReady)
         EXPECT_EQ(count("springboard-launch"), 2) << testCase.how;
         EXPECT_EQ(count("supervisor-failure"), 1) << testCase.how;
     }
+}
+
+// On the real clock a guest's countdown ticks without a request or a trace line: SpringBoard
+// itself tells whoever serves its screen, through the signal its supervisor handed it.
+TEST_F(DeviceRun, OnTheRealClockSpringBoardTellsOfEachCountdownTickUnasked)
+{
+    play(R"(
+        kavlorctl user add Admin --passcode 0000
+        kavlorctl user add Noah --passcode 2468 --block time-limit --time-limit 0
+        kavlorctl set toggleKavlor true
+        kavlorctl set showImportantAlert false
+        kavlorctl set activeUser Noah
+        kavlorctl set isKavlorActive true
+    )");
+    ScreenChangeSignal screenChanges;
+    Supervisor::Options options;
+    options.virtualClock = false;
+    options.screenChangesFd = screenChanges.fd();
+    Supervisor supervisor(options);
+    supervisor.start();
+    auto countdownText = [] {
+        auto reply = ControlClient::request(LocalSocket::nameFor("springboard"), Json { { "command", "countdown" } }, 10);
+        return reply.reply.value("text", std::string());
+    };
+    while (screenChanges.wait(0.3)) { }  // what the start itself changed
+    // Each tick is told: three texts in a row, each seen after SpringBoard said so (the
+    // minute's own mark can add one signal in between, no more).
+    std::set<std::string> texts;
+    for (int signal = 0; signal < 6 && texts.size() < 3; ++signal) {
+        ASSERT_TRUE(screenChanges.wait(10)) << "SpringBoard told of no change; the countdown reads " << countdownText();
+        texts.insert(countdownText());
+    }
+    EXPECT_EQ(texts.size(), 3u);
+    for (const auto& text : texts)
+        EXPECT_NE(text.find(':'), std::string::npos) << text;
+    supervisor.shutdown();
 }
 
 // A device program that hangs (here an sbreload that closed its output and never ends)

@@ -228,4 +228,27 @@ TEST_F(SpringBoardTest, TheWallpaperIsScaledOnceAndAgainOnlyWhenItsFileChanges)
     EXPECT_TRUE(memory == translucent.pixels);
 }
 
+// Drawn ahead, one at a time: the lock screen's and the home screen's gradients in both
+// appearances; then a switch of appearance and an unlock draw no wallpaper of their own.
+TEST_F(SpringBoardTest, WallpapersDrawnAheadLeaveNothingToDrawForTheOtherAppearanceOrTheHomeScreen)
+{
+    registerVersion(14);
+    SpringBoardApp& app = SpringBoardApp::launch();
+    WallpaperCache& cache = WallpaperCache::shared();
+    ScreenRenderer(app).draw();
+    int ahead = 0;
+    while (ScreenRenderer::prepareNextWallpaper() && ahead < 10)
+        ++ahead;
+    EXPECT_GE(ahead, 1);
+    EXPECT_LE(ahead, 3) << "four gradients, one of them drawn for the picture";
+    int prepared = cache.preparedCount();
+    EXPECT_FALSE(ScreenRenderer::prepareNextWallpaper());
+
+    UITraitCollection::setUserInterfaceStyle(UIUserInterfaceStyleDark);
+    ScreenRenderer(app).draw();
+    send(app.lockScreenWindow(), "setHidden:", true);  // the home screen shows
+    ScreenRenderer(app).draw();
+    EXPECT_EQ(cache.preparedCount(), prepared);
+}
+
 } // namespace

@@ -165,6 +165,37 @@ TEST(ScreenTilesTest, ANewSizeIsEveryTileAndAHeldPictureStaysAsItWas)
     EXPECT_TRUE(shown == pad);
 }
 
+// A page being sent its tiles holds them: a new picture changes the tiles it is sent, not the
+// pixels on their way. An odd width leaves the last column of tiles an odd number of pixels.
+TEST(ScreenTilesTest, TilesOnTheirWayToAPageStayAsTheyWereWhileNewPicturesComeIn)
+{
+    Bitmap first = patterned(601, 300);
+    ScreenTiles tiles;
+    tiles.update(first, 1);
+    ScreenTiles::Packed onItsWay = tiles.packSince(0);
+
+    Bitmap second = patterned(601, 300, 40);
+    EXPECT_EQ(tiles.update(second, 2), tiles.tileCount());
+    Bitmap third = second;
+    paintRectangle(third, 520, 292, 81, 8);  // below the translucent row 291
+    EXPECT_EQ(tiles.update(third, 3), 1u);
+
+    auto bytesOf = [](const ScreenTiles::Packed& packed) {
+        std::string bytes;
+        for (size_t offset = 0; offset < packed.size();) {
+            auto [data, length] = packed.piece(offset);
+            bytes.append(data, length);
+            offset += length;
+        }
+        return bytes;
+    };
+    Bitmap shown;
+    EXPECT_EQ(drawPacked(bytesOf(onItsWay), shown), 1u);
+    EXPECT_TRUE(shown == first);
+    drawPacked(tiles.packedSince(1), shown);
+    EXPECT_TRUE(shown == third);
+}
+
 TEST(ScreenTilesTest, PixelsOfNoAcceptableSizeAreRefused)
 {
     ScreenTiles tiles;

@@ -206,48 +206,81 @@ function addTraceLine(event) {
 }
 
 // --- the screen: a canvas at the device's pixels, redrawn where the picture changed ----------------
-// The server keeps the picture in tiles, each with the version it last changed in; the page
-// asks for the tiles changed since the version it shows and draws them all at once, so a
-// change in one label moves a few tiles and the picture is never half new. Tiles come as
-// bare RGBA pixels (the loopback carries them faster than the browser decodes pictures).
+// The server keeps the picture in tiles, each with the version it last changed in, and pushes
+// down one stream, for each new picture, the tiles changed since the picture it sent before;
+// the page draws each frame's tiles all at once, so a change in one label moves a few tiles
+// and the picture is never half new. Tiles come as bare RGBA pixels (the loopback carries
+// them faster than the browser decodes pictures), put on the canvas from where they arrived.
 const context = screen.getContext('2d');
 let shownVersion = 0;     // the version the canvas shows (0: nothing yet)
-let announcedVersion = 0; // the latest the server announced
-let fetchingTiles = false;
 
-function unpackTiles(packed) {
+function drawTiles(packed) {
   const indexLength = new DataView(packed).getUint32(0);
   const index = JSON.parse(new TextDecoder().decode(new Uint8Array(packed, 4, indexLength)));
+  if (screen.width !== index.width || screen.height !== index.height) {
+    screen.width = index.width;
+    screen.height = index.height;
+  }
   let offset = 4 + indexLength;
-  const tiles = index.tiles.map(([x, y, width, height, bytes]) => {
-    const pixels = new ImageData(new Uint8ClampedArray(packed, offset, bytes), width, height);
+  for (const [x, y, width, height, bytes] of index.tiles) {
+    context.putImageData(new ImageData(new Uint8ClampedArray(packed, offset, bytes), width, height), x, y);
     offset += bytes;
-    return { x, y, pixels };
-  });
-  return { index, tiles };
+  }
+  shownVersion = index.version;
+  page.tilesDrawn = String(index.tiles.length);
+  page.screenVersion = String(index.version);
 }
 
-async function drawChangedTiles() {
-  if (fetchingTiles) return;
-  fetchingTiles = true;
-  try {
-    while (announcedVersion > shownVersion) {
-      const response = await fetch(`/screen/tiles?since=${shownVersion}`);
-      if (!response.ok) break;
-      const { index, tiles } = unpackTiles(await response.arrayBuffer());
-      if (screen.width !== index.width || screen.height !== index.height) {
-        screen.width = index.width;
-        screen.height = index.height;
+// Cuts the stream's bytes into frames: 4 bytes of length, then that many (0: only "still here").
+class FrameReader {
+  constructor(onFrame) {
+    this.onFrame = onFrame;
+    this.head = new Uint8Array(4);
+    this.headFilled = 0;
+    this.frame = null;
+    this.filled = 0;
+  }
+
+  take(chunk) {
+    let offset = 0;
+    while (offset < chunk.length) {
+      if (!this.frame) {
+        const count = Math.min(4 - this.headFilled, chunk.length - offset);
+        this.head.set(chunk.subarray(offset, offset + count), this.headFilled);
+        this.headFilled += count;
+        offset += count;
+        if (this.headFilled < 4) return;
+        this.headFilled = 0;
+        const length = new DataView(this.head.buffer).getUint32(0);
+        if (length === 0) continue;
+        this.frame = new Uint8Array(length);
+        this.filled = 0;
       }
-      for (const tile of tiles) context.putImageData(tile.pixels, tile.x, tile.y);
-      shownVersion = index.version;
-      page.tilesDrawn = String(tiles.length);
-      page.screenVersion = String(index.version);
+      const count = Math.min(this.frame.length - this.filled, chunk.length - offset);
+      this.frame.set(chunk.subarray(offset, offset + count), this.filled);
+      this.filled += count;
+      offset += count;
+      if (this.filled === this.frame.length) {
+        const frame = this.frame;
+        this.frame = null;
+        this.onFrame(frame.buffer);
+      }
     }
-  } catch (error) {
-    say(`the screen could not be drawn: ${error.message}`, true);
-  } finally {
-    fetchingTiles = false;
+  }
+}
+
+async function streamTiles() {
+  for (;;) {
+    try {
+      const response = await fetch(`/screen/stream?since=${shownVersion}`);
+      if (!response.ok) throw new Error(`the server answered ${response.status}`);
+      const reader = response.body.getReader();
+      const frames = new FrameReader(drawTiles);
+      for (let part = await reader.read(); !part.done; part = await reader.read()) frames.take(part.value);
+    } catch (error) {
+      say(`the screen could not be drawn: ${error.message}`, true);
+    }
+    await new Promise((resolve) => setTimeout(resolve, 500));
   }
 }
 
@@ -256,8 +289,6 @@ function connect() {
   const events = new EventSource('/events');
   events.addEventListener('screen', (message) => {
     const shown = JSON.parse(message.data);
-    announcedVersion = shown.version;
-    drawChangedTiles();
     page.locked = shown.locked ? 'yes' : 'no';
     $('show-passcode').disabled = !shown.locked;
     if (!shown.locked) $('passcode').hidden = true;
@@ -283,4 +314,5 @@ function connect() {
 }
 
 connect();
+streamTiles();
 refreshState();

@@ -2,7 +2,9 @@
 // An argument or environment vector for posix_spawn and exec: it owns its words and answers
 // the null-terminated array of pointers those calls take.
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,12 +22,16 @@ public:
     }
 
     // This process's environment without the variable `name`.
-    static ArgumentVector environmentWithout(std::string_view name)
+    static ArgumentVector environmentWithout(std::string_view name) { return environmentWithout({ name }); }
+    static ArgumentVector environmentWithout(std::initializer_list<std::string_view> names)
     {
         ArgumentVector environment;
-        std::string prefix = std::string(name) + "=";
         for (char** entry = environ; entry && *entry; ++entry) {
-            if (std::strncmp(*entry, prefix.c_str(), prefix.size()) != 0)
+            std::string_view variable(*entry);
+            bool left = std::any_of(names.begin(), names.end(), [&](std::string_view name) {
+                return variable.size() > name.size() && variable.substr(0, name.size()) == name && variable[name.size()] == '=';
+            });
+            if (!left)
                 environment.add(*entry);
         }
         return environment;

@@ -1,6 +1,7 @@
 #include "SBIconListModel.h"
 
 #include "SBIcon.h"
+#include "ScreenChanges.h"
 #include "UIKitSupport.h"
 
 #include <algorithm>
@@ -26,6 +27,7 @@ id SBIconListModel::place(const id& icon, unsigned long long index)
     index = std::min<unsigned long long>(index, m_icons.size());
     m_icons.insert(m_icons.begin() + static_cast<long long>(index), icon);
     m_dirty = true;
+    ScreenChanges::markChanged();
     return icon;
 }
 
@@ -33,8 +35,10 @@ id SBIconListModel::add(const id& icon, bool dirty)
 {
     if (!icon)
         return nil;
-    if (!contains(icon))
+    if (!contains(icon)) {
         m_icons.push_back(icon);
+        ScreenChanges::markChanged();
+    }
     m_dirty = m_dirty || dirty;
     return icon;
 }
@@ -43,6 +47,8 @@ bool SBIconListModel::remove(const id& icon)
 {
     bool removed = std::erase(m_icons, icon) > 0;
     m_dirty = m_dirty || removed;
+    if (removed)
+        ScreenChanges::markChanged();
     return removed;
 }
 

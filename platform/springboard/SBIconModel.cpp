@@ -2,6 +2,7 @@
 
 #include "SBIcon.h"
 #include "SBIconListModel.h"
+#include "ScreenChanges.h"
 #include "Trace.h"
 #include "UIKitSupport.h"
 
@@ -55,6 +56,7 @@ std::vector<id> SBIconModel::allLists() const
 void SBIconModel::importState(const id& state)
 {
     auto dictionary = state.as<NSDictionary>();
+    ScreenChanges::markChanged();
     m_pages.clear();
     m_otherStateKeys.clear();
     m_dock = makeList(dictionary ? dictionary->objectForKey(dockKey) : nil);

@@ -1,5 +1,6 @@
 #include "SBRootFolderView.h"
 
+#include "ScreenChanges.h"
 #include "Trace.h"
 #include "UIKitSupport.h"
 
@@ -46,7 +47,7 @@ void SBRootFolderView::declare(ClassBuilder& builder, int)
             send(self, "_layoutSubviewsForTodayView");
         })
         .method("beginPageStateTransitionToState:animated:interactive:", [](id self, SEL, long long state, bool animated, bool interactive) -> bool {
-            folderOf(self).m_pageState = state;
+            ScreenChanges::setDrawn(folderOf(self).m_pageState, state);
             Trace::emit("page-state-transition",
                 { { "state", std::to_string(state) }, { "animated", animated ? "YES" : "NO" }, { "interactive", interactive ? "YES" : "NO" } });
             return true;

@@ -1,5 +1,6 @@
 #include "CALayer.h"
 
+#include "ScreenChanges.h"
 #include "UIKitSupport.h"
 
 using UIKitSupport::objectAs;
@@ -13,7 +14,7 @@ void CALayer::declare()
         .method("masksToBounds", [](id self, SEL) -> bool { return objectAs<CALayer>(self, "CALayer").masksToBounds(); })
         .method("setMasksToBounds:", [](id self, SEL, bool masks) { objectAs<CALayer>(self, "CALayer").setMasksToBounds(masks); })
         .method("borderWidth", [](id self, SEL) -> double { return objectAs<CALayer>(self, "CALayer").m_borderWidth; })
-        .method("setBorderWidth:", [](id self, SEL, double width) { objectAs<CALayer>(self, "CALayer").m_borderWidth = width; })
+        .method("setBorderWidth:", [](id self, SEL, double width) { ScreenChanges::setDrawn(objectAs<CALayer>(self, "CALayer").m_borderWidth, width); })
         .method("borderColor", [](id self, SEL) -> id { return objectAs<CALayer>(self, "CALayer").m_borderColor; })
-        .method("setBorderColor:", [](id self, SEL, id color) { objectAs<CALayer>(self, "CALayer").m_borderColor = color; });
+        .method("setBorderColor:", [](id self, SEL, id color) { ScreenChanges::setDrawn(objectAs<CALayer>(self, "CALayer").m_borderColor, color); });
 }

@@ -4,15 +4,16 @@
 // border: a width and a colour (a CGColor, as UIColor's CGColor answers).
 
 #include "ClassBuilder.h"
+#include "ScreenChanges.h"
 
 class CALayer : public objc_object {
 public:
     static void declare();
 
     double cornerRadius() const { return m_cornerRadius; }
-    void setCornerRadius(double radius) { m_cornerRadius = radius; }
+    void setCornerRadius(double radius) { ScreenChanges::setDrawn(m_cornerRadius, radius); }
     bool masksToBounds() const { return m_masksToBounds; }
-    void setMasksToBounds(bool masks) { m_masksToBounds = masks; }
+    void setMasksToBounds(bool masks) { ScreenChanges::setDrawn(m_masksToBounds, masks); }
     double borderWidth() const { return m_borderWidth; }
     const id& borderColor() const { return m_borderColor; }
 

@@ -1,5 +1,6 @@
 #include "UIAlertController.h"
 
+#include "ScreenChanges.h"
 #include "UIAlertAction.h"
 #include "UIKitSupport.h"
 
@@ -82,13 +83,14 @@ void UIAlertController::declare()
             return alert;
         })
         .method("message", [](id self, SEL) -> id { return alertOf(self).message(); })
-        .method("setMessage:", [](id self, SEL, id message) { alertOf(self).m_message = message; })
+        .method("setMessage:", [](id self, SEL, id message) { ScreenChanges::setDrawn(alertOf(self).m_message, message); })
         .method("preferredStyle", [](id self, SEL) -> long long { return alertOf(self).preferredStyle(); })
         .method("actions", [](id self, SEL) -> id { return NSArray::array(alertOf(self).actions()); })
         .method("addAction:", [](id self, SEL, id action) {
             if (!action.as<UIAlertAction>())
                 throw RuntimeError(fmt::format("-[UIAlertController addAction:]: {} is not an alert action", object_getClassName(action)));
             alertOf(self).m_actions.push_back(action);
+            ScreenChanges::markChanged();
         })
         .method("_dismissAnimated:triggeringAction:", [](id self, SEL, bool animated, id action) { dismissTriggeringAction(self, action, animated); });
 }

@@ -1,5 +1,6 @@
 #include "UIButton.h"
 
+#include "ScreenChanges.h"
 #include "UIFont.h"
 #include "UIKitSupport.h"
 
@@ -66,16 +67,18 @@ void UIButton::declare()
         .method("setImage:forState:", [](id self, SEL, id image, unsigned long long state) {
             setForState(buttonOf(self).m_images, image, state);
             buttonOf(self).setNeedsLayout();
+            ScreenChanges::markChanged();
         })
         .method("imageForState:", [](id self, SEL, unsigned long long state) -> id { return buttonOf(self).imageForState(state); })
         .method("currentImage", [](id self, SEL) -> id { return buttonOf(self).imageForState(0); })
         .method("setTitle:forState:", [](id self, SEL, id title, unsigned long long state) {
             setForState(buttonOf(self).m_titles, title, state);
             buttonOf(self).setNeedsLayout();
+            ScreenChanges::markChanged();
         })
         .method("titleForState:", [](id self, SEL, unsigned long long state) -> id { return buttonOf(self).titleForState(state); })
         .method("currentTitle", [](id self, SEL) -> id { return buttonOf(self).titleForState(0); })
         .method("imageEdgeInsets", [](id self, SEL) -> UIEdgeInsets { return buttonOf(self).imageEdgeInsets(); })
-        .method("setImageEdgeInsets:", [](id self, SEL, UIEdgeInsets insets) { buttonOf(self).m_imageEdgeInsets = insets; })
+        .method("setImageEdgeInsets:", [](id self, SEL, UIEdgeInsets insets) { ScreenChanges::setDrawn(buttonOf(self).m_imageEdgeInsets, insets); })
         .method("intrinsicContentSize", [](id self, SEL) -> CGSize { return buttonOf(self).intrinsicContentSize(); });
 }

@@ -1,5 +1,6 @@
 #include "UILabel.h"
 
+#include "ScreenChanges.h"
 #include "UIFont.h"
 #include "UIKitSupport.h"
 
@@ -44,18 +45,19 @@ void UILabel::declare()
         .instancesOf<UILabel>()
         .method("text", [](id self, SEL) -> id { return labelOf(self).m_text; })
         .method("setText:", [](id self, SEL, id text) {
-            labelOf(self).m_text = text;
+            ScreenChanges::setDrawn(labelOf(self).m_text, text);
             labelOf(self).setNeedsLayout();
         })
         .method("intrinsicContentSize", [](id self, SEL) -> CGSize { return labelOf(self).intrinsicContentSize(); })
         .method("numberOfLines", [](id self, SEL) -> long long { return labelOf(self).m_numberOfLines; })
-        .method("setNumberOfLines:", [](id self, SEL, long long lines) { labelOf(self).m_numberOfLines = lines; })
+        .method("setNumberOfLines:", [](id self, SEL, long long lines) { ScreenChanges::setDrawn(labelOf(self).m_numberOfLines, lines); })
         .method("textColor", [](id self, SEL) -> id { return labelOf(self).textColor(); })
-        .method("setTextColor:", [](id self, SEL, id color) { labelOf(self).m_textColor = color; })
+        .method("setTextColor:", [](id self, SEL, id color) { ScreenChanges::setDrawn(labelOf(self).m_textColor, color); })
         .method("font", [](id self, SEL) -> id { return labelOf(self).font(); })
-        .method("setFont:", [](id self, SEL, id font) { labelOf(self).m_font = font; })
+        .method("setFont:", [](id self, SEL, id font) { ScreenChanges::setDrawn(labelOf(self).m_font, font); })
         .method("textAlignment", [](id self, SEL) -> long long { return labelOf(self).m_textAlignment; })
         .method("setTextAlignment:", [](id self, SEL, long long alignment) {
-            labelOf(self).m_textAlignment = alignment >= 0 && alignment <= 4 ? static_cast<NSTextAlignment>(alignment) : NSTextAlignmentNatural;
+            ScreenChanges::setDrawn(labelOf(self).m_textAlignment,
+                alignment >= 0 && alignment <= 4 ? static_cast<NSTextAlignment>(alignment) : NSTextAlignmentNatural);
         });
 }

@@ -4,6 +4,7 @@
 // recognizer asks the scroll view's gestureRecognizerShouldBegin:, which a subclass or a
 // replacement may answer NO to keep the scroll view still.
 
+#include "ScreenChanges.h"
 #include "UIView.h"
 
 class UIScrollView : public UIView {
@@ -13,7 +14,7 @@ public:
     CGSize contentSize() const { return m_contentSize; }
     void setContentSize(CGSize size) { m_contentSize = size; }
     CGPoint contentOffset() const { return m_contentOffset; }
-    void setContentOffset(CGPoint offset) { m_contentOffset = offset; }
+    void setContentOffset(CGPoint offset) { ScreenChanges::setDrawn(m_contentOffset, offset); }
     bool isScrollEnabled() const { return m_scrollEnabled; }
     void setScrollEnabled(bool enabled) { m_scrollEnabled = enabled; }
     bool isPagingEnabled() const { return m_pagingEnabled; }

@@ -1,5 +1,6 @@
 #include "UITraitCollection.h"
 
+#include "ScreenChanges.h"
 #include "UIKitState.h"
 #include "UIKitSupport.h"
 #include "UIView.h"
@@ -48,6 +49,7 @@ void UITraitCollection::setUserInterfaceStyle(UIUserInterfaceStyle style)
         return;
     id previous = currentTraitCollection();
     state.userInterfaceStyle = style;
+    ScreenChanges::markChanged();
     // Windows may come and go while their views answer; walk a held copy.
     std::vector<id> windows;
     for (UIWindow* window : state.windows)

@@ -53,7 +53,7 @@ UIView::~UIView()
 void UIView::setFrame(CGRect frame)
 {
     CGSize oldSize = m_frame.size;
-    m_frame = frame;
+    ScreenChanges::setDrawn(m_frame, frame);
     if (frame.size == oldSize)
         return;
     m_needsLayout = true;
@@ -119,7 +119,7 @@ void UIView::setBounds(CGRect bounds)
 
 void UIView::setCenter(CGPoint center)
 {
-    m_frame.origin = { center.x - m_frame.size.width / 2, center.y - m_frame.size.height / 2 };
+    ScreenChanges::setDrawn(m_frame.origin, CGPoint { center.x - m_frame.size.width / 2, center.y - m_frame.size.height / 2 });
 }
 
 id UIView::layer()
@@ -171,10 +171,13 @@ void UIView::insertSubview(const id& view, long long index)
         throw RuntimeError(fmt::format("-[{} addSubview:]: can't add a view to itself or to a view below it", object_getClassName(id(this))));
     if (child->m_superview == this) {
         // Only a change of order: the view stays where it is in the hierarchy.
+        auto oldIndex = std::find(m_subviews.begin(), m_subviews.end(), view) - m_subviews.begin();
         std::erase(m_subviews, view);
         index = std::clamp<long long>(index, 0, static_cast<long long>(m_subviews.size()));
         m_subviews.insert(m_subviews.begin() + index, view);
         m_needsLayout = true;
+        if (index != oldIndex)
+            ScreenChanges::markChanged();
         return;
     }
     UIWindow* oldWindow = child->window();
@@ -185,6 +188,7 @@ void UIView::insertSubview(const id& view, long long index)
     child->m_superview = this;
     m_needsLayout = true;
     child->m_needsLayout = true;
+    ScreenChanges::markChanged();
     send(id(child), "didMoveToSuperview");
     if (child->window() != oldWindow)
         child->notifyWindowChange();
@@ -210,26 +214,29 @@ void UIView::detachSubview(UIView* child)
     std::erase_if(m_subviews, [&](const id& view) { return view.get() == child; });
     child->m_superview = nullptr;
     m_needsLayout = true;
+    ScreenChanges::markChanged();
 }
 
 void UIView::bringSubviewToFront(const id& view)
 {
     auto found = std::find(m_subviews.begin(), m_subviews.end(), view);
-    if (found == m_subviews.end())
+    if (found == m_subviews.end() || found + 1 == m_subviews.end())
         return;
     id kept = *found;
     m_subviews.erase(found);
     m_subviews.push_back(kept);
+    ScreenChanges::markChanged();
 }
 
 void UIView::sendSubviewToBack(const id& view)
 {
     auto found = std::find(m_subviews.begin(), m_subviews.end(), view);
-    if (found == m_subviews.end())
+    if (found == m_subviews.end() || found == m_subviews.begin())
         return;
     id kept = *found;
     m_subviews.erase(found);
     m_subviews.insert(m_subviews.begin(), kept);
+    ScreenChanges::markChanged();
 }
 
 void UIView::notifyWindowChange()

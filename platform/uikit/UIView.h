@@ -42,6 +42,7 @@
 // when the appearance changes. tintColor is the view's own, or its superview's, or nil.
 
 #include "CoreGraphics.h"
+#include "ScreenChanges.h"
 #include "UIResponder.h"
 
 #include <vector>
@@ -64,17 +65,17 @@ public:
     void setCenter(CGPoint center);
 
     CGAffineTransform transform() const { return m_transform; }
-    void setTransform(const CGAffineTransform& transform) { m_transform = transform; }
+    void setTransform(const CGAffineTransform& transform) { ScreenChanges::setDrawn(m_transform, transform); }
     double alpha() const { return m_alpha; }
-    void setAlpha(double alpha) { m_alpha = alpha; }
+    void setAlpha(double alpha) { ScreenChanges::setDrawn(m_alpha, alpha); }
     bool isHidden() const { return m_hidden; }
-    void setHidden(bool hidden) { m_hidden = hidden; }
+    void setHidden(bool hidden) { ScreenChanges::setDrawn(m_hidden, hidden); }
     bool clipsToBounds() const;
     void setClipsToBounds(bool clips);
     bool isUserInteractionEnabled() const { return m_userInteractionEnabled; }
     void setUserInteractionEnabled(bool enabled) { m_userInteractionEnabled = enabled; }
     const id& backgroundColor() const { return m_backgroundColor; }
-    void setBackgroundColor(const id& color) { m_backgroundColor = color; }
+    void setBackgroundColor(const id& color) { ScreenChanges::setDrawn(m_backgroundColor, color); }
     long long tag() const { return m_tag; }
     void setTag(long long tag) { m_tag = tag; }
     bool translatesAutoresizingMaskIntoConstraints() const { return m_translatesAutoresizingMask; }
@@ -83,12 +84,12 @@ public:
     id layer();
     // UIViewContentMode (0 scale to fill, 1 aspect fit, 2 aspect fill, …): kept, not drawn.
     long long contentMode() const { return m_contentMode; }
-    void setContentMode(long long mode) { m_contentMode = mode; }
+    void setContentMode(long long mode) { ScreenChanges::setDrawn(m_contentMode, mode); }
     unsigned long long autoresizingMask() const { return m_autoresizingMask; }
     void setAutoresizingMask(unsigned long long mask) { m_autoresizingMask = mask; }
     // The tint colour set on this view, else the nearest superview's, else nil.
     id tintColor() const;
-    void setTintColor(const id& color) { m_tintColor = color; }
+    void setTintColor(const id& color) { ScreenChanges::setDrawn(m_tintColor, color); }
 
     const std::vector<id>& subviews() const { return m_subviews; }
     UIView* superview() const { return m_superview; }

@@ -1,5 +1,6 @@
 #include "UIViewController.h"
 
+#include "ScreenChanges.h"
 #include "UIKitSupport.h"
 #include "UIScreen.h"
 #include "UIView.h"
@@ -101,6 +102,7 @@ void UIViewController::present(const id& controller, bool animated, const id& co
         fields.push_back(field);
     Trace::emit("view-controller-presented", fields);
     presented->wasPresented(*this);
+    ScreenChanges::markChanged();
     UIKitSupport::callBlockLeniently(completion, true);
 }
 
@@ -114,6 +116,7 @@ void UIViewController::dismiss(bool animated, const id& completion)
         controller->endAppearanceTransition();
         controller->m_presenting = nullptr;
         presenter->m_presented = nil;
+        ScreenChanges::markChanged();
         Trace::emit("view-controller-dismissed", { { "presenter", object_getClassName(id(presenter)) }, { "presented", object_getClassName(dismissed) } });
     }
     UIKitSupport::callBlockLeniently(completion, true);

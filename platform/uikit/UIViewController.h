@@ -16,6 +16,7 @@
 // runs the completion block. dismissViewControllerAnimated:completion: sent to the
 // presenter or to the presented controller dismisses it.
 
+#include "ScreenChanges.h"
 #include "Trace.h"
 #include "UIResponder.h"
 
@@ -34,7 +35,7 @@ public:
     bool isViewLoaded() const { return static_cast<bool>(m_view); }
     void setView(const id& view);
     const id& title() const { return m_title; }
-    void setTitle(const id& title) { m_title = title; }
+    void setTitle(const id& title) { ScreenChanges::setDrawn(m_title, title); }
 
     UIViewController* parent() const { return m_parent; }
     const std::vector<id>& children() const { return m_children; }

@@ -1,6 +1,7 @@
 #include "UIVisualEffectView.h"
 
 #include "LayoutEngine.h"
+#include "ScreenChanges.h"
 #include "UIKitSupport.h"
 
 using UIKitSupport::objectAs;
@@ -56,6 +57,6 @@ void UIVisualEffectView::declare()
             return self;
         })
         .method("effect", [](id self, SEL) -> id { return objectAs<UIVisualEffectView>(self, "UIVisualEffectView").effect(); })
-        .method("setEffect:", [](id self, SEL, id effect) { objectAs<UIVisualEffectView>(self, "UIVisualEffectView").m_effect = effect; })
+        .method("setEffect:", [](id self, SEL, id effect) { ScreenChanges::setDrawn(objectAs<UIVisualEffectView>(self, "UIVisualEffectView").m_effect, effect); })
         .method("contentView", [](id self, SEL) -> id { return objectAs<UIVisualEffectView>(self, "UIVisualEffectView").contentView(); });
 }

@@ -1,5 +1,6 @@
 #include "UIWindow.h"
 
+#include "ScreenChanges.h"
 #include "UIKitState.h"
 #include "UIKitSupport.h"
 #include "UIViewController.h"
@@ -32,6 +33,8 @@ UIWindow::~UIWindow()
 {
     UIKitState& state = UIKitState::shared();
     std::erase(state.windows, this);
+    if (!isHidden())
+        ScreenChanges::markChanged();
     if (state.keyWindow == this)
         state.keyWindow = nullptr;
 }

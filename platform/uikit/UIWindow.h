@@ -4,6 +4,7 @@
 // makes the controller disappear. The root controller's view fills the window. Every live
 // window is listed by UIApplication's `windows`.
 
+#include "ScreenChanges.h"
 #include "UIView.h"
 
 class UIWindow : public UIView {
@@ -19,7 +20,7 @@ public:
     void makeKeyAndVisible();
     bool isKeyWindow() const;
     double windowLevel() const { return m_windowLevel; }
-    void setWindowLevel(double level) { m_windowLevel = level; }
+    void setWindowLevel(double level) { ScreenChanges::setDrawn(m_windowLevel, level); }
 
 private:
     id m_rootViewController;

@@ -9,6 +9,11 @@
       picture changed, read back and compared with the whole picture (/screen.png)
   device_page_test.py refusals KAVLOR_SIM KAVLORCTL SAMPLES phone
       requests without the page's token, from another Origin or another Host are refused
+  device_page_test.py minute KAVLOR_SIM KAVLORCTL SAMPLES phone
+      on the real clock, with no request and no drawing every so often (--redraw-every 0),
+      the lock screen's clock moving to the next minute reaches the page: SpringBoard says
+      itself that its screen changed (the device's time zone is set a few seconds off, so
+      that its minute turns soon after the start)
 
 Each runs kavlor-sim serve on a fresh device and a free port, and stops it at the end.
 """
@@ -37,7 +42,7 @@ WAIT_SECONDS = 15
 class Device:
     """A fresh device served by kavlor-sim serve --virtual on a free port."""
 
-    def __init__(self, kavlor_sim, kavlorctl, idiom):
+    def __init__(self, kavlor_sim, kavlorctl, idiom, serve_options=('--virtual',), environment=None):
         self.folder = tempfile.mkdtemp(prefix='kavlor-browser-')
         self.root = os.path.join(self.folder, 'device')
         self.kavlorctl = kavlorctl
@@ -46,8 +51,8 @@ class Device:
         for key, value in [('toggleKavlor', 'true'), ('hideLSAccount', 'true'), ('showImportantAlert', 'false'),
                            ('adminPasscode', '123456'), ('activeUser', 'Admin')]:
             self.ctl('set', key, value)
-        self.server = subprocess.Popen([kavlor_sim, 'serve', self.root, '--virtual', '--port', '0'],
-                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.server = subprocess.Popen([kavlor_sim, 'serve', self.root, *serve_options, '--port', '0'],
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=environment)
         line = self.server.stdout.readline()
         found = re.search(r'http://127\.0\.0\.1:(\d+)/', line)
         if not found:
@@ -297,15 +302,49 @@ def refusals(device, profile):
         driver.quit()
 
 
+MINUTE_TURNS_AFTER_SECONDS = 20  # the device's boot and the page's first picture come first, even on a busy machine
+
+
+def time_zone_whose_minute_turns_in(seconds):
+    """A POSIX time zone a whole number of seconds off UTC, whose local minute turns `seconds`
+    from now (the device shows local time)."""
+    offset = (int(time.time()) + seconds) % 60   # local time = UTC - offset
+    return f'KVL+00:00:{offset:02d}'
+
+
+def minute(kavlor_sim, kavlorctl, idiom, profile):
+    environment = dict(os.environ, TZ=time_zone_whose_minute_turns_in(MINUTE_TURNS_AFTER_SECONDS))
+    device = Device(kavlor_sim, kavlorctl, idiom, ('--redraw-every', '0'), environment)
+    turn = time.time() + MINUTE_TURNS_AFTER_SECONDS
+    driver = browser(profile)
+    try:
+        page = Page(driver, device)
+        first = int(page.data('screenVersion'))
+        assert time.time() < turn - 1, 'the device took too long to start: its first picture may show the new minute already'
+        time.sleep(max(0.0, turn - time.time()))
+        page.wait_for(lambda: int(page.data('screenVersion')) > first, 'the picture of the new minute, asked for by nobody')
+        page.expect_canvas_is_whole_picture('the new minute')
+    finally:
+        driver.quit()
+        device.stop()
+
+
 def main():
-    if len(sys.argv) != 6 or sys.argv[1] not in ('road', 'refusals'):
+    if len(sys.argv) != 6 or sys.argv[1] not in ('road', 'refusals', 'minute'):
         print(__doc__, file=sys.stderr)
         return 2
     which, kavlor_sim, kavlorctl, samples, idiom = sys.argv[1:]
     samples = os.path.abspath(samples)
-    device = Device(kavlor_sim, kavlorctl, idiom)
     profile = tempfile.mkdtemp(prefix='kavlor-chromium-')
     started = time.monotonic()
+    if which == 'minute':
+        try:
+            minute(kavlor_sim, kavlorctl, idiom, profile)
+        finally:
+            shutil.rmtree(profile, ignore_errors=True)
+        print(f'{which} on a {idiom}: passed in {time.monotonic() - started:.1f} s')
+        return 0
+    device = Device(kavlor_sim, kavlorctl, idiom)
     try:
         if which == 'road':
             road(device, samples, profile)
