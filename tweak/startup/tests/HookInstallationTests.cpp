@@ -214,9 +214,10 @@ TEST_F(HookInstallationTest, TheTableListsEachMethodOnceInTheOrderOfInstallation
         EXPECT_GE(hook->row.place, lastPlace);
         lastPlace = hook->row.place;
         for (bool modern : { false, true }) {
-            if (hook->row.appliesTo(modern))
+            if (hook->row.appliesTo(modern)) {
                 EXPECT_TRUE(seen.emplace(hook->row.className, hook->row.selector, modern).second)
                     << hook->row.className << " " << hook->row.selector << " is declared twice";
+            }
         }
     }
     auto groupOf = [](const char* className, const char* selector) {
