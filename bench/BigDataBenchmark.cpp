@@ -7,6 +7,7 @@
 #include "SideBySide.h"
 
 #include "DictionaryFileEntry.h"
+#include "DictionaryFileFields.h"
 #include "HBPreferences.h"
 #include "ImageDecoder.h"
 #include "ImageHeader.h"
@@ -182,18 +183,38 @@ void BM_SpringBoardStart(benchmark::State& state)
 
 // Resprings of a running device, as `kavlor-sim run` plays them: sbreload ends SpringBoard,
 // the supervisor starts a new one and the script goes on when it is ready. A respring is
-// the time of a script that boots and resprings kRespringsPerRun times, less that of one
-// that only boots, divided by kRespringsPerRun. Counters (milliseconds a respring):
-//   empty_ms                  a device without accounts
-//   unchanged_ms              ten accounts, a guest active, nothing changed in between
+// the time of a script that boots and then resprings, less that of one that only boots,
+// divided by the resprings. Counters (milliseconds a respring):
+//   empty_ms                  a device without accounts (ten resprings a run)
+//   unchanged_ms              ten accounts, a guest active, nothing changed in between (ten)
+//   before_ms                 the same accounts in the XML file laid out by hand, every start
+//                             parsing it whole as every start did before entries were kept
+//                             (a copy of the device where the kept entry and fields cannot be
+//                             written: directories stand at their paths; three a run)
 //   unchanged_per_empty       the goal: at most 1.5 (the ratio of the medians over the rounds)
+//   before_per_empty          the same ratio for before_ms
 constexpr int kRespringsPerRun = 10;
+constexpr int kBeforeRespringsPerRun = 3;
+
+// A copy of `device` in `folder` whose user-data file has no kept entry or fields, and can
+// get none.
+std::string deviceThatKeepsNothing(const std::string& device, const std::string& folder)
+{
+    std::string copy = folder + "/device";
+    fs::copy(device, copy, fs::copy_options::recursive);
+    for (const std::string& kept : { DictionaryFileEntry(kUserDataPath).keptEntryPath(), DictionaryFileFields(kUserDataPath, {}).keptFieldsPath() }) {
+        fs::remove_all(copy + kept);
+        fs::create_directory(copy + kept);
+    }
+    return copy;
+}
 
 void BM_Respring(benchmark::State& state)
 {
     auto empty = benchDevice(state, "empty");
     auto big = benchDevice(state, "big");
-    if (!empty || !big)
+    auto handxml = benchDevice(state, "handxml");
+    if (!empty || !big || !handxml)
         return;
     std::string folder = fs::temp_directory_path() / fmt::format("kavlor-bench-respring-{}", ::getpid());
     fs::create_directories(folder);
@@ -207,6 +228,8 @@ void BM_Respring(benchmark::State& state)
     };
     std::string bootOnly = script("boot", 0);
     std::string bootAndResprings = script("resprings", kRespringsPerRun);
+    std::string bootAndBeforeResprings = script("before-resprings", kBeforeRespringsPerRun);
+    std::string before = deviceThatKeepsNothing(*handxml, folder);
     std::string sim = benchProgramFolder() + "/kavlor-sim";
     auto play = [&](const std::string& device, const std::string& path) {
         auto run = ChildProcessRun::run({ sim, "run", "--no-trace", device, path });
@@ -218,15 +241,22 @@ void BM_Respring(benchmark::State& state)
     ways.add("empty_resprings", [&] { play(*empty, bootAndResprings); }, kRespringsPerRun);
     ways.add("unchanged_boot", [&] { play(*big, bootOnly); });
     ways.add("unchanged_resprings", [&] { play(*big, bootAndResprings); }, kRespringsPerRun);
+    ways.add("before_boot", [&] { play(before, bootOnly); });
+    ways.add("before_resprings", [&] { play(before, bootAndBeforeResprings); }, kBeforeRespringsPerRun);
     ways.measure(state, 1e3, "_ms");
-    auto respring = [&](const std::string& name, double (SideBySide::*statistic)(const std::string&) const) {
-        return (ways.*statistic)(name + "_resprings") - (ways.*statistic)(name + "_boot") / kRespringsPerRun;
+    auto respring = [&](const std::string& name, int resprings, double (SideBySide::*statistic)(const std::string&) const) {
+        return (ways.*statistic)(name + "_resprings") - (ways.*statistic)(name + "_boot") / resprings;
     };
-    for (auto name : { "empty_boot", "empty_resprings", "unchanged_boot", "unchanged_resprings" })
-        state.counters.erase(std::string(name) + "_ms");
-    state.counters["empty_ms"] = respring("empty", &SideBySide::seconds) * 1e3;
-    state.counters["unchanged_ms"] = respring("unchanged", &SideBySide::seconds) * 1e3;
-    state.counters["unchanged_per_empty"] = respring("unchanged", &SideBySide::medianSeconds) / respring("empty", &SideBySide::medianSeconds);
+    for (auto name : { "empty", "unchanged", "before" }) {
+        state.counters.erase(std::string(name) + "_boot_ms");
+        state.counters.erase(std::string(name) + "_resprings_ms");
+    }
+    double emptyMedian = respring("empty", kRespringsPerRun, &SideBySide::medianSeconds);
+    state.counters["empty_ms"] = respring("empty", kRespringsPerRun, &SideBySide::seconds) * 1e3;
+    state.counters["unchanged_ms"] = respring("unchanged", kRespringsPerRun, &SideBySide::seconds) * 1e3;
+    state.counters["before_ms"] = respring("before", kBeforeRespringsPerRun, &SideBySide::seconds) * 1e3;
+    state.counters["unchanged_per_empty"] = respring("unchanged", kRespringsPerRun, &SideBySide::medianSeconds) / emptyMedian;
+    state.counters["before_per_empty"] = respring("before", kBeforeRespringsPerRun, &SideBySide::medianSeconds) / emptyMedian;
     fs::remove_all(folder);
 }
 
