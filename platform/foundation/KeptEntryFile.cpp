@@ -105,7 +105,10 @@ public:
     static std::shared_ptr<const FileRangeMapping> map(int fd, uint64_t offset, size_t length)
     {
         struct stat info {};
-        if (length == 0 || ::fstat(fd, &info) != 0 || uint64_t(info.st_size) < offset + length)
+        if (length == 0 || ::fstat(fd, &info) != 0)
+            return nullptr;
+        uint64_t size = uint64_t(info.st_size);
+        if (offset > size || length > size - offset)
             return nullptr;
         uint64_t pageStart = offset - offset % uint64_t(::sysconf(_SC_PAGESIZE));
         size_t mappedLength = size_t(offset - pageStart) + length;
