@@ -4,6 +4,7 @@
 #include "DeviceRoot.h"
 #include "FileSystem.h"
 #include "KavlorctlError.h"
+#include "OpenedFile.h"
 #include "PropertyList.h"
 #include "Trace.h"
 
@@ -18,50 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The file as it is, open for reading. Only the parts the layout asks for are read: a
-// mapping of it would take the whole file into this process's memory here, where the page
-// cache holds a freshly written file in large pieces that a touch maps whole.
-class OpenFile {
-public:
-    explicit OpenFile(const std::string& hostPath)
-    {
-        m_fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
-            return;
-        m_identity = FileIdentity::of(info);
-        m_size = static_cast<uint64_t>(info.st_size);
-    }
-    ~OpenFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-
-    int fd() const { return m_fd; }
-    uint64_t size() const { return m_size; }
-    const std::optional<FileIdentity>& identity() const { return m_identity; }
-
-    bool read(uint64_t offset, std::span<uint8_t> into) const
-    {
-        while (!into.empty()) {
-            ssize_t got = ::pread(m_fd, into.data(), into.size(), static_cast<off_t>(offset));
-            if (got <= 0)
-                return false;
-            into = into.subspan(static_cast<size_t>(got));
-            offset += static_cast<uint64_t>(got);
-        }
-        return true;
-    }
-
-private:
-    int m_fd = -1;
-    uint64_t m_size = 0;
-    std::optional<FileIdentity> m_identity;
-};
 
 // What the new file is: the first `keptLength` bytes of the old one, then the pieces in
 // order (views into the small property list of the record, into the record's pictures, and
@@ -203,7 +160,7 @@ private:
 // writer makes, so every value is encoded as in a file written whole. Its objects are
 // added after the old file's, their references moved by the old object count and written
 // at the old file's reference size; its root dictionary's place is taken by the new root.
-std::optional<AppendPlan> planAppend(const OpenFile& file, const std::string& name,
+std::optional<AppendPlan> planAppend(const OpenedFile& file, const std::string& name,
     const Id<NSDictionary>& record, bool exists)
 {
     auto old = BinaryPlistLayout::of(file.size(), [&](uint64_t offset, std::span<uint8_t> into) { return file.read(offset, into); });
@@ -334,7 +291,7 @@ bool writeAll(int fd, std::span<const uint8_t> bytes)
 // written in pieces.
 // The copy goes in pieces, each handed to the disk as soon as it is copied, so that the
 // disk writes while the next piece is copied rather than all at the closing fsync.
-bool copyPrefix(const OpenFile& from, int to, uint64_t length)
+bool copyPrefix(const OpenedFile& from, int to, uint64_t length)
 {
     constexpr uint64_t kPiece = 8 << 20;
     loff_t offset = 0;
@@ -361,7 +318,7 @@ bool copyPrefix(const OpenFile& from, int to, uint64_t length)
     return true;
 }
 
-bool writeNewFile(int fd, const OpenFile& old, const AppendPlan& plan)
+bool writeNewFile(int fd, const OpenedFile& old, const AppendPlan& plan)
 {
     if (!copyPrefix(old, fd, plan.keptLength))
         return false;
@@ -374,7 +331,10 @@ std::optional<FileIdentity> UserDataAppender::put(const std::string& path, const
     const FileIdentity& expected, const std::string& name, const Id<NSDictionary>& record, bool exists)
 {
     std::string hostPath = devicePath(path);
-    OpenFile file(hostPath);
+    // Only the parts the layout asks for are read: a mapping of the file would take all of
+    // it into this process's memory here, where the page cache holds a freshly written file
+    // in large pieces that a touch maps whole.
+    OpenedFile file(hostPath);
     if (file.identity() != expected)
         return std::nullopt;
     auto plan = planAppend(file, name, record, exists);

@@ -2,6 +2,7 @@
 
 #include "DeviceRoot.h"
 #include "FileSystem.h"
+#include "OpenedFile.h"
 #include "PropertyList.h"
 
 #include <cstring>
@@ -53,19 +54,6 @@ void appendBigEndian64(std::vector<uint8_t>& out, uint64_t value)
         out.push_back(uint8_t(value >> shift));
 }
 
-bool readExactly(int fd, uint8_t* into, size_t length, uint64_t offset)
-{
-    while (length > 0) {
-        ssize_t got = ::pread(fd, into, length, off_t(offset));
-        if (got <= 0)
-            return false;
-        into += got;
-        length -= size_t(got);
-        offset += uint64_t(got);
-    }
-    return true;
-}
-
 // Puts the picture back at its path in Value; false when the path leads nowhere.
 bool putBack(const id& value, const Id<NSArray>& path, Id<NSData> data)
 {
@@ -78,22 +66,6 @@ bool putBack(const id& value, const Id<NSArray>& path, Id<NSData> data)
     container->setObject(data, last);
     return true;
 }
-
-class OpenFile {
-public:
-    explicit OpenFile(const std::string& hostPath) : m_fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) { }
-    ~OpenFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -137,7 +109,7 @@ private:
 // until then. A new kept file is written aside and renamed into place, never changed in
 // place, so this one keeps the bytes it was taken for; one cut short meanwhile by someone
 // else gives no bytes.
-static Id<NSData> pictureReadWhenUsed(const std::shared_ptr<OpenFile>& file, uint64_t offset, size_t length)
+static Id<NSData> pictureReadWhenUsed(const std::shared_ptr<const OpenedFile>& file, uint64_t offset, size_t length)
 {
     return NSData::dataReadWhenUsed([file, offset, length]() -> std::optional<NSData::Storage> {
         if (length == 0)
@@ -152,14 +124,13 @@ static Id<NSData> pictureReadWhenUsed(const std::shared_ptr<OpenFile>& file, uin
 
 std::optional<Contents> read(const std::string& path)
 {
-    auto opened = std::make_shared<OpenFile>(devicePath(path));
-    const OpenFile& file = *opened;
-    struct stat info {};
-    if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+    auto opened = std::make_shared<const OpenedFile>(devicePath(path));
+    const OpenedFile& file = *opened;
+    if (!file.isOpen())
         return std::nullopt;
-    uint64_t fileSize = uint64_t(info.st_size);
+    uint64_t fileSize = file.size();
     uint8_t header[kHeaderBytes];
-    if (fileSize < kHeaderBytes || !readExactly(file.fd(), header, kHeaderBytes, 0) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
+    if (fileSize < kHeaderBytes || !file.read(0, header) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
         return std::nullopt;
     uint64_t listBytes = 0;
     for (size_t i = sizeof kMagic; i < kHeaderBytes; ++i)
@@ -167,7 +138,7 @@ std::optional<Contents> read(const std::string& path)
     if (listBytes > kMaximumListBytes || listBytes > fileSize - kHeaderBytes)
         return std::nullopt;
     std::vector<uint8_t> listData(listBytes);
-    if (!readExactly(file.fd(), listData.data(), listData.size(), kHeaderBytes))
+    if (!file.read(kHeaderBytes, listData))
         return std::nullopt;
     auto list = PropertyList::read(listData).as<NSDictionary>();
     auto source = list ? FileIdentity::fromPropertyList(list->objectForKey("Source")) : std::nullopt;
