@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include <cmath>
 #include <fstream>
 
 namespace ScreenshotCommand {
@@ -41,22 +42,33 @@ ScreenRenderer::PixelSize drawIntoSharedFile(const ScreenRenderer& renderer, con
     return size;
 }
 
-// After the web server's first picture, the wallpapers it may need next are drawn ahead, one a
-// turn of the run loop, while nothing else is asked for.
-void prepareNextWallpaperLater()
+// After the web server's first picture at a scale, the wallpapers it may need next are drawn
+// ahead at that scale, one a turn of the run loop, while nothing else is asked for.
+void prepareNextWallpaperLater(double pixelsPerPoint)
 {
-    RunLoop::main().enqueue([] {
-        if (ScreenRenderer::prepareNextWallpaper())
-            prepareNextWallpaperLater();
+    RunLoop::main().enqueue([pixelsPerPoint] {
+        if (ScreenRenderer::prepareNextWallpaper(pixelsPerPoint))
+            prepareNextWallpaperLater(pixelsPerPoint);
     });
 }
 
-void prepareWallpapersAhead()
+void prepareWallpapersAhead(double pixelsPerPoint)
 {
-    static bool started = false;
-    if (!started)
-        prepareNextWallpaperLater();
-    started = true;
+    static double preparedFor = 0;
+    if (pixelsPerPoint != preparedFor)
+        prepareNextWallpaperLater(pixelsPerPoint);
+    preparedFor = pixelsPerPoint;
+}
+
+// The scale a request asks the picture drawn at: 0 (the screen's own) when it names none.
+double askedPixelsPerPoint(const ControlServer::Json& request)
+{
+    auto asked = request.find("scale");
+    if (asked == request.end())
+        return 0;
+    if (!asked->is_number() || !(asked->get<double>() > 0) || !std::isfinite(asked->get<double>()))
+        throw ControlError(fmt::format("a screenshot's scale is a number of pixels a point above 0, not {}", asked->dump()));
+    return asked->get<double>();
 }
 
 ScreenRenderer::PixelSize writePNG(const ScreenRenderer& renderer, const std::string& path, ScreenRenderer::Overlay overlay)
@@ -81,12 +93,12 @@ void addControlCommand(HostControl& control)
         SpringBoardApp& springBoard = runningSpringBoard();
         HostControl::settle();
         auto overlay = request.value("passcode", false) ? ScreenRenderer::Overlay::PasscodePrompt : ScreenRenderer::Overlay::None;
-        ScreenRenderer renderer(springBoard);
+        ScreenRenderer renderer(springBoard, askedPixelsPerPoint(request));
         auto size = format == "bgra" ? drawIntoSharedFile(renderer, path, overlay) : writePNG(renderer, path, overlay);
         if (format == "bgra")
-            prepareWallpapersAhead();
-        double scale = send<double>(UIScreen::mainScreen(), "scale");
-        return ControlServer::Json { { "path", path }, { "width", size.width }, { "height", size.height }, { "scale", scale },
+            prepareWallpapersAhead(renderer.pixelsPerPoint());
+        return ControlServer::Json { { "path", path }, { "width", size.width }, { "height", size.height },
+            { "scale", renderer.pixelsPerPoint() }, { "screenScale", send<double>(UIScreen::mainScreen(), "scale") },
             { "locked", springBoard.isLocked() } };
     });
 }

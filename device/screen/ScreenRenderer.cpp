@@ -266,17 +266,25 @@ struct ScreenMetrics {
     double scale;
 };
 
-ScreenMetrics screenMetrics()
+// The main screen's size, at the scale asked for (0: the screen's own) when that is coarser.
+ScreenMetrics screenMetrics(double pixelsPerPoint)
 {
     auto screen = UIScreen::mainScreen().as<UIScreen>();
-    return { screen ? screen->bounds().size : CGSize { 390, 844 }, screen ? screen->scale() : 2.0 };
+    double own = screen ? screen->scale() : 2.0;
+    double scale = pixelsPerPoint > 0 && std::isfinite(pixelsPerPoint) ? std::min(pixelsPerPoint, own) : own;
+    return { screen ? screen->bounds().size : CGSize { 390, 844 }, scale };
 }
 
 } // namespace
 
+double ScreenRenderer::pixelsPerPoint() const
+{
+    return screenMetrics(m_pixelsPerPoint).scale;
+}
+
 ScreenRenderer::PixelSize ScreenRenderer::pixelSize() const
 {
-    ScreenMetrics screen = screenMetrics();
+    ScreenMetrics screen = screenMetrics(m_pixelsPerPoint);
     return { static_cast<uint32_t>(std::max(1L, std::lround(screen.points.width * screen.scale))),
         static_cast<uint32_t>(std::max(1L, std::lround(screen.points.height * screen.scale))) };
 }
@@ -304,7 +312,7 @@ void ScreenRenderer::drawInto(uint8_t* pixels, Overlay overlay) const
 
 void ScreenRenderer::paintScreen(cairo_t* cairo, Overlay overlay) const
 {
-    ScreenMetrics screen = screenMetrics();
+    ScreenMetrics screen = screenMetrics(m_pixelsPerPoint);
     CGSize size = screen.points;
     cairo_scale(cairo, screen.scale, screen.scale);
 
@@ -368,9 +376,9 @@ double ScreenRenderer::secondsUntilClockChanges()
     return 60 - std::fmod(seconds, 60);
 }
 
-bool ScreenRenderer::prepareNextWallpaper()
+bool ScreenRenderer::prepareNextWallpaper(double pixelsPerPoint)
 {
-    ScreenMetrics screen = screenMetrics();
+    ScreenMetrics screen = screenMetrics(pixelsPerPoint);
     WallpaperCache& cache = WallpaperCache::shared();
     bool dark = darkAppearance();
     for (bool lockScreen : { true, false }) {

@@ -1,6 +1,7 @@
 #pragma once
 // ScreenRenderer: what the simulated device's screen shows, drawn to a picture at the
-// screen's size in points times its scale.
+// screen's size in points times its scale, or at fewer pixels a point when asked (a browser
+// page on an ordinary display shows an iPad's 2048x2732 pixels in 1024x1366).
 //
 // SpringBoard's windows are drawn in window-level order, each with its view tree
 // (ViewPainter), over SpringBoard's own drawing, which is plain but recognisable:
@@ -27,13 +28,21 @@ class ScreenRenderer {
 public:
     enum class Overlay { None, PasscodePrompt };
 
-    explicit ScreenRenderer(SpringBoardApp& springBoard) : m_springBoard(springBoard) { }
+    // `pixelsPerPoint`: 0 for the screen's own scale; else the scale to draw at, no finer
+    // than the screen's own.
+    explicit ScreenRenderer(SpringBoardApp& springBoard, double pixelsPerPoint = 0)
+        : m_springBoard(springBoard)
+        , m_pixelsPerPoint(pixelsPerPoint)
+    {
+    }
 
     struct PixelSize {
         uint32_t width, height;
     };
-    // The screen's size in points times its scale.
+    // The screen's size in points times the scale drawn at.
     PixelSize pixelSize() const;
+    // The scale drawn at.
+    double pixelsPerPoint() const;
 
     Bitmap draw(Overlay overlay = Overlay::None) const;
     // Draws into `pixels`, pixelSize() in Bitmap's layout (BGRA premultiplied, rows tight):
@@ -44,12 +53,14 @@ public:
     // clock, in minutes) moves on, on the clock SpringBoard runs on: nothing else marks it.
     static double secondsUntilClockChanges();
     // Draws ahead one of the wallpapers a picture may need next (the lock screen's and the
-    // home screen's, in both appearances), so that a first unlock or a first switch of
-    // appearance only copies it. Answers whether there was one to draw.
-    static bool prepareNextWallpaper();
+    // home screen's, in both appearances) at `pixelsPerPoint` (as the constructor takes
+    // it), so that a first unlock or a first switch of appearance only copies it. Answers
+    // whether there was one to draw.
+    static bool prepareNextWallpaper(double pixelsPerPoint = 0);
 
 private:
     void paintScreen(cairo_t* cairo, Overlay overlay) const;
 
     SpringBoardApp& m_springBoard;
+    double m_pixelsPerPoint;
 };

@@ -32,6 +32,7 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -47,6 +48,7 @@ constexpr double kRetrySeconds = 0.1;                            // after a pict
 constexpr double kSignalLookSeconds = 0.2;                       // how soon the signal's waiter sees the server stop
 constexpr double kTouchSettleSeconds = 0.5;                      // virtual clock: a touch's transitions end
 constexpr auto kStreamStillHere = std::chrono::seconds(10);      // an empty frame tells a page the stream lives
+constexpr double kMinPageScale = 0.25, kMaxPageScale = 8;        // pixels a point a page may ask for
 
 std::atomic<bool> g_stopRequested { false };
 
@@ -148,6 +150,9 @@ private:
     void watch();
     void listenToSpringBoard();
     bool streamTiles(uint64_t& sent, httplib::DataSink& sink);
+    std::multiset<double>::iterator openPage(double scale);
+    void closePage(std::multiset<double>::iterator page);
+    double drawingScale() const;
     bool render();
     bool renderDue(std::chrono::steady_clock::time_point lastRender, bool ready);
     const uint8_t* mappedPixels(const SpringBoardLink::Json& picture, const std::string& path);
@@ -189,6 +194,7 @@ private:
     Json m_screen;                       // the last "screen" event
     Json m_springBoard;                  // the last "springboard" event
     std::deque<std::string> m_recentTrace;
+    std::multiset<double> m_pageScales;  // what each open stream's page shows (0: the device's own)
 };
 
 int DeviceServer::bind(std::string& error)
@@ -331,11 +337,23 @@ void DeviceServer::routes()
     // those the page was sent last, one frame each (4 bytes, big-endian, of length, then the
     // packed tiles; a length of 0 only says the stream lives). Nothing waits in a queue: a
     // page that reads slowly gets fewer frames, each with all that changed meanwhile.
+    // A page tells the pixels a point it shows (its devicePixelRatio): the screen is drawn at
+    // the finest scale an open page shows, no finer than the device's own, so that a page on
+    // an ordinary display is not sent four times the pixels it can show.
     m_server.Get("/screen/stream", [this](const httplib::Request& request, httplib::Response& response) {
+        double scale = 0;
+        if (request.has_param("scale")) {
+            scale = std::strtod(request.get_param_value("scale").c_str(), nullptr);
+            if (!(scale >= kMinPageScale && scale <= kMaxPageScale))
+                return refuse(response, 400, fmt::format("a page's scale is a number from {} to {}, not \"{}\"", kMinPageScale, kMaxPageScale,
+                    request.get_param_value("scale")));
+        }
         auto sent = std::make_shared<uint64_t>(std::strtoull(request.get_param_value("since").c_str(), nullptr, 10));
+        auto page = openPage(scale);
         response.set_header("Cache-Control", "no-store");
         response.set_chunked_content_provider("application/octet-stream",
-            [this, sent](size_t, httplib::DataSink& sink) { return streamTiles(*sent, sink); });
+            [this, sent](size_t, httplib::DataSink& sink) { return streamTiles(*sent, sink); },
+            [this, page](bool) { closePage(page); });
     });
     m_server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
         auto subscriber = m_events.subscribe(greeting());
@@ -537,6 +555,36 @@ void DeviceServer::listenToSpringBoard()
     }
 }
 
+std::multiset<double>::iterator DeviceServer::openPage(double scale)
+{
+    std::multiset<double>::iterator page;
+    {
+        std::lock_guard lock(m_mutex);
+        page = m_pageScales.insert(scale);
+    }
+    somethingChanged();  // the first picture at a new scale
+    return page;
+}
+
+void DeviceServer::closePage(std::multiset<double>::iterator page)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_pageScales.erase(page);
+    }
+    somethingChanged();
+}
+
+// The scale the screen is drawn at: the finest an open page shows; the device's own (0) when
+// one asks for it or none is open.
+double DeviceServer::drawingScale() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_pageScales.empty() || *m_pageScales.begin() == 0)
+        return 0;
+    return *m_pageScales.rbegin();
+}
+
 // Waits for a picture the page was not sent (or a while), then writes its frame. Answers
 // whether the stream goes on.
 bool DeviceServer::streamTiles(uint64_t& sent, httplib::DataSink& sink)
@@ -655,8 +703,10 @@ void DeviceServer::announceSpringBoard(const Json& event)
 bool DeviceServer::render()
 {
     std::string path = m_scratch + "/screen.bgra";
-    auto picture = ControlClient::request(LocalSocket::nameFor("springboard"),
-        Json { { "command", "screenshot" }, { "path", path }, { "format", "bgra" } }, 5);
+    Json asked { { "command", "screenshot" }, { "path", path }, { "format", "bgra" } };
+    if (double scale = drawingScale(); scale > 0)
+        asked["scale"] = scale;
+    auto picture = ControlClient::request(LocalSocket::nameFor("springboard"), asked, 5);
     const uint8_t* pixels = picture.ok() ? mappedPixels(picture.reply, path) : nullptr;
     if (!pixels) {
         somethingChanged();  // SpringBoard went away meanwhile: draw its successor

@@ -8,11 +8,14 @@
 //   GET  /screen.png       the latest picture of the screen, whole (header X-Kavlor-Screen-Version)
 //   GET  /screen/tiles?since=V  the tiles of the latest picture that changed after version V
 //                          (every tile for 0), as ScreenTiles packs them
-//   GET  /screen/stream?since=V  the same, pushed for as long as the page reads: a frame
-//                          (4 bytes of length, then the packed tiles) for each new picture,
-//                          with what changed since the frame before: what the page draws
-//   GET  /events           Server-Sent Events: "screen" {version, width, height, scale, locked,
-//                          tiles (how many changed)},
+//   GET  /screen/stream?since=V&scale=S  the same, pushed for as long as the page reads: a
+//                          frame (4 bytes of length, then the packed tiles) for each new
+//                          picture, with what changed since the frame before: what the page
+//                          draws. S, the pixels a point the page shows: the screen is drawn at
+//                          the finest scale an open page shows, no finer than the device's
+//                          own (its own when a page names none, or no page is open)
+//   GET  /events           Server-Sent Events: "screen" {version, width, height, scale (pixels
+//                          a point drawn at), locked, tiles (how many changed)},
 //                          "springboard" {state: restarting|ready, pid}, "trace" (a trace line)
 //   GET  /api/state        settings, accounts, lock state, clock
 //   GET  /api/locate?text=T  where the screen shows T so that a finger reaches it

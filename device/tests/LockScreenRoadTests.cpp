@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <sstream>
 
 namespace {
@@ -171,6 +172,33 @@ TEST_P(PanelScreenshot, ThePanelIsDrawnAtItsSolvedFrames)
     auto avatarEdge = pixelAt(avatarX, avatarFrame[1].get<double>() + avatarFrame[3].get<double>() - 4);
     auto strip = pixelAt(avatarX, avatarFrame[1].get<double>() - 4);
     EXPECT_NE(avatarEdge, strip);
+
+    // Asked for one pixel a point (a page on an ordinary display), the same screen at the
+    // points' size; finer than the screen's own, the screen's own; no scale at all, refused.
+    uint32_t ownWidth = bitmap->width;
+    shot = ask({ { "command", "screenshot" }, { "path", picture }, { "scale", 1 } });
+    bitmap = decodeImageFile(picture);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(shot.value("scale", 0.0), 1.0);
+    EXPECT_EQ(shot.value("screenScale", 0.0), scale);
+    EXPECT_EQ(bitmap->width, shot.value("width", 0u));
+    EXPECT_EQ(bitmap->width, static_cast<uint32_t>(std::lround(ownWidth / scale)));
+    double ownScale = scale;
+    scale = 1;
+    button = pixelAt(buttonX, buttonY);
+    EXPECT_GT(button[0] + button[1] + button[2], 3 * 200) << "the settings button, at 1x";
+    EXPECT_NE(pixelAt(avatarX, avatarFrame[1].get<double>() + avatarFrame[3].get<double>() - 4), pixelAt(avatarX, avatarFrame[1].get<double>() - 4));
+    shot = ask({ { "command", "screenshot" }, { "path", picture }, { "scale", 7.5 } });
+    EXPECT_EQ(shot.value("scale", 0.0), ownScale);
+    for (auto refused : { ScenarioRunner::Json(0), ScenarioRunner::Json(-2), ScenarioRunner::Json("two") }) {
+        try {
+            ask({ { "command", "screenshot" }, { "path", picture }, { "scale", refused } });
+            ADD_FAILURE() << "a screenshot at scale " << refused.dump() << " was drawn";
+        } catch (const ScenarioFailure& failure) {
+            EXPECT_NE(std::string(failure.what()).find("a screenshot's scale is a number of pixels a point above 0, not " + refused.dump()),
+                std::string::npos) << failure.what();
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PhoneAndPad, PanelScreenshot, ::testing::Values("phone", "pad"));

@@ -185,24 +185,36 @@ function traceText(event) {
 }
 function applyFilter(item) { item.hidden = !!$('trace-filter').value && item.dataset.event !== $('trace-filter').value; }
 $('trace-filter').addEventListener('change', () => { for (const item of $('trace').children) applyFilter(item); });
+// Trace lines come in bursts (a respring writes dozens): they are put in the list once an
+// animation frame, with one look at the list's scroll position, so that the lines never hold
+// up the screen's tiles, which the page draws as they arrive.
+let pendingTrace = [];
 function addTraceLine(event) {
+  if (pendingTrace.length === 0) requestAnimationFrame(showPendingTrace);
+  pendingTrace.push(event);
+  if (['settings-write', 'file-write', 'springboard-ready'].includes(event.event)) scheduleStateRefresh();
+}
+function showPendingTrace() {
   const list = $('trace');
-  const item = document.createElement('li');
-  item.dataset.event = event.event;
-  item.textContent = traceText(event);
-  applyFilter(item);
   const atBottom = list.scrollTop + list.clientHeight >= list.scrollHeight - 4;
-  list.appendChild(item);
-  while (list.children.length > maxTraceLines) list.removeChild(list.firstChild);
+  const lines = document.createDocumentFragment();
+  for (const event of pendingTrace.splice(0).slice(-maxTraceLines)) {
+    const item = document.createElement('li');
+    item.dataset.event = event.event;
+    item.textContent = traceText(event);
+    applyFilter(item);
+    lines.appendChild(item);
+    if (!seenEvents.has(event.event)) {
+      seenEvents.add(event.event);
+      const option = document.createElement('option');
+      option.value = option.textContent = event.event;
+      $('trace-filter').appendChild(option);
+    }
+  }
+  list.appendChild(lines);
+  for (let extra = list.children.length - maxTraceLines; extra > 0; --extra) list.removeChild(list.firstChild);
   if (atBottom) list.scrollTop = list.scrollHeight;
   $('trace-count').textContent = `${list.children.length} lines`;
-  if (!seenEvents.has(event.event)) {
-    seenEvents.add(event.event);
-    const option = document.createElement('option');
-    option.value = option.textContent = event.event;
-    $('trace-filter').appendChild(option);
-  }
-  if (['settings-write', 'file-write', 'springboard-ready'].includes(event.event)) scheduleStateRefresh();
 }
 
 // --- the screen: a canvas at the device's pixels, redrawn where the picture changed ----------------
@@ -269,15 +281,41 @@ class FrameReader {
   }
 }
 
+// The page asks for the pixels it can show: the canvas stands at the screen's size in points,
+// so a display of devicePixelRatio 1 shows an iPad's 2048x2732 pixels in 1024x1366 and would
+// be sent four times the bytes it shows. Moved to a display of another ratio (or zoomed),
+// the page asks again.
+let streaming = null;     // the AbortController of the stream being read
+let askedScale = 0;       // the pixels a point it asked for
+
+function pageScale() { return Math.min(8, Math.max(0.25, window.devicePixelRatio || 1)); }
+
+function askAgainIfTheRatioChanged() {
+  if (streaming && pageScale() !== askedScale) streaming.abort();
+}
+
+// A change of the ratio is told by a media query when the page moves between displays, and by
+// a resize when it is zoomed or emulated; either makes the page ask again.
+function watchPixelRatio() {
+  matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener('change', () => {
+    askAgainIfTheRatioChanged();
+    watchPixelRatio();
+  }, { once: true });
+}
+window.addEventListener('resize', askAgainIfTheRatioChanged);
+
 async function streamTiles() {
   for (;;) {
+    streaming = new AbortController();
     try {
-      const response = await fetch(`/screen/stream?since=${shownVersion}`);
+      askedScale = pageScale();
+      const response = await fetch(`/screen/stream?since=${shownVersion}&scale=${askedScale}`, { signal: streaming.signal });
       if (!response.ok) throw new Error(`the server answered ${response.status}`);
       const reader = response.body.getReader();
       const frames = new FrameReader(drawTiles);
       for (let part = await reader.read(); !part.done; part = await reader.read()) frames.take(part.value);
     } catch (error) {
+      if (error.name === 'AbortError') continue;
       say(`the screen could not be drawn: ${error.message}`, true);
     }
     await new Promise((resolve) => setTimeout(resolve, 500));
@@ -307,6 +345,7 @@ function connect() {
   events.onopen = () => {
     // The server's greeting repeats its recent trace lines: a reconnected page starts afresh.
     $('trace').replaceChildren();
+    pendingTrace = [];
     // A server started anew counts its pictures from 1 again: the next picture is drawn whole.
     shownVersion = 0;
     if ($('status').classList.contains('error')) say('connected');
@@ -314,5 +353,6 @@ function connect() {
 }
 
 connect();
+watchPixelRatio();
 streamTiles();
 refreshState();

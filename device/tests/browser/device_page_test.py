@@ -6,7 +6,9 @@
       form, a double tap on the lock screen, a tap on the guest, YES, the respring, the
       guest's passcode on the pad, her disabled app's icon absent, the countdown run to its
       end on the virtual clock, the owner back; the page's canvas, redrawn only where the
-      picture changed, read back and compared with the whole picture (/screen.png)
+      picture changed, read back and compared with the whole picture (/screen.png); the
+      screen sent at the pixels the display shows (1x; then, on a 3x display, the phone's
+      own 2x)
   device_page_test.py refusals KAVLOR_SIM KAVLORCTL SAMPLES phone
       requests without the page's token, from another Origin or another Host are refused
   device_page_test.py minute KAVLOR_SIM KAVLORCTL SAMPLES phone
@@ -138,8 +140,11 @@ class Page:
         self.tap_screen(place['x'] + place['width'] / 2, place['y'] + place['height'] / 2)
         return version
 
+    def canvas_width(self):
+        return self.driver.execute_script("return document.getElementById('screen').width;")
+
     def canvas_differences(self):
-        """The page's canvas read back beside /screen.png, each drawn at the device's pixels."""
+        """The page's canvas read back beside /screen.png, each at the pixels the page is sent."""
         return self.driver.execute_async_script('''
             const done = arguments[arguments.length - 1];
             const canvas = document.getElementById('screen');
@@ -193,8 +198,18 @@ def road(device, samples, profile):
     driver = browser(profile)
     try:
         page = Page(driver, device)
-        assert driver.find_element(By.ID, 'screen').size['width'] == (1024 if sys.argv[5] == 'pad' else 375)
+        points = 1024 if sys.argv[5] == 'pad' else 375
+        assert driver.find_element(By.ID, 'screen').size['width'] == points
         page.expect_canvas_is_whole_picture('the first picture')
+        # A display of one pixel a point is sent the screen at one pixel a point.
+        assert page.canvas_width() == points, f'the canvas is {page.canvas_width()} pixels wide on a 1x display'
+        if sys.argv[5] == 'phone':
+            # Moved to a display of three pixels a point, the page asks again, and is sent
+            # the phone's own pixels (two a point): no finer.
+            driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                                   {'width': 1900, 'height': 1700, 'deviceScaleFactor': 3, 'mobile': False})
+            page.wait_for(lambda: page.canvas_width() == 2 * points, 'the screen at the phone\'s own 2 pixels a point')
+            page.expect_canvas_is_whole_picture('the first picture at 2x')
 
         # The lock screen's clock moves a minute: only the tiles its labels cover are sent.
         version = int(page.data('screenVersion'))
@@ -270,6 +285,10 @@ def refusals(device, profile):
     assert status == 403 and 'evil.example' in reply['error'], reply
     assert lock({'X-Kavlor-Token': token, 'Origin': origin, 'Host': 'evil.example'})[0] == 403
     assert lock({'X-Kavlor-Token': token, 'Origin': origin})[0] == 200  # the same request, rightly made
+    # A page's scale out of bounds (an iPad drawn 1000 times finer would not fit in memory).
+    for scale in ['0', '1000', 'nan', 'two']:
+        status, reply = device.request(f'/screen/stream?since=0&scale={scale}')
+        assert status == 400 and f'not "{scale}"' in reply['error'], (scale, reply)
 
     # In the browser: the page's own fetch without its token is refused; with it, it passes.
     driver = browser(profile)
