@@ -42,21 +42,21 @@ ScreenRenderer::PixelSize drawIntoSharedFile(const ScreenRenderer& renderer, con
     return size;
 }
 
-// After the web server's first picture at a scale, the wallpapers it may need next are drawn
-// ahead at that scale, one a turn of the run loop, while nothing else is asked for.
-void prepareNextWallpaperLater(double pixelsPerPoint)
+// After the web server's first picture at a scale, what it may need next is drawn ahead at
+// that scale, a piece a turn of the run loop, while nothing else is asked for.
+void prepareNextLater(double pixelsPerPoint)
 {
     RunLoop::main().enqueue([pixelsPerPoint] {
-        if (ScreenRenderer::prepareNextWallpaper(pixelsPerPoint))
-            prepareNextWallpaperLater(pixelsPerPoint);
+        if (ScreenRenderer(runningSpringBoard(), pixelsPerPoint).prepareNextAhead())
+            prepareNextLater(pixelsPerPoint);
     });
 }
 
-void prepareWallpapersAhead(double pixelsPerPoint)
+void prepareAhead(double pixelsPerPoint)
 {
     static double preparedFor = 0;
     if (pixelsPerPoint != preparedFor)
-        prepareNextWallpaperLater(pixelsPerPoint);
+        prepareNextLater(pixelsPerPoint);
     preparedFor = pixelsPerPoint;
 }
 
@@ -96,7 +96,7 @@ void addControlCommand(HostControl& control)
         ScreenRenderer renderer(springBoard, askedPixelsPerPoint(request));
         auto size = format == "bgra" ? drawIntoSharedFile(renderer, path, overlay) : writePNG(renderer, path, overlay);
         if (format == "bgra")
-            prepareWallpapersAhead(renderer.pixelsPerPoint());
+            prepareAhead(renderer.pixelsPerPoint());
         return ControlServer::Json { { "path", path }, { "width", size.width }, { "height", size.height },
             { "scale", renderer.pixelsPerPoint() }, { "screenScale", send<double>(UIScreen::mainScreen(), "scale") },
             { "locked", springBoard.isLocked() } };

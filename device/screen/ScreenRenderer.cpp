@@ -25,6 +25,7 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -376,9 +377,37 @@ double ScreenRenderer::secondsUntilClockChanges()
     return 60 - std::fmod(seconds, 60);
 }
 
-bool ScreenRenderer::prepareNextWallpaper(double pixelsPerPoint)
+namespace {
+
+// The home screen's views and the status bar, the icons' names above all, drawn once onto a
+// surface of a single pixel at the scale of the pictures: what matters is their texts, laid
+// out and kept for the picture of the first unlock. Once a scale (a SpringBoard draws its
+// screen only for the one server).
+bool layOutHomeScreenAhead(SpringBoardApp& springBoard, const ScreenMetrics& screen)
 {
-    ScreenMetrics screen = screenMetrics(pixelsPerPoint);
+    static std::set<double> laidOutAt;
+    id homeWindow = springBoard.homeScreenWindow();
+    if (!homeWindow || !laidOutAt.insert(screen.scale).second)
+        return false;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    cairo_t* cairo = cairo_create(surface);
+    cairo_scale(cairo, screen.scale, screen.scale);
+    ViewPainter painter(cairo);
+    painter.paintContentOf("SBRootFolderView", drawIconGrid);
+    painter.paintContentOf("UIStatusBar", drawStatusBar);
+    painter.paint(homeWindow);
+    if (id statusBar = springBoard.statusBarWindow())
+        painter.paint(statusBar);
+    cairo_destroy(cairo);
+    cairo_surface_destroy(surface);
+    return true;
+}
+
+} // namespace
+
+bool ScreenRenderer::prepareNextAhead() const
+{
+    ScreenMetrics screen = screenMetrics(m_pixelsPerPoint);
     WallpaperCache& cache = WallpaperCache::shared();
     bool dark = darkAppearance();
     for (bool lockScreen : { true, false }) {
@@ -389,5 +418,5 @@ bool ScreenRenderer::prepareNextWallpaper(double pixelsPerPoint)
                 return true;
         }
     }
-    return false;
+    return layOutHomeScreenAhead(m_springBoard, screen);
 }

@@ -52,11 +52,11 @@ public:
     // How long until the time the screen shows (the lock screen's and the status bar's
     // clock, in minutes) moves on, on the clock SpringBoard runs on: nothing else marks it.
     static double secondsUntilClockChanges();
-    // Draws ahead one of the wallpapers a picture may need next (the lock screen's and the
-    // home screen's, in both appearances) at `pixelsPerPoint` (as the constructor takes
-    // it), so that a first unlock or a first switch of appearance only copies it. Answers
-    // whether there was one to draw.
-    static bool prepareNextWallpaper(double pixelsPerPoint = 0);
+    // Draws ahead one of the things a picture may need next, at this renderer's scale: the
+    // wallpapers (the lock screen's and the home screen's, in both appearances), then the
+    // home screen's texts, laid out; so that a first unlock or a first switch of appearance
+    // only copies and draws. Answers whether there was one to draw.
+    bool prepareNextAhead() const;
 
 private:
     void paintScreen(cairo_t* cairo, Overlay overlay) const;

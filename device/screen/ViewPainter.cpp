@@ -15,9 +15,12 @@
 
 #include <pango/pangocairo.h>
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -152,16 +155,73 @@ void ViewPainter::drawImage(cairo_t* cairo, const id& image, CGRect rect, long l
     cairo_surface_destroy(source);
 }
 
-void ViewPainter::drawText(cairo_t* cairo, const std::string& text, CGRect rect, const TextStyle& style)
+namespace {
+
+// A text laid out once for a frame's width and a style, kept for the next picture: a home
+// screen has two labels an icon, and shaping them again at every picture cost more than the
+// rest of the drawing. The layout is kept with the frame's width it spilled to (see below).
+struct LaidOutText {
+    PangoLayout* layout = nullptr;
+    double width = 0;   // the frame's width, widened for a line that does not fit
+    double shift = 0;   // how far left the widened frame starts
+    int height = 0;
+};
+
+class TextLayouts {
+public:
+    ~TextLayouts() { clear(); }
+
+    int laidOutCount() const { return m_laidOutCount; }
+
+    const LaidOutText& layout(cairo_t* cairo, const std::string& text, double width, const ViewPainter::TextStyle& style)
+    {
+        double scale = 1, unused = 0;
+        cairo_user_to_device_distance(cairo, &scale, &unused);
+        std::string key = fmt::format("{}\x1f{}\x1f{}\x1f{}\x1f{}\x1f{}\x1f{}\x1f{}", text, style.fontName, style.pointSize, style.bold,
+            style.alignment, style.lines, width, scale);
+        auto found = m_laidOut.find(key);
+        if (found != m_laidOut.end()) {
+            pango_cairo_update_layout(cairo, found->second.layout);
+            return found->second;
+        }
+        if (m_laidOut.size() >= kMostKept)
+            clear();
+        ++m_laidOutCount;
+        return m_laidOut.emplace(std::move(key), layOut(cairo, text, width, style)).first->second;
+    }
+
+private:
+    static constexpr size_t kMostKept = 1024;
+
+    static LaidOutText layOut(cairo_t* cairo, const std::string& text, double width, const ViewPainter::TextStyle& style);
+
+    void clear()
+    {
+        for (auto& [key, text] : m_laidOut)
+            g_object_unref(text.layout);
+        m_laidOut.clear();
+    }
+
+    std::unordered_map<std::string, LaidOutText> m_laidOut;
+    int m_laidOutCount = 0;
+};
+
+TextLayouts& textLayouts()
 {
-    if (text.empty() || rect.size.width <= 0 || rect.size.height <= 0)
-        return;
-    PangoLayout* layout = pango_cairo_create_layout(cairo);
+    static TextLayouts layouts;
+    return layouts;
+}
+
+LaidOutText TextLayouts::layOut(cairo_t* cairo, const std::string& text, double width, const ViewPainter::TextStyle& style)
+{
+    LaidOutText laidOut { pango_cairo_create_layout(cairo), width, 0, 0 };
+    PangoLayout* layout = laidOut.layout;
     PangoFontDescription* font = pango_font_description_from_string(fontFamily(style.fontName).c_str());
     pango_font_description_set_absolute_size(font, style.pointSize * PANGO_SCALE);
     pango_font_description_set_weight(font, style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_layout_set_font_description(layout, font);
-    pango_layout_set_width(layout, static_cast<int>(rect.size.width * PANGO_SCALE));
+    pango_font_description_free(font);
+    pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
     // A label with a line limit ends its last line with an ellipsis; one without wraps freely.
     if (style.lines > 0) {
@@ -176,23 +236,36 @@ void ViewPainter::drawText(cairo_t* cairo, const std::string& text, CGRect rect,
         pango_layout_set_width(layout, -1);
         int natural = 0, ignored = 0;
         pango_layout_get_pixel_size(layout, &natural, &ignored);
-        if (natural > rect.size.width && text.find('\n') == std::string::npos) {
-            double spill = natural - rect.size.width;
-            double shift = style.alignment == 1 ? spill / 2 : style.alignment == 2 ? spill : 0;
-            rect = { { rect.origin.x - shift, rect.origin.y }, { static_cast<double>(natural), rect.size.height } };
+        if (natural > width && text.find('\n') == std::string::npos) {
+            double spill = natural - width;
+            laidOut.shift = style.alignment == 1 ? spill / 2 : style.alignment == 2 ? spill : 0;
+            laidOut.width = natural;
         }
-        pango_layout_set_width(layout, static_cast<int>(rect.size.width * PANGO_SCALE));
+        pango_layout_set_width(layout, static_cast<int>(laidOut.width * PANGO_SCALE));
     }
-    int width = 0, height = 0;
-    pango_layout_get_pixel_size(layout, &width, &height);
+    int ignored = 0;
+    pango_layout_get_pixel_size(layout, &ignored, &laidOut.height);
+    return laidOut;
+}
+
+} // namespace
+
+void ViewPainter::drawText(cairo_t* cairo, const std::string& text, CGRect rect, const TextStyle& style)
+{
+    if (text.empty() || rect.size.width <= 0 || rect.size.height <= 0)
+        return;
+    const LaidOutText& laidOut = textLayouts().layout(cairo, text, rect.size.width, style);
     cairo_save(cairo);
     // A label centres its text vertically.
-    cairo_move_to(cairo, rect.origin.x, rect.origin.y + (rect.size.height - height) / 2);
+    cairo_move_to(cairo, rect.origin.x - laidOut.shift, rect.origin.y + (rect.size.height - laidOut.height) / 2);
     setSourceColour(cairo, style.colour);
-    pango_cairo_show_layout(cairo, layout);
+    pango_cairo_show_layout(cairo, laidOut.layout);
     cairo_restore(cairo);
-    pango_font_description_free(font);
-    g_object_unref(layout);
+}
+
+int ViewPainter::textsLaidOut()
+{
+    return textLayouts().laidOutCount();
 }
 
 // The tree -------------------------------------------------------------------------------------

@@ -55,7 +55,11 @@ public:
         long long lines = 1;      // 0: any
         id colour;
     };
+    // Draws the text centred vertically in the frame. A text is laid out once for a style and
+    // a frame's width, and kept for the next pictures.
     static void drawText(cairo_t*, const std::string& text, CGRect rect, const TextStyle& style);
+    // How many texts have been laid out (not found kept) in this process.
+    static int textsLaidOut();
 
 private:
     void paintView(const id& view);

@@ -229,26 +229,35 @@ TEST_F(SpringBoardTest, TheWallpaperIsScaledOnceAndAgainOnlyWhenItsFileChanges)
 }
 
 // Drawn ahead, one at a time: the lock screen's and the home screen's gradients in both
-// appearances; then a switch of appearance and an unlock draw no wallpaper of their own.
-TEST_F(SpringBoardTest, WallpapersDrawnAheadLeaveNothingToDrawForTheOtherAppearanceOrTheHomeScreen)
+// appearances, then the home screen's texts; then a switch of appearance and an unlock draw
+// no wallpaper and lay out no text of their own.
+TEST_F(SpringBoardTest, WhatIsDrawnAheadLeavesNothingToPrepareForTheOtherAppearanceOrTheHomeScreen)
 {
     registerVersion(14);
     SpringBoardApp& app = SpringBoardApp::launch();
     WallpaperCache& cache = WallpaperCache::shared();
-    ScreenRenderer(app).draw();
+    ScreenRenderer renderer(app, 1);
+    renderer.draw();
     int ahead = 0;
-    while (ScreenRenderer::prepareNextWallpaper() && ahead < 10)
+    while (renderer.prepareNextAhead() && ahead < 10)
         ++ahead;
-    EXPECT_GE(ahead, 1);
-    EXPECT_LE(ahead, 3) << "four gradients, one of them drawn for the picture";
+    EXPECT_GE(ahead, 2);
+    EXPECT_LE(ahead, 4) << "four gradients, one of them drawn for the picture, and the texts";
     int prepared = cache.preparedCount();
-    EXPECT_FALSE(ScreenRenderer::prepareNextWallpaper());
+    int laidOut = ViewPainter::textsLaidOut();
+    EXPECT_FALSE(renderer.prepareNextAhead());
 
     UITraitCollection::setUserInterfaceStyle(UIUserInterfaceStyleDark);
-    ScreenRenderer(app).draw();
+    renderer.draw();
     send(app.lockScreenWindow(), "setHidden:", true);  // the home screen shows
-    ScreenRenderer(app).draw();
+    Bitmap home = renderer.draw();
     EXPECT_EQ(cache.preparedCount(), prepared);
+    EXPECT_EQ(ViewPainter::textsLaidOut(), laidOut) << "the home screen's names were laid out ahead";
+    EXPECT_TRUE(home == ScreenRenderer(app, 1).draw()) << "drawn again from the kept texts, the same picture";
+
+    // At the screen's own scale, the texts are laid out anew.
+    ScreenRenderer(app).draw();
+    EXPECT_GT(ViewPainter::textsLaidOut(), laidOut);
 }
 
 } // namespace
