@@ -43,7 +43,8 @@ namespace {
 
 constexpr std::size_t kMaxUploadBytes = std::size_t(72) << 20;   // two pictures of kavlorctl's 32 MiB, and the form
 constexpr std::size_t kRecentTraceLines = 300;                   // what a page that just connected is shown
-constexpr double kFrameSeconds = 1.0 / 60;                       // no two pictures within one display frame
+constexpr double kFrameSeconds = 1.0 / 60;                       // no two pictures within one display frame...
+constexpr double kActionHoldSeconds = 0.1;                       // ...and none of a request's changes half made
 constexpr double kRetrySeconds = 0.1;                            // after a picture that could not be had
 constexpr double kSignalLookSeconds = 0.2;                       // how soon the signal's waiter sees the server stop
 constexpr double kTouchSettleSeconds = 0.5;                      // virtual clock: a touch's transitions end
@@ -159,6 +160,19 @@ private:
     std::string wholePicturePNG(uint64_t& version);
     void announceSpringBoard(const Json& event);
     void somethingChanged();
+
+    // A request that changes the device, from its start to its answer: what it changes is
+    // drawn once it is whole, at once. SpringBoard's marks meanwhile are held (a touch on the
+    // virtual clock moves through its transitions, whose pictures nobody would see), for at
+    // most kActionHoldSeconds.
+    class ActionUnderWay {
+    public:
+        explicit ActionUnderWay(DeviceServer& server);
+        ~ActionUnderWay();
+
+    private:
+        DeviceServer& m_server;
+    };
     std::vector<std::string> greeting() const;
     Json state();
     Json addUser(const httplib::Request& request);
@@ -178,8 +192,11 @@ private:
     std::thread m_watcher;
     std::thread m_listener;              // waits for SpringBoard's word that its screen changed
     std::atomic<bool> m_stopping { false };
-    std::mutex m_wakeMutex;              // guards m_dirty, the watcher's reason to look again
+    std::mutex m_wakeMutex;              // guards what follows, the watcher's reasons to look again
     bool m_dirty = true;
+    int m_actionsUnderWay = 0;           // requests changing the device, not yet answered
+    std::chrono::steady_clock::time_point m_actionStarted;
+    bool m_actionEnded = false;          // a request's change is whole: draw it without waiting
     std::condition_variable m_wake;
     double m_lastRenderSeconds = 0;      // how long SpringBoard took to draw the last picture
     MappedFile m_screenFile;             // the pixels SpringBoard draws (the watcher's)
@@ -264,14 +281,13 @@ void DeviceServer::post(const std::string& path, std::function<Json(const Json& 
         Json body = request.body.empty() ? Json::object() : Json::parse(request.body, nullptr, false);
         if (body.is_discarded() || !body.is_object())
             return refuse(response, 400, "the request's body is not a JSON object");
+        ActionUnderWay underWay(*this);
         try {
             Json result = action(body);
-            somethingChanged();
             Json reply { { "ok", true } };
             reply.update(result);
             answer(response, 200, reply);
         } catch (const LinkError& error) {
-            somethingChanged();
             refuse(response, 409, error.what());
         } catch (const Json::exception& error) {
             refuse(response, 400, fmt::format("a field of the request is missing or of the wrong kind: {}", error.what()));
@@ -536,6 +552,25 @@ std::vector<std::string> DeviceServer::greeting() const
     return messages;
 }
 
+DeviceServer::ActionUnderWay::ActionUnderWay(DeviceServer& server)
+    : m_server(server)
+{
+    std::lock_guard lock(m_server.m_wakeMutex);
+    ++m_server.m_actionsUnderWay;
+    m_server.m_actionStarted = std::chrono::steady_clock::now();
+}
+
+DeviceServer::ActionUnderWay::~ActionUnderWay()
+{
+    {
+        std::lock_guard lock(m_server.m_wakeMutex);
+        --m_server.m_actionsUnderWay;
+        m_server.m_dirty = true;
+        m_server.m_actionEnded = true;
+    }
+    m_server.m_wake.notify_all();
+}
+
 void DeviceServer::somethingChanged()
 {
     {
@@ -662,13 +697,15 @@ void DeviceServer::watch()
         // Woken at once by a request that changed something or by the trace's growth; else
         // SpringBoard's state is looked at again soon.
         std::unique_lock lock(m_wakeMutex);
-        m_wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_dirty || m_stopping; });
+        m_wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return (m_dirty && m_actionsUnderWay == 0) || m_stopping; });
     }
 }
 
 // A picture is drawn when something may have changed, but not within one display frame of
 // the last picture's end, nor sooner after it than it took: while changes keep coming,
-// SpringBoard spends at most half its time drawing for the page. A safety net draws now and
+// SpringBoard spends at most half its time drawing for the page. The end of a person's
+// request is drawn at once: it comes at a person's pace, and is what the page waits for;
+// while a request is under way, nothing is drawn (for a while). A safety net draws now and
 // then even without news: SpringBoard's drawing also reads files other programs write (the
 // wallpapers murvex and kavlorctl save), which no mark of SpringBoard's tells.
 bool DeviceServer::renderDue(std::chrono::steady_clock::time_point lastRender, bool ready)
@@ -677,14 +714,16 @@ bool DeviceServer::renderDue(std::chrono::steady_clock::time_point lastRender, b
     double gap = std::max(kFrameSeconds, m_lastRenderSeconds);
     std::unique_lock lock(m_wakeMutex);
     bool due = m_dirty || (m_options.safetyRedrawSeconds > 0 && sinceRender >= m_options.safetyRedrawSeconds);
-    if (!ready || !due)
+    bool held = m_actionsUnderWay > 0 && std::chrono::steady_clock::now() - m_actionStarted < std::chrono::duration<double>(kActionHoldSeconds);
+    if (!ready || !due || held)
         return false;
-    if (sinceRender < gap) {
+    if (sinceRender < gap && !m_actionEnded) {
         lock.unlock();
         std::this_thread::sleep_for(std::chrono::duration<double>(gap - sinceRender));
         lock.lock();
     }
     m_dirty = false;
+    m_actionEnded = false;
     return true;
 }
 
