@@ -150,7 +150,7 @@ private:
     void post(const std::string& path, std::function<Json(const Json& body)> action);
     void watch();
     void listenToSpringBoard();
-    bool streamTiles(uint64_t& sent, httplib::DataSink& sink);
+    bool streamTiles(uint64_t& sent, PageTileSlots& slots, httplib::DataSink& sink);
     std::multiset<double>::iterator openPage(double scale);
     void closePage(std::multiset<double>::iterator page);
     double drawingScale() const;
@@ -365,10 +365,11 @@ void DeviceServer::routes()
                     request.get_param_value("scale")));
         }
         auto sent = std::make_shared<uint64_t>(std::strtoull(request.get_param_value("since").c_str(), nullptr, 10));
+        auto slots = std::make_shared<PageTileSlots>();  // the page keeps its tiles for as long as it reads
         auto page = openPage(scale);
         response.set_header("Cache-Control", "no-store");
         response.set_chunked_content_provider("application/octet-stream",
-            [this, sent](size_t, httplib::DataSink& sink) { return streamTiles(*sent, sink); },
+            [this, sent, slots](size_t, httplib::DataSink& sink) { return streamTiles(*sent, *slots, sink); },
             [this, page](bool) { closePage(page); });
     });
     m_server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
@@ -622,7 +623,7 @@ double DeviceServer::drawingScale() const
 
 // Waits for a picture the page was not sent (or a while), then writes its frame. Answers
 // whether the stream goes on.
-bool DeviceServer::streamTiles(uint64_t& sent, httplib::DataSink& sink)
+bool DeviceServer::streamTiles(uint64_t& sent, PageTileSlots& slots, httplib::DataSink& sink)
 {
     std::shared_ptr<ScreenTiles::Packed> packed;
     {
@@ -631,7 +632,7 @@ bool DeviceServer::streamTiles(uint64_t& sent, httplib::DataSink& sink)
         if (m_stopping)
             return false;
         if (m_tiles.picture() && m_tiles.version() != sent) {
-            packed = std::make_shared<ScreenTiles::Packed>(m_tiles.packSince(sent));
+            packed = std::make_shared<ScreenTiles::Packed>(m_tiles.packSince(sent, &slots));
             sent = m_tiles.version();
         }
     }

@@ -11,7 +11,9 @@
 //   GET  /screen/stream?since=V&scale=S  the same, pushed for as long as the page reads: a
 //                          frame (4 bytes of length, then the packed tiles) for each new
 //                          picture, with what changed since the frame before: what the page
-//                          draws. S, the pixels a point the page shows: the screen is drawn at
+//                          draws, each tile with its slot (PageTileSlots: a tile the page
+//                          keeps is sent as its slot alone). S, the pixels a point the page
+//                          shows: the screen is drawn at
 //                          the finest scale an open page shows, no finer than the device's
 //                          own (its own when a page names none, or no page is open)
 //   GET  /events           Server-Sent Events: "screen" {version, width, height, scale (pixels

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <xxhash.h>
 
 #include <algorithm>
 #include <cstring>
@@ -95,6 +96,7 @@ void ScreenTiles::takeTile(Bitmap& kept, const PixelsView& picture, Tile& tile)
         std::memcpy(kept.row(row) + offset, drawn, rowBytes);
         straightRow(drawn, rgba->data() + (row - tile.y) * rowBytes, tile.width);
     }
+    tile.contents = XXH3_64bits_withSeed(rgba->data(), rgba->size(), uint64_t(tile.width) << 32 | tile.height);
 }
 
 // The kept picture, to be changed in place: a copy of it when someone still holds it (the
@@ -139,13 +141,22 @@ std::vector<ScreenTiles::Tile> ScreenTiles::changedSince(uint64_t version) const
     return tiles;
 }
 
-ScreenTiles::Packed ScreenTiles::packSince(uint64_t version) const
+ScreenTiles::Packed ScreenTiles::packSince(uint64_t version, PageTileSlots* slots) const
 {
-    Packed packed { {}, changedSince(version) };
+    Packed packed;
     nlohmann::json index { { "version", m_version }, { "width", m_picture ? m_picture->width : 0 },
         { "height", m_picture ? m_picture->height : 0 }, { "tiles", nlohmann::json::array() } };
-    for (const Tile& tile : packed.tiles)
-        index["tiles"].push_back({ tile.x, tile.y, tile.width, tile.height, tile.rgba->size() });
+    for (Tile& tile : changedSince(version)) {
+        if (!slots) {
+            index["tiles"].push_back({ tile.x, tile.y, tile.width, tile.height, tile.rgba->size() });
+            packed.tiles.push_back(std::move(tile));
+            continue;
+        }
+        auto placement = slots->place(tile.contents, tile.rgba->size());
+        index["tiles"].push_back({ tile.x, tile.y, tile.width, tile.height, placement.kept ? 0 : tile.rgba->size(), placement.slot });
+        if (!placement.kept)
+            packed.tiles.push_back(std::move(tile));
+    }
     std::string json = index.dump();
     uint32_t length = static_cast<uint32_t>(json.size());
     for (int shift = 24; shift >= 0; shift -= 8)

@@ -13,6 +13,9 @@
 //   N bytes of JSON: {"version", "width", "height", "tiles": [[x, y, width, height, bytes], ...]}
 //   the tiles' pixels, one after the other, in the index's order: width × height × 4 bytes
 //   each, RGBA with straight alpha, top row first (what a canvas's ImageData holds)
+// Packed for a page that keeps tiles (PageTileSlots), each tile also names its slot,
+// [x, y, width, height, bytes, slot]: with bytes, its pixels follow and the page keeps them
+// in the slot; with 0 bytes, the page draws what it keeps there.
 //
 // Bare pixels, not PNG: the page is served on the loopback only, where a whole iPad screen's
 // 22 MB arrive in a few milliseconds, while decoding its tiles as PNGs (even stored, not
@@ -20,6 +23,7 @@
 // (bench/page_latency.py).
 
 #include "Bitmap.h"
+#include "PageTileSlots.h"
 
 #include <cstdint>
 #include <memory>
@@ -34,6 +38,7 @@ public:
         uint32_t x = 0, y = 0, width = 0, height = 0;
         uint64_t changedIn = 0;
         std::shared_ptr<const std::vector<uint8_t>> rgba;
+        uint64_t contents = 0;  // a hash of the pixels and their size
     };
 
     // Pixels in Bitmap's layout held elsewhere (a file SpringBoard drew into).
@@ -59,13 +64,14 @@ public:
     // follow it: sent piece by piece, the pixels are never copied into one buffer.
     struct Packed {
         std::string head;
-        std::vector<Tile> tiles;
+        std::vector<Tile> tiles;  // those whose pixels are sent
 
         size_t size() const;
         // The bytes from `offset` to the end of the piece that holds it.
         std::pair<const char*, size_t> piece(size_t offset) const;
     };
-    Packed packSince(uint64_t version) const;
+    // For a page that keeps tiles, `slots` places each tile and is told what the page keeps.
+    Packed packSince(uint64_t version, PageTileSlots* slots = nullptr) const;
     std::string packedSince(uint64_t version) const;
 
 private:

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <set>
 #include <utility>
 
@@ -21,7 +22,7 @@ Bitmap patterned(uint32_t width, uint32_t height, uint8_t seed = 0)
         for (uint32_t x = 0; x < width; ++x) {
             uint8_t* pixel = picture.row(y) + size_t(x) * 4;
             pixel[0] = uint8_t(x * 7 + seed);
-            pixel[1] = uint8_t(y * 3);
+            pixel[1] = uint8_t(y * 3 + (x / kSide) * 29 + (y / kSide) * 53);  // no two tiles alike
             pixel[2] = uint8_t((x ^ y) + seed);
             pixel[3] = 255;
             // Some rows translucent (premultiplied: no component above the alpha), which the
@@ -56,9 +57,13 @@ Origins originsOf(const std::vector<ScreenTiles::Tile>& tiles)
     return origins;
 }
 
+// What a page keeps of its tiles: each slot's RGBA pixels.
+using KeptTiles = std::map<uint32_t, std::vector<uint8_t>>;
+
 // What the page does with a packed answer: reads the index and puts each tile's RGBA pixels
-// over `shown` (a fresh picture of the answer's size when the size differs).
-uint64_t drawPacked(const std::string& packed, Bitmap& shown)
+// over `shown` (a fresh picture of the answer's size when the size differs); with `kept`,
+// keeps each tile sent in its slot and draws a tile sent as a slot from what it keeps.
+uint64_t drawPacked(const std::string& packed, Bitmap& shown, KeptTiles* kept = nullptr)
 {
     auto byte = [&](size_t at) { return uint32_t(uint8_t(packed.at(at))); };
     uint32_t indexLength = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
@@ -70,8 +75,21 @@ uint64_t drawPacked(const std::string& packed, Bitmap& shown)
     for (const auto& entry : index.at("tiles")) {
         uint32_t x = entry.at(0), y = entry.at(1), tileWidth = entry.at(2), tileHeight = entry.at(3);
         size_t length = entry.at(4);
-        EXPECT_EQ(length, size_t(tileWidth) * tileHeight * 4) << "the tile at " << x << "," << y;
         const uint8_t* rgba = reinterpret_cast<const uint8_t*>(packed.data()) + offset;
+        EXPECT_EQ(entry.size() == 6, kept != nullptr);
+        if (kept && length == 0) {
+            auto found = kept->find(entry.at(5));
+            if (found == kept->end()) {
+                ADD_FAILURE() << "slot " << entry.at(5) << " is not kept";
+                continue;
+            }
+            rgba = found->second.data();
+            EXPECT_EQ(found->second.size(), size_t(tileWidth) * tileHeight * 4) << "the tile at " << x << "," << y;
+        } else {
+            EXPECT_EQ(length, size_t(tileWidth) * tileHeight * 4) << "the tile at " << x << "," << y;
+            if (kept)
+                (*kept)[entry.at(5)].assign(rgba, rgba + length);
+        }
         for (uint32_t row = 0; row < tileHeight; ++row) {
             for (uint32_t column = 0; column < tileWidth; ++column, rgba += 4) {
                 uint8_t* bgra = shown.row(y + row) + size_t(x + column) * 4;
@@ -85,6 +103,18 @@ uint64_t drawPacked(const std::string& packed, Bitmap& shown)
     }
     EXPECT_EQ(offset, packed.size());
     return index.at("version");
+}
+
+// The packed bytes, as a stream sends them piece by piece.
+std::string bytesOf(const ScreenTiles::Packed& packed)
+{
+    std::string bytes;
+    for (size_t offset = 0; offset < packed.size();) {
+        auto [data, length] = packed.piece(offset);
+        bytes.append(data, length);
+        offset += length;
+    }
+    return bytes;
 }
 
 TEST(ScreenTilesTest, TheFirstPictureIsEveryTileAndTheyComposeIntoIt)
@@ -180,20 +210,91 @@ TEST(ScreenTilesTest, TilesOnTheirWayToAPageStayAsTheyWereWhileNewPicturesComeIn
     paintRectangle(third, 520, 292, 81, 8);  // below the translucent row 291
     EXPECT_EQ(tiles.update(third, 3), 1u);
 
-    auto bytesOf = [](const ScreenTiles::Packed& packed) {
-        std::string bytes;
-        for (size_t offset = 0; offset < packed.size();) {
-            auto [data, length] = packed.piece(offset);
-            bytes.append(data, length);
-            offset += length;
-        }
-        return bytes;
-    };
     Bitmap shown;
     EXPECT_EQ(drawPacked(bytesOf(onItsWay), shown), 1u);
     EXPECT_TRUE(shown == first);
     drawPacked(tiles.packedSince(1), shown);
     EXPECT_TRUE(shown == third);
+}
+
+// Packed for a page that keeps its tiles: a screen seen before comes back as slots alone,
+// and what the page draws from what it keeps is exactly the picture.
+TEST(ScreenTilesTest, AScreenSeenBeforeIsSentAsTheSlotsThePageKeepsItIn)
+{
+    Bitmap lock = patterned(750, 1624), home = patterned(750, 1624, 77);
+    ScreenTiles tiles;
+    PageTileSlots slots;
+    KeptTiles kept;
+    Bitmap shown;
+    auto show = [&](const Bitmap& picture, uint64_t version) {
+        tiles.update(picture, version);
+        ScreenTiles::Packed packed = tiles.packSince(version - 1, &slots);
+        drawPacked(bytesOf(packed), shown, &kept);
+        EXPECT_TRUE(shown == picture) << "version " << version;
+        return packed.tiles.size();
+    };
+    EXPECT_EQ(show(lock, 1), 21u);
+    EXPECT_EQ(show(home, 2), 21u);
+    EXPECT_EQ(show(lock, 3), 0u) << "the lock screen is kept whole";
+    Bitmap later = lock;
+    paintRectangle(later, 10, 10, 100, 20);  // the clock's minute
+    EXPECT_EQ(show(later, 4), 1u);
+    EXPECT_EQ(show(home, 5), 0u);
+    EXPECT_EQ(slots.keptCount(), 43u);
+}
+
+// The page keeps at most its budget: the tile used longest ago gives up its slot to a new
+// one; what was given up is sent again, and the page's picture is still exact.
+TEST(ScreenTilesTest, APageKeepsTilesWithinItsBudgetAndIsSentAgainWhatItGaveUp)
+{
+    Bitmap first = patterned(512, 512), second = patterned(512, 512, 5), third = patterned(512, 512, 9);
+    size_t tileBytes = size_t(kSide) * kSide * 4;
+    ScreenTiles tiles;
+    PageTileSlots slots(8 * tileBytes);  // two pictures of four tiles
+    KeptTiles kept;
+    Bitmap shown;
+    uint64_t version = 0;
+    auto show = [&](const Bitmap& picture) {
+        tiles.update(picture, ++version);
+        ScreenTiles::Packed packed = tiles.packSince(version - 1, &slots);
+        drawPacked(bytesOf(packed), shown, &kept);
+        EXPECT_TRUE(shown == picture) << "version " << version;
+        EXPECT_LE(slots.keptBytes(), 8 * tileBytes);
+        return packed.tiles.size();
+    };
+    EXPECT_EQ(show(first), 4u);
+    EXPECT_EQ(show(second), 4u);
+    EXPECT_EQ(show(first), 0u);
+    EXPECT_EQ(show(third), 4u) << "the second picture, used longest ago, gave up its slots";
+    EXPECT_EQ(show(first), 0u);
+    EXPECT_EQ(show(second), 4u);
+    EXPECT_EQ(kept.size(), 8u) << "slots given up are used again";
+
+    // Tiles alike within one picture (a plain colour) are sent once.
+    Bitmap plain = Bitmap::transparent(512, 512);
+    EXPECT_EQ(show(plain), 1u);
+}
+
+TEST(PageTileSlotsTest, TheTileUsedLongestAgoGivesUpItsSlotFirst)
+{
+    PageTileSlots slots(300);
+    EXPECT_FALSE(slots.place(1, 100).kept);
+    EXPECT_FALSE(slots.place(2, 100).kept);
+    EXPECT_FALSE(slots.place(3, 100).kept);
+    auto one = slots.place(1, 100);  // used again: now the most recent
+    EXPECT_TRUE(one.kept);
+    auto four = slots.place(4, 100);
+    EXPECT_FALSE(four.kept);
+    EXPECT_TRUE(slots.place(1, 100).kept);
+    EXPECT_FALSE(slots.place(2, 100).kept) << "2 gave up its slot to 4";
+    EXPECT_TRUE(slots.place(4, 100).kept);
+    EXPECT_EQ(slots.keptBytes(), 300u);
+    EXPECT_EQ(slots.keptCount(), 3u);
+    // A tile larger than the whole budget is still placed, alone.
+    auto large = slots.place(9, 1000);
+    EXPECT_FALSE(large.kept);
+    EXPECT_EQ(slots.keptCount(), 1u);
+    EXPECT_TRUE(slots.place(9, 1000).kept);
 }
 
 TEST(ScreenTilesTest, PixelsOfNoAcceptableSizeAreRefused)

@@ -185,12 +185,12 @@ function traceText(event) {
 }
 function applyFilter(item) { item.hidden = !!$('trace-filter').value && item.dataset.event !== $('trace-filter').value; }
 $('trace-filter').addEventListener('change', () => { for (const item of $('trace').children) applyFilter(item); });
-// Trace lines come in bursts (a respring writes dozens): they are put in the list once an
-// animation frame, with one look at the list's scroll position, so that the lines never hold
-// up the screen's tiles, which the page draws as they arrive.
+// Trace lines come in bursts (a respring writes dozens): they are put in the list together
+// when the page is idle, with one look at the list's scroll position, so that laying out a
+// list of two thousand lines never holds up a frame that shows a new picture of the screen.
 let pendingTrace = [];
 function addTraceLine(event) {
-  if (pendingTrace.length === 0) requestAnimationFrame(showPendingTrace);
+  if (pendingTrace.length === 0) requestIdleCallback(showPendingTrace, { timeout: 250 });
   pendingTrace.push(event);
   if (['settings-write', 'file-write', 'springboard-ready'].includes(event.event)) scheduleStateRefresh();
 }
@@ -222,62 +222,91 @@ function showPendingTrace() {
 // down one stream, for each new picture, the tiles changed since the picture it sent before;
 // the page draws each frame's tiles all at once, so a change in one label moves a few tiles
 // and the picture is never half new. Tiles come as bare RGBA pixels (the loopback carries
-// them faster than the browser decodes pictures), put on the canvas from where they arrived.
+// them faster than the browser decodes pictures). The page keeps every tile it is sent in
+// the slot the server names; a tile it keeps comes again as its slot alone.
 const context = screen.getContext('2d');
 let shownVersion = 0;     // the version the canvas shows (0: nothing yet)
+let keptTiles = [];       // ImageData by slot, for the stream being read
 
-function drawTiles(packed) {
-  const indexLength = new DataView(packed).getUint32(0);
-  const index = JSON.parse(new TextDecoder().decode(new Uint8Array(packed, 4, indexLength)));
+function drawTiles(index, pixels) {
   if (screen.width !== index.width || screen.height !== index.height) {
     screen.width = index.width;
     screen.height = index.height;
   }
-  let offset = 4 + indexLength;
-  for (const [x, y, width, height, bytes] of index.tiles) {
-    context.putImageData(new ImageData(new Uint8ClampedArray(packed, offset, bytes), width, height), x, y);
-    offset += bytes;
+  let next = 0;
+  for (const [x, y, width, height, bytes, slot] of index.tiles) {
+    let image = keptTiles[slot];
+    if (bytes > 0) {
+      image = new ImageData(new Uint8ClampedArray(pixels[next++].buffer), width, height);
+      if (slot !== undefined) keptTiles[slot] = image;
+    }
+    if (!image) throw new Error(`the server named slot ${slot}, which this page does not keep`);
+    context.putImageData(image, x, y);
   }
   shownVersion = index.version;
   page.tilesDrawn = String(index.tiles.length);
+  page.tilesSent = String(next);   // those whose pixels came; the others were kept
   page.screenVersion = String(index.version);
 }
 
-// Cuts the stream's bytes into frames: 4 bytes of length, then that many (0: only "still here").
+// Cuts the stream's bytes into frames: 4 bytes of length (0: only "still here"), then the
+// packed tiles: 4 bytes of the index's length, the index, and each sent tile's pixels, each
+// read straight into a buffer of its own (a kept tile holds no whole frame alive).
 class FrameReader {
   constructor(onFrame) {
     this.onFrame = onFrame;
-    this.head = new Uint8Array(4);
-    this.headFilled = 0;
-    this.frame = null;
+    this.expect(4, 'length');
+  }
+
+  expect(count, what) {
+    this.target = new Uint8Array(count);
     this.filled = 0;
+    this.what = what;
   }
 
   take(chunk) {
     let offset = 0;
     while (offset < chunk.length) {
-      if (!this.frame) {
-        const count = Math.min(4 - this.headFilled, chunk.length - offset);
-        this.head.set(chunk.subarray(offset, offset + count), this.headFilled);
-        this.headFilled += count;
-        offset += count;
-        if (this.headFilled < 4) return;
-        this.headFilled = 0;
-        const length = new DataView(this.head.buffer).getUint32(0);
-        if (length === 0) continue;
-        this.frame = new Uint8Array(length);
-        this.filled = 0;
-      }
-      const count = Math.min(this.frame.length - this.filled, chunk.length - offset);
-      this.frame.set(chunk.subarray(offset, offset + count), this.filled);
+      const count = Math.min(this.target.length - this.filled, chunk.length - offset);
+      this.target.set(chunk.subarray(offset, offset + count), this.filled);
       this.filled += count;
       offset += count;
-      if (this.filled === this.frame.length) {
-        const frame = this.frame;
-        this.frame = null;
-        this.onFrame(frame.buffer);
-      }
+      if (this.filled === this.target.length) this.completed();
     }
+  }
+
+  completed() {
+    const number = () => new DataView(this.target.buffer).getUint32(0);
+    switch (this.what) {
+    case 'length':
+      if (number() === 0) this.expect(4, 'length');
+      else this.expect(4, 'index length');
+      return;
+    case 'index length':
+      this.expect(number(), 'index');
+      return;
+    case 'index':
+      this.index = JSON.parse(new TextDecoder().decode(this.target));
+      this.sizes = this.index.tiles.map((tile) => tile[4]).filter((bytes) => bytes > 0);
+      this.pixels = [];
+      this.nextTile();
+      return;
+    case 'tile':
+      this.pixels.push(this.target);
+      this.nextTile();
+      return;
+    }
+  }
+
+  nextTile() {
+    if (this.pixels.length < this.sizes.length) {
+      this.expect(this.sizes[this.pixels.length], 'tile');
+      return;
+    }
+    const [index, pixels] = [this.index, this.pixels];
+    this.index = this.pixels = null;
+    this.expect(4, 'length');
+    this.onFrame(index, pixels);
   }
 }
 
@@ -307,6 +336,7 @@ window.addEventListener('resize', askAgainIfTheRatioChanged);
 async function streamTiles() {
   for (;;) {
     streaming = new AbortController();
+    keptTiles = [];
     try {
       askedScale = pageScale();
       const response = await fetch(`/screen/stream?since=${shownVersion}&scale=${askedScale}`, { signal: streaming.signal });
@@ -316,6 +346,7 @@ async function streamTiles() {
       for (let part = await reader.read(); !part.done; part = await reader.read()) frames.take(part.value);
     } catch (error) {
       if (error.name === 'AbortError') continue;
+      shownVersion = 0;  // drawn anew, whole
       say(`the screen could not be drawn: ${error.message}`, true);
     }
     await new Promise((resolve) => setTimeout(resolve, 500));

@@ -8,7 +8,7 @@
       end on the virtual clock, the owner back; the page's canvas, redrawn only where the
       picture changed, read back and compared with the whole picture (/screen.png); the
       screen sent at the pixels the display shows (1x; then, on a 3x display, the phone's
-      own 2x)
+      own 2x); a screen seen before drawn from the tiles the page kept
   device_page_test.py refusals KAVLOR_SIM KAVLORCTL SAMPLES phone
       requests without the page's token, from another Origin or another Host are refused
   device_page_test.py minute KAVLOR_SIM KAVLORCTL SAMPLES phone
@@ -220,6 +220,15 @@ def road(device, samples, profile):
         drawn = int(page.data('tilesDrawn'))
         assert 0 < drawn < every_tile / 2, f'a clock tick sent {drawn} of {every_tile} tiles'
         page.expect_canvas_is_whole_picture('after a clock tick')
+
+        # Dark, then light again: the light lock screen comes back from the tiles the page kept.
+        for style in ['dark', 'light']:
+            version = int(page.data('screenVersion'))
+            page.click(style)
+            page.wait_for(lambda: int(page.data('screenVersion')) > version, f'the {style} appearance')
+        assert int(page.data('tilesDrawn')) > every_tile / 2 and page.data('tilesSent') == '0', \
+            f'{page.data("tilesDrawn")} tiles drawn, {page.data("tilesSent")} of them sent'
+        page.expect_canvas_is_whole_picture('back to the light appearance')
         add_guest_with_the_form(page, samples)
 
         # An account change shows the panel; the owner had hidden it, which the next
