@@ -57,6 +57,7 @@ bench: setup all
 	bench/make-big-device.sh $(BENCH_DEVICES) $(BUILD)/bin
 	KAVLOR_BENCH_DEVICES=$(abspath $(BENCH_DEVICES)) $(BUILD)/bin/kavlor-bench
 	/usr/bin/python3 bench/page_latency.py $(BUILD)/bin device/samples
+	/usr/bin/python3 bench/page_latency.py $(BUILD)/bin device/samples --pixel-ratio 2 --real-clock-rounds 0
 
 # Fuzzing (clang's libFuzzer, with AddressSanitizer and UndefinedBehaviorSanitizer) in a
 # build folder of its own; each target runs FUZZ_SECONDS. What the targets are and how a

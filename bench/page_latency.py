@@ -2,6 +2,7 @@
 """How soon a change on the device shows in the page of `kavlor-sim serve`.
 
   page_latency.py BIN_FOLDER SAMPLES [--idiom phone|pad]... [--rounds N] [--real-clock-rounds N]
+                  [--pixel-ratio R]
 
 For each kind of device, a fresh device (the owner Admin with passcode 123456, as `make serve`
 makes it) is served on the virtual clock and played in headless Chromium. Each change is made
@@ -28,6 +29,10 @@ no request at all:
   real-clock minute  the lock screen's clock moves on: timed from the start of the minute
                (the machine's clock) to the page having painted the new picture; a round
                waits for the next minute, so there are few of them
+
+The browser's display has --pixel-ratio device pixels a CSS pixel (1 by default, an ordinary
+display; 2 for a "Retina" one): the page is sent the screen at that many pixels a point, no
+more than the device's own.
 
 It prints, for each change, the median and the spread over the rounds, and the share of
 rounds within one 60 Hz frame (16.7 ms) of the request. Timings depend on the machine's
@@ -177,13 +182,13 @@ def real_clock_minutes(timer, rounds):
     return found
 
 
-def served_in_browser(bin_folder, samples, idiom, virtual, measure):
+def served_in_browser(bin_folder, samples, idiom, virtual, measure, pixel_ratio):
     """Serves a fresh device, opens its page and answers what `measure(device, timer, size)` found."""
     device = ServedDevice(bin_folder, samples, idiom, virtual)
     profile = tempfile.mkdtemp(prefix='kavlor-chromium-')
     driver = None
     try:
-        driver = browser(profile)
+        driver = browser(profile, pixel_ratio)
         driver.get(device.url)
         timer = Timer(driver)
         size = driver.execute_script('return JSON.parse(document.querySelector(\'meta[name="kavlor-device"]\').content)')
@@ -195,8 +200,8 @@ def served_in_browser(bin_folder, samples, idiom, virtual, measure):
         shutil.rmtree(profile, ignore_errors=True)
 
 
-def report(idiom, found):
-    print(f'{idiom}: load average {open("/proc/loadavg").read().split()[0:3]}')
+def report(idiom, pixel_ratio, found):
+    print(f'{idiom} on a display of {pixel_ratio:g} pixels a point: load average {open("/proc/loadavg").read().split()[0:3]}')
     print(f'  {"change":24} {"median":>9} {"min":>9} {"max":>9}  within a frame')
     for name, values in found.items():
         values = [value for value in values if value is not None]
@@ -214,15 +219,17 @@ def main():
     parser.add_argument('--idiom', action='append', choices=['phone', 'pad'])
     parser.add_argument('--rounds', type=int, default=10)
     parser.add_argument('--real-clock-rounds', type=int, default=3, help='minutes waited for on the real clock (0: none)')
+    parser.add_argument('--pixel-ratio', type=float, default=1, help="the browser display's device pixels a CSS pixel")
     options = parser.parse_args()
     bin_folder, samples = os.path.abspath(options.bin_folder), os.path.abspath(options.samples)
     for idiom in options.idiom or ['phone', 'pad']:
         found = served_in_browser(bin_folder, samples, idiom, True,
-                                  lambda device, timer, size: rounds_of(device, timer, size, options.rounds))
+                                  lambda device, timer, size: rounds_of(device, timer, size, options.rounds), options.pixel_ratio)
         if options.real_clock_rounds > 0:
             found['real-clock minute'] = served_in_browser(bin_folder, samples, idiom, False,
-                                                           lambda device, timer, size: real_clock_minutes(timer, options.real_clock_rounds))
-        report(idiom, found)
+                                                           lambda device, timer, size: real_clock_minutes(timer, options.real_clock_rounds),
+                                                           options.pixel_ratio)
+        report(idiom, options.pixel_ratio, found)
     return 0
 
 

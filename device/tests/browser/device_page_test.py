@@ -92,11 +92,11 @@ class Device:
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
-def browser(profile):
+def browser(profile, pixel_ratio=1):
     options = Options()
     for flag in ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-quic',
                  '--no-first-run', '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage',
-                 '--window-size=1900,1700', f'--user-data-dir={profile}']:
+                 '--window-size=1900,1700', f'--user-data-dir={profile}', f'--force-device-scale-factor={pixel_ratio}']:
         options.add_argument(flag)
     options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
     return webdriver.Chrome(service=Service(shutil.which('chromedriver') or '/usr/bin/chromedriver'), options=options)
