@@ -6,9 +6,11 @@
 // iPad's 5.6 million pixels are sent once, not at every switch.
 //
 // The server decides every slot: the page only keeps what it is told where it is told, so
-// both always agree. The page keeps at most a byte budget; the tile used longest ago gives
+// both always agree. The page keeps at most a byte budget (64 MiB, or four whole pictures
+// where that is more: an iPad's at its own scale is 22 MB); the tile used longest ago gives
 // up its slot first.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -17,8 +19,13 @@
 class PageTileSlots {
 public:
     static constexpr size_t kDefaultBudgetBytes = size_t(64) << 20;
+    static constexpr size_t kPicturesKept = 4;
 
     explicit PageTileSlots(size_t budgetBytes = kDefaultBudgetBytes) : m_budgetBytes(budgetBytes) { }
+
+    // Lets the page keep kPicturesKept whole pictures of `bytes` each, if its budget is less.
+    void keepPicturesOf(size_t bytes) { m_budgetBytes = std::max(m_budgetBytes, kPicturesKept * bytes); }
+    size_t budgetBytes() const { return m_budgetBytes; }
 
     struct Placement {
         uint32_t slot = 0;

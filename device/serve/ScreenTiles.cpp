@@ -146,6 +146,8 @@ ScreenTiles::Packed ScreenTiles::packSince(uint64_t version, PageTileSlots* slot
     Packed packed;
     nlohmann::json index { { "version", m_version }, { "width", m_picture ? m_picture->width : 0 },
         { "height", m_picture ? m_picture->height : 0 }, { "tiles", nlohmann::json::array() } };
+    if (slots && m_picture)
+        slots->keepPicturesOf(m_picture->pixels.size());
     for (Tile& tile : changedSince(version)) {
         if (!slots) {
             index["tiles"].push_back({ tile.x, tile.y, tile.width, tile.height, tile.rgba->size() });

@@ -70,7 +70,8 @@ public:
         // The bytes from `offset` to the end of the piece that holds it.
         std::pair<const char*, size_t> piece(size_t offset) const;
     };
-    // For a page that keeps tiles, `slots` places each tile and is told what the page keeps.
+    // For a page that keeps tiles, `slots` places each tile and is told what the page keeps
+    // (and that it may keep several pictures of this size).
     Packed packSince(uint64_t version, PageTileSlots* slots = nullptr) const;
     std::string packedSince(uint64_t version) const;
 

@@ -243,14 +243,17 @@ TEST(ScreenTilesTest, AScreenSeenBeforeIsSentAsTheSlotsThePageKeepsItIn)
     EXPECT_EQ(slots.keptCount(), 43u);
 }
 
-// The page keeps at most its budget: the tile used longest ago gives up its slot to a new
-// one; what was given up is sent again, and the page's picture is still exact.
+// The page keeps at most its budget (here four pictures of four tiles): the tile used
+// longest ago gives up its slot to a new one; what was given up is sent again, and the page's
+// picture is still exact.
 TEST(ScreenTilesTest, APageKeepsTilesWithinItsBudgetAndIsSentAgainWhatItGaveUp)
 {
-    Bitmap first = patterned(512, 512), second = patterned(512, 512, 5), third = patterned(512, 512, 9);
+    std::vector<Bitmap> pictures;
+    for (uint8_t seed = 0; seed < 5; ++seed)
+        pictures.push_back(patterned(512, 512, seed * 40));
     size_t tileBytes = size_t(kSide) * kSide * 4;
     ScreenTiles tiles;
-    PageTileSlots slots(8 * tileBytes);  // two pictures of four tiles
+    PageTileSlots slots(tileBytes);
     KeptTiles kept;
     Bitmap shown;
     uint64_t version = 0;
@@ -259,16 +262,18 @@ TEST(ScreenTilesTest, APageKeepsTilesWithinItsBudgetAndIsSentAgainWhatItGaveUp)
         ScreenTiles::Packed packed = tiles.packSince(version - 1, &slots);
         drawPacked(bytesOf(packed), shown, &kept);
         EXPECT_TRUE(shown == picture) << "version " << version;
-        EXPECT_LE(slots.keptBytes(), 8 * tileBytes);
+        EXPECT_LE(slots.keptBytes(), slots.budgetBytes());
         return packed.tiles.size();
     };
-    EXPECT_EQ(show(first), 4u);
-    EXPECT_EQ(show(second), 4u);
-    EXPECT_EQ(show(first), 0u);
-    EXPECT_EQ(show(third), 4u) << "the second picture, used longest ago, gave up its slots";
-    EXPECT_EQ(show(first), 0u);
-    EXPECT_EQ(show(second), 4u);
-    EXPECT_EQ(kept.size(), 8u) << "slots given up are used again";
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(show(pictures[i]), 4u);
+    EXPECT_EQ(slots.budgetBytes(), 16 * tileBytes) << "four whole pictures";
+    EXPECT_EQ(show(pictures[0]), 0u);
+    EXPECT_EQ(show(pictures[4]), 4u) << "the second picture, used longest ago, gives up its slots";
+    EXPECT_EQ(show(pictures[0]), 0u);
+    EXPECT_EQ(show(pictures[2]), 0u);
+    EXPECT_EQ(show(pictures[1]), 4u);
+    EXPECT_EQ(kept.size(), 16u) << "slots given up are used again";
 
     // Tiles alike within one picture (a plain colour) are sent once.
     Bitmap plain = Bitmap::transparent(512, 512);
