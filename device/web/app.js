@@ -324,14 +324,18 @@ function askAgainIfTheRatioChanged() {
 }
 
 // A change of the ratio is told by a media query when the page moves between displays, and by
-// a resize when it is zoomed or emulated; either makes the page ask again.
+// a resize when it is zoomed or emulated; either makes the page ask again. Chromium may tell
+// of the resize just before the ratio changes: the page looks again a moment later.
 function watchPixelRatio() {
   matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener('change', () => {
     askAgainIfTheRatioChanged();
     watchPixelRatio();
   }, { once: true });
 }
-window.addEventListener('resize', askAgainIfTheRatioChanged);
+window.addEventListener('resize', () => {
+  askAgainIfTheRatioChanged();
+  setTimeout(askAgainIfTheRatioChanged, 100);
+});
 
 async function streamTiles() {
   for (;;) {

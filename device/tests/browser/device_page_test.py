@@ -117,7 +117,7 @@ class Page:
         try:
             WebDriverWait(self.driver, WAIT_SECONDS, poll_frequency=0.05).until(lambda _: condition())
         except Exception:
-            trace = self.driver.find_element(By.ID, 'trace').text[-3000:]
+            trace = '\n'.join(self.trace_lines())[-3000:]
             raise AssertionError(f'waited {WAIT_SECONDS} s for {what}; status: '
                                  f'{self.driver.find_element(By.ID, "status").text!r}\ntrace:\n{trace}')
 
@@ -173,9 +173,15 @@ class Page:
         self.wait_for(same_version, f'the page to show the latest picture ({what})')
         assert found['size'] == found['pictureSize'] and found['differing'] == 0, f'{what}: {found}'
 
+    def trace_lines(self, event=None):
+        """The trace pane's lines as the page holds them: a line scrolled out of the pane is not
+        rendered (content-visibility), so Selenium would not call its text visible."""
+        selector = f'#trace li[data-event="{event}"]' if event else '#trace li'
+        return self.driver.execute_script(
+            'return Array.from(document.querySelectorAll(arguments[0]), (item) => item.textContent);', selector)
+
     def trace_has(self, event, text=''):
-        return any(text in item.text for item in
-                   self.driver.find_elements(By.CSS_SELECTOR, f'#trace li[data-event="{event}"]'))
+        return any(text in line for line in self.trace_lines(event))
 
 
 def add_guest_with_the_form(page, samples):
