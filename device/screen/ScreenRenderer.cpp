@@ -326,15 +326,16 @@ void ScreenRenderer::paintScreen(cairo_t* cairo, Overlay overlay) const
     std::stable_sort(windows.begin(), windows.end(), [](UIWindow* a, UIWindow* b) { return a->windowLevel() < b->windowLevel(); });
     id lockWindow = m_springBoard.lockScreenWindow();
     id homeWindow = m_springBoard.homeScreenWindow();
-    // Drawing starts at the topmost window with an opaque wallpaper: what lies under it (the
-    // home screen under the lock screen, the black of no window) would be drawn only to be
-    // covered, and a frame of an iPad is 22 MB of pixels.
+    // Drawing starts at the topmost window with an opaque wallpaper, looked for from the top:
+    // what lies under it (the home screen under the lock screen, the black of no window) would
+    // be drawn, and its wallpaper made ready, only to be covered, and a frame of an iPad is
+    // 22 MB of pixels.
     auto firstShown = windows.begin();
     bool covered = false;
-    for (auto window = windows.begin(); window != windows.end(); ++window) {
+    for (auto window = windows.rbegin(); window != windows.rend() && !covered; ++window) {
         id object(*window);
         if ((object == homeWindow || object == lockWindow) && coversTheScreen(wallpaperOf(object == lockWindow, size, screen.scale))) {
-            firstShown = window;
+            firstShown = std::prev(window.base());
             covered = true;
         }
     }
