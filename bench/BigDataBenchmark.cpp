@@ -56,6 +56,22 @@ std::optional<std::string> benchDevice(benchmark::State& state, const std::strin
     return device;
 }
 
+// The three devices the start and the respring are timed on: no accounts, ten accounts
+// (the user-data file as the tweak writes it), and the same file in XML laid out by hand.
+struct StartDevices {
+    std::string empty, big, handxml;
+};
+
+std::optional<StartDevices> startDevices(benchmark::State& state)
+{
+    auto empty = benchDevice(state, "empty");
+    auto big = empty ? benchDevice(state, "big") : std::nullopt;
+    auto handxml = big ? benchDevice(state, "handxml") : std::nullopt;
+    if (!handxml)
+        return std::nullopt;
+    return StartDevices { *empty, *big, *handxml };
+}
+
 std::string keptEntryOf(const std::string& device)
 {
     return device + DictionaryFileEntry(kUserDataPath).keptEntryPath();
@@ -148,11 +164,10 @@ void BM_FetchCrntUserData(benchmark::State& state)
 //   *_peak_mb                 the most memory the process held
 void BM_SpringBoardStart(benchmark::State& state)
 {
-    auto empty = benchDevice(state, "empty");
-    auto big = benchDevice(state, "big");
-    auto handxml = benchDevice(state, "handxml");
-    if (!empty || !big || !handxml)
+    auto devices = startDevices(state);
+    if (!devices)
         return;
+    const auto& [empty, big, handxml] = *devices;
     std::map<std::string, double> peaks;
     auto start = [&](const std::string& device, const std::string& name) {
         auto run = ChildProcessRun::run({ device + kSpringBoard, "--exit-when-ready" }, { "KAVLOR_DEVICE_ROOT=" + device });
@@ -161,17 +176,17 @@ void BM_SpringBoardStart(benchmark::State& state)
         peaks[name] = std::max(peaks[name], run.peakMegabytes);
     };
     SideBySide ways;
-    ways.add("empty", [&] { start(*empty, "empty"); });
+    ways.add("empty", [&] { start(empty, "empty"); });
     ways.add("before", [&] {
-        fs::remove(keptEntryOf(*handxml));
-        start(*handxml, "before");
+        fs::remove(keptEntryOf(handxml));
+        start(handxml, "before");
     });
     ways.add("changed", [&] {
-        fs::remove(keptEntryOf(*big));
-        start(*big, "changed");
+        fs::remove(keptEntryOf(big));
+        start(big, "changed");
     });
-    ways.add("unchanged", [&] { start(*big, "unchanged"); });
-    ways.add("handxml_unchanged", [&] { start(*handxml, "handxml_unchanged"); });
+    ways.add("unchanged", [&] { start(big, "unchanged"); });
+    ways.add("handxml_unchanged", [&] { start(handxml, "handxml_unchanged"); });
     ways.measure(state, 1e3, "_ms");
     state.counters["unchanged_per_empty"] = ways.medianSeconds("unchanged") / ways.medianSeconds("empty");
     state.counters["unchanged_per_empty_mean"] = ways.seconds("unchanged") / ways.seconds("empty");
@@ -211,11 +226,10 @@ std::string deviceThatKeepsNothing(const std::string& device, const std::string&
 
 void BM_Respring(benchmark::State& state)
 {
-    auto empty = benchDevice(state, "empty");
-    auto big = benchDevice(state, "big");
-    auto handxml = benchDevice(state, "handxml");
-    if (!empty || !big || !handxml)
+    auto devices = startDevices(state);
+    if (!devices)
         return;
+    const auto& [empty, big, handxml] = *devices;
     std::string folder = fs::temp_directory_path() / fmt::format("kavlor-bench-respring-{}", ::getpid());
     fs::create_directories(folder);
     auto script = [&](const std::string& name, int resprings) {
@@ -229,7 +243,7 @@ void BM_Respring(benchmark::State& state)
     std::string bootOnly = script("boot", 0);
     std::string bootAndResprings = script("resprings", kRespringsPerRun);
     std::string bootAndBeforeResprings = script("before-resprings", kBeforeRespringsPerRun);
-    std::string before = deviceThatKeepsNothing(*handxml, folder);
+    std::string before = deviceThatKeepsNothing(handxml, folder);
     std::string sim = benchProgramFolder() + "/kavlor-sim";
     auto play = [&](const std::string& device, const std::string& path) {
         auto run = ChildProcessRun::run({ sim, "run", "--no-trace", device, path });
@@ -237,10 +251,10 @@ void BM_Respring(benchmark::State& state)
             throw std::runtime_error(fmt::format("kavlor-sim run {} {} exited with {}", device, path, run.exitStatus));
     };
     SideBySide ways;
-    ways.add("empty_boot", [&] { play(*empty, bootOnly); });
-    ways.add("empty_resprings", [&] { play(*empty, bootAndResprings); }, kRespringsPerRun);
-    ways.add("unchanged_boot", [&] { play(*big, bootOnly); });
-    ways.add("unchanged_resprings", [&] { play(*big, bootAndResprings); }, kRespringsPerRun);
+    ways.add("empty_boot", [&] { play(empty, bootOnly); });
+    ways.add("empty_resprings", [&] { play(empty, bootAndResprings); }, kRespringsPerRun);
+    ways.add("unchanged_boot", [&] { play(big, bootOnly); });
+    ways.add("unchanged_resprings", [&] { play(big, bootAndResprings); }, kRespringsPerRun);
     ways.add("before_boot", [&] { play(before, bootOnly); });
     ways.add("before_resprings", [&] { play(before, bootAndBeforeResprings); }, kBeforeRespringsPerRun);
     ways.measure(state, 1e3, "_ms");
